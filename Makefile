@@ -1,0 +1,31 @@
+# Thin wrapper around CMake and CTest; plain cmake/ctest use works the same.
+BUILD ?= build
+GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+CMAKE_FLAGS ?=
+
+.PHONY: all build test demo asan deps clean
+
+all: build
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(GENERATOR) $(CMAKE_FLAGS)
+
+build: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD)
+
+# Installs the Debian packages the image-reader tests use, when missing.
+deps:
+	@scripts/install-deps
+
+test: deps build
+	ctest --test-dir $(BUILD) --output-on-failure -j 2
+
+demo: build
+	@scripts/run-demo $(BUILD)
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan:
+	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DLUMENPULL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
+
+clean:
+	rm -rf build build-asan

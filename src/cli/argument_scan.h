@@ -1,0 +1,24 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "cli/tool_options.h"
+
+namespace lumenpull {
+
+// What the command line asks for: run over the inputs, print the usage text,
+// or stop with an argument error (one line, exit code 1).
+struct ArgumentScan {
+    enum class Outcome { Run, Usage, Error };
+    Outcome outcome = Outcome::Run;
+    std::string message;  // the error line, without newline
+    ToolOptions options;
+};
+
+// `arguments` excludes the program name.
+ArgumentScan scanArguments(std::span<const char* const> arguments);
+
+std::string usageText();
+
+}  // namespace lumenpull

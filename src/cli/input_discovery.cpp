@@ -1,0 +1,73 @@
+#include "cli/input_discovery.h"
+
+#include "cli/platform_files.h"
+
+namespace lumenpull {
+namespace {
+
+constexpr const char* kBigSuffix = "--Big";
+
+// The extension of a directory entry's name: from its last dot to the end.
+// "." and ".." and names without a dot have none.
+std::string entryExtension(const std::string& name) {
+    if (name == "." || name == "..") return {};
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+class DirectoryWalk {
+public:
+    DirectoryWalk(const ToolOptions& options, const ConvertFileFn& convert)
+        : options_(options), convert_(convert) {}
+
+    bool converted() const { return converted_; }
+
+    void walk(const std::string& directory) {
+        DirectoryReader reader(directory);
+        std::string name;
+        while (reader.next(name)) {
+            const std::string path = joinEntryPath(directory, name);
+            visit(path, name);
+            if (options_.recursive && isRealDirectory(path)) walk(path);
+        }
+    }
+
+private:
+    void visit(const std::string& path, const std::string& name) {
+        const std::string extension = entryExtension(name);
+        if (extension.empty() || options_.formats.count(extension) == 0) return;
+        if (options_.noBig && bigTwinExists(path, extension)) return;
+        converted_ = true;
+        convert_(path, options_.uncompressed, options_.noBig);
+    }
+
+    const ToolOptions& options_;
+    const ConvertFileFn& convert_;
+    bool converted_ = false;
+};
+
+}  // namespace
+
+bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert) {
+    if (queryPathStatus(input) == PathStatus::Directory) {
+        DirectoryWalk walk(options, convert);
+        walk.walk(input);
+        return walk.converted();
+    }
+    // File rule: the last dot of the whole string starts the extension, so a
+    // dot in a directory part counts when the file name has none. No
+    // existence check: the driver reports a missing file.
+    const size_t dot = input.rfind('.');
+    if (dot == std::string::npos || options.formats.count(input.substr(dot)) == 0) return false;
+    convert(input, options.uncompressed, options.noBig);
+    return true;
+}
+
+bool bigTwinExists(const std::string& path, const std::string& extension) {
+    if (path.find(kBigSuffix) != std::string::npos) return false;
+    const std::string twin = path.substr(0, path.size() - extension.size()) + kBigSuffix + extension;
+    const PathStatus status = queryPathStatus(twin);
+    return status == PathStatus::RegularFile || status == PathStatus::Directory;
+}
+
+}  // namespace lumenpull

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "cli/tool_options.h"
+
+namespace lumenpull {
+
+// The per-file entry that discovery hands each accepted file to, at once.
+using ConvertFileFn = std::function<void(const std::string& path, bool uncompressed, bool noBig)>;
+
+// Turns one command-line input into conversions: a directory is walked (all
+// the way down with -r), anything else goes through the file rule. Returns
+// true when at least one file reached `convert`.
+bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert);
+
+// True when "<path without extension>--Big<extension>" exists as a file or
+// directory; always false for a path that already contains "--Big".
+bool bigTwinExists(const std::string& path, const std::string& extension);
+
+}  // namespace lumenpull

@@ -1,0 +1,43 @@
+#pragma once
+
+// The one place that talks to the file system for input discovery: path
+// status, directory enumeration and how an entry's path is formed. A Windows
+// build replaces the implementation (wide paths, backslash joins) and leaves
+// every caller unchanged.
+
+#include <memory>
+#include <string>
+
+namespace lumenpull {
+
+enum class PathStatus { Directory, RegularFile, Other, NotFound, Failed };
+
+// Follows symbolic links, as the status query of an input does.
+PathStatus queryPathStatus(const std::string& path);
+
+// True when the entry itself is a directory; a symbolic link to a directory
+// is not, so a walk lists it but does not enter it.
+bool isRealDirectory(const std::string& path);
+
+// Joins a directory path and an entry name with the platform separator,
+// unless the parent already ends with one.
+std::string joinEntryPath(const std::string& parent, const std::string& name);
+
+// Enumerates the entries of one directory, "." and ".." left out. A directory
+// that cannot be opened simply yields no entries.
+class DirectoryReader {
+public:
+    explicit DirectoryReader(const std::string& path);
+    ~DirectoryReader();
+    DirectoryReader(const DirectoryReader&) = delete;
+    DirectoryReader& operator=(const DirectoryReader&) = delete;
+
+    // Stores the next entry's name and returns true, or returns false at the end.
+    bool next(std::string& name);
+
+private:
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
+};
+
+}  // namespace lumenpull

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <ostream>
+#include <span>
+
+#include "cli/input_discovery.h"
+
+namespace lumenpull {
+
+// The whole program after the C runtime: scans the arguments (program name
+// excluded), walks the inputs and returns the exit code.
+int runTool(std::span<const char* const> arguments, const ConvertFileFn& convert, std::ostream& out);
+
+}  // namespace lumenpull

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace lumenpull {
+
+// The parsed command line; built once by the argument scan, read-only after.
+struct ToolOptions {
+    std::vector<std::string> inputs;                 // non-key arguments, in order, unchanged
+    std::set<std::string> formats{".tex", ".rsc"};   // accepted extensions, dot included
+    bool recursive = false;                          // -r
+    bool uncompressed = false;                       // -u
+    bool noBig = false;                              // --nobig
+};
+
+}  // namespace lumenpull

@@ -1,0 +1,143 @@
+#include "stream/stream.h"
+
+#include <cstring>
+#include <limits>
+
+namespace lumenpull {
+
+Stream::~Stream() { PlainClose(); }
+
+void Stream::Open(const std::string& path, const char* mode) {
+    Close();
+    const char kind = mode != nullptr ? mode[0] : 0;
+    if (kind == 'r') {
+        OpenFile(path, 'r', std::ios_base::in | std::ios_base::binary);
+    } else if (kind == 'w') {
+        OpenFile(path, 'w', std::ios_base::out | std::ios_base::trunc | std::ios_base::binary);
+    } else {
+        throw std::string("Invalid stream mode, must be 'r' or 'w'");
+    }
+}
+
+void Stream::OpenFile(const std::string& path, char mode, std::ios_base::openmode access) {
+    auto file = std::make_unique<std::filebuf>();
+    if (file->open(path, access) == nullptr) {
+        mode_ = 0;
+        throw "Error opening file " + path;
+    }
+    file_ = std::move(file);
+    mode_ = mode;
+    failed_ = false;
+    pos_ = 0;
+    size_ = 0;
+    if (mode == 'r') {
+        const auto end = file_->pubseekoff(0, std::ios_base::end, std::ios_base::in);
+        size_ = end < 0 ? 0 : static_cast<uint64_t>(end);
+        file_->pubseekpos(0, std::ios_base::in);
+    }
+}
+
+void Stream::Close() { PlainClose(); }
+
+void Stream::PlainClose() {
+    if (file_) {
+        file_->close();  // a failure while closing is not reported
+        file_.reset();
+    }
+}
+
+void Stream::RequireOpen() const {
+    if (!file_) throw std::string("Operation on closed stream");
+}
+
+void Stream::Read(void* buffer, uint32_t count) { PlainRead(buffer, count); }
+
+void Stream::PlainRead(void* buffer, uint32_t count) {
+    RequireOpen();
+    if (mode_ != 'r') throw std::string("Invalid mode to perform this operation");
+    if (failed_) throw std::string("Error reading");
+    const std::streamsize got =
+        count == 0 ? 0 : file_->sgetn(static_cast<char*>(buffer), static_cast<std::streamsize>(count));
+    pos_ += static_cast<uint64_t>(got);
+    if (got != static_cast<std::streamsize>(count) || pos_ > size_) {
+        failed_ = true;
+        throw std::string("Error reading");
+    }
+}
+
+void Stream::Write(const void* buffer, uint32_t count) { PlainWrite(buffer, count); }
+
+void Stream::PlainWrite(const void* buffer, uint32_t count) {
+    RequireOpen();
+    if (mode_ != 'w') throw std::string("Invalid mode to perform this operation");
+    const std::streamsize put =
+        count == 0 ? 0 : file_->sputn(static_cast<const char*>(buffer), static_cast<std::streamsize>(count));
+    if (put != static_cast<std::streamsize>(count)) throw std::string("Writing error");
+    pos_ += static_cast<uint64_t>(put);
+}
+
+void Stream::Seek(const int64_t& offset, SeekOrigin origin) { PlainSeek(offset, origin); }
+
+void Stream::PlainSeek(const int64_t& offset, SeekOrigin origin) {
+    RequireOpen();
+    if (mode_ != 'r') {
+        // Writing: move the output position as asked, without a range check.
+        const auto way = origin == SeekOrigin::Begin     ? std::ios_base::beg
+                         : origin == SeekOrigin::Current ? std::ios_base::cur
+                                                         : std::ios_base::end;
+        const auto at = file_->pubseekoff(offset, way, std::ios_base::out);
+        if (at >= 0) pos_ = static_cast<uint64_t>(at);
+        return;
+    }
+    uint64_t target = static_cast<uint64_t>(offset);
+    if (origin == SeekOrigin::Current) target += pos_;
+    if (origin == SeekOrigin::End) target += size_;
+    // A target before the start wraps to a huge number and fails here too.
+    if (target > size_) throw std::string("Seek offset out of range");
+    file_->pubseekpos(static_cast<std::streamoff>(target), std::ios_base::in);
+    pos_ = target;
+}
+
+uint64_t Stream::Tell() const {
+    RequireOpen();
+    return pos_;
+}
+
+void Stream::RestorePeekState(uint64_t rawPosition, uint32_t /*state*/) {
+    PlainSeek(static_cast<int64_t>(rawPosition), SeekOrigin::Begin);
+}
+
+void Stream::Peek(void* buffer, uint32_t count) {
+    const uint64_t position = Tell();
+    const uint32_t state = PeekState();
+    Read(buffer, count);
+    RestorePeekState(position, state);
+}
+
+void Stream::Skip(int64_t count) { Seek(count, SeekOrigin::Current); }
+
+void Stream::ExpectTag(uint32_t expected) {
+    uint8_t bytes[4];
+    Read(bytes, 4);
+    const uint32_t found = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    if (found != expected) {
+        throw "Expected '" + std::to_string(expected) + "' but found '" + std::to_string(found) + "'";
+    }
+}
+
+Stream& ReadString(Stream& stream, CountedString& string) {
+    string.Clear();
+    uint8_t bytes[4];
+    stream.Read(bytes, 4);
+    const uint32_t length = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    string.length = length;
+    if (length == 0) return stream;
+    if (length > stream.RawBytesLeft()) throw std::string("Error reading");
+    string.text = std::make_unique<char[]>(static_cast<size_t>(length) + 1);  // zero-filled
+    stream.Read(string.text.get(), length);
+    return stream;
+}
+
+}  // namespace lumenpull

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "stream/counted_string.h"
+
+namespace lumenpull {
+
+enum class SeekOrigin : int { Begin = 0, Current = 1, End = 2 };
+
+// An exact-length byte stream over one plain file. Every failure is thrown as
+// the message text (a std::string). The container streams derive from it and
+// translate payload positions; Tell always answers the raw file position.
+class Stream {
+public:
+    Stream() = default;
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+    virtual ~Stream();
+
+    void Open(const std::string& path, const char* mode);
+
+    virtual void Close();
+    virtual void Seek(const int64_t& offset, SeekOrigin origin);
+    virtual void Read(void* buffer, uint32_t count);
+    virtual void Write(const void* buffer, uint32_t count);
+
+    uint64_t Tell() const;
+    void Peek(void* buffer, uint32_t count);
+    void Skip(int64_t count);
+    void ExpectTag(uint32_t expected);
+
+    // Raw file bytes from the current position to the end of the file: an
+    // upper bound of the payload still readable, used to refuse counts that
+    // the file cannot hold before anything is allocated for them.
+    uint64_t RawBytesLeft() const { return pos_ < size_ ? size_ - pos_ : 0; }
+
+    bool IsOpen() const { return file_ != nullptr; }
+    char Mode() const { return mode_; }
+    uint64_t Size() const { return size_; }
+
+protected:
+    // Opens the file for the given access and records mode and size; throws
+    // "Error opening file <path>" when it cannot be opened.
+    void OpenFile(const std::string& path, char mode, std::ios_base::openmode access);
+    void PlainRead(void* buffer, uint32_t count);
+    void PlainSeek(const int64_t& offset, SeekOrigin origin);
+    void PlainWrite(const void* buffer, uint32_t count);
+    void PlainClose();
+    void RequireOpen() const;
+
+    // Container streams keep position bookkeeping beside the raw position;
+    // Peek saves and restores it through these two hooks.
+    virtual uint32_t PeekState() const { return 0; }
+    virtual void RestorePeekState(uint64_t rawPosition, uint32_t state);
+
+    std::unique_ptr<std::filebuf> file_;
+    char mode_ = 0;
+    uint64_t size_ = 0;
+    uint64_t pos_ = 0;      // raw position, tracked so Tell costs no system call
+    bool failed_ = false;   // a failed read poisons every later read
+};
+
+// Reads a counted string: a u32 length, then that many bytes. A length that
+// the rest of the file cannot hold fails with "Error reading" before any
+// allocation.
+Stream& ReadString(Stream& stream, CountedString& string);
+
+}  // namespace lumenpull

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/argument_scan.h"
+#include "cli/tool_main.h"
+#include "support/run_tool.h"
+#include "support/temp_dir.h"
+
+namespace lumenpull {
+namespace {
+
+using test::runLumenpull;
+
+const std::string kUsage =
+    "Varnel Engine 2+ texture converter, by the lumenpull authors\n"
+    "\n"
+    "Usage: lumenpull.exe [--nobig] [-u] [-r] [-f formats] inputs\n"
+    "\n"
+    "-u\tforce to not compress output images, set this if output image corrupted\n"
+    "-r\tscan input directories recursively\n"
+    "-f\tlist of formats to search textures in (e.g. default is \".tex .rsc\")\n"
+    "--nobig\tremove suffix '--Big' from output images\n"
+    "inputs\tpaths to files or directories\n";
+
+TEST(CommandLine, NoArgumentsPrintsUsageAndSucceeds) {
+    const auto run = runLumenpull({});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, kUsage);
+    EXPECT_EQ(run.errors, "");
+}
+
+struct ArgumentErrorCase {
+    std::vector<std::string> arguments;
+    std::string line;
+};
+
+class ArgumentErrors : public ::testing::TestWithParam<ArgumentErrorCase> {};
+
+// Every argument error is one line on standard output and exit code 1,
+// reported before any input is looked at.
+TEST_P(ArgumentErrors, PrintOneLineAndExitWithOne) {
+    const auto run = runLumenpull(GetParam().arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, GetParam().line + "\n");
+    EXPECT_EQ(run.errors, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ArgumentErrors,
+    ::testing::Values(
+        ArgumentErrorCase{{"-f", "-r", "x"}, "Expected formats but found key -r"},
+        ArgumentErrorCase{{"-f", "--nobig", "a.tex"}, "Expected formats but found key --nobig"},
+        ArgumentErrorCase{{"--NoBig", "a.tex"}, "Unexpected key '--NoBig'"},
+        ArgumentErrorCase{{"a.tex", "--nobigx"}, "Unexpected key '--nobigx'"},
+        ArgumentErrorCase{{"--", "a.tex"}, "Unexpected key '--'"},
+        ArgumentErrorCase{{"-", "a.tex"}, "Unexpected key '-'"},
+        ArgumentErrorCase{{"-x", "a.tex"}, "Unexpected key '-x'"},
+        // The first faulty argument wins, even when a later one is faulty too.
+        ArgumentErrorCase{{"-q", "-f", "-r"}, "Unexpected key '-q'"},
+        ArgumentErrorCase{{"-f", ".tex"}, "Invalid arguments: no inputs"},
+        ArgumentErrorCase{{"-r", "-u", "--nobig"}, "Invalid arguments: no inputs"},
+        // Missing inputs are reported before an empty format set.
+        ArgumentErrorCase{{"-f", ""}, "Invalid arguments: no inputs"},
+        ArgumentErrorCase{{"-f", "", "a.tex"}, "No formats given"},
+        ArgumentErrorCase{{"a.tex", "-f", "   "}, "No formats given"}),
+    [](const auto& info) { return std::to_string(info.index); });
+
+TEST(CommandLine, NothingFoundStillSucceeds) {
+    test::TempDir dir;
+    dir.writeFile("name.TEX");
+    dir.writeFile("notes.txt");
+    const auto run = runLumenpull({dir / "name.TEX", dir.path().string(), "no-extension"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, "No input files found\n");
+}
+
+// Runs the tool in-process and records what reaches the per-file entry.
+struct RecordedRun {
+    int exitCode;
+    std::string output;
+    std::vector<std::string> converted;
+};
+
+RecordedRun runRecorded(const std::vector<std::string>& arguments) {
+    std::vector<const char*> raw;
+    for (const auto& argument : arguments) raw.push_back(argument.c_str());
+    RecordedRun run{};
+    std::ostringstream out;
+    run.exitCode = runTool(raw, [&](const std::string& path, bool, bool) { run.converted.push_back(path); }, out);
+    run.output = out.str();
+    return run;
+}
+
+TEST(CommandLine, KeysAreDecidedByTheirSecondCharacter) {
+    const ArgumentScan scan = scanArguments(std::vector<const char*>{"-rx", "-update", "-fast", ".a .b", "in"});
+    ASSERT_EQ(scan.outcome, ArgumentScan::Outcome::Run);
+    EXPECT_TRUE(scan.options.recursive);
+    EXPECT_TRUE(scan.options.uncompressed);
+    EXPECT_FALSE(scan.options.noBig);
+    EXPECT_EQ(scan.options.formats, (std::set<std::string>{".a", ".b"}));
+    EXPECT_EQ(scan.options.inputs, (std::vector<std::string>{"in"}));
+}
+
+TEST(CommandLine, FormatListsAreSplitAtSpacesOnlyAndTheLastWins) {
+    auto scan = scanArguments(std::vector<const char*>{"-f", "  .x\t.y  .z .z ", "in"});
+    EXPECT_EQ(scan.options.formats, (std::set<std::string>{".x\t.y", ".z"}));
+    scan = scanArguments(std::vector<const char*>{"-f", ".tex", "-f", ".rsc", "in"});
+    EXPECT_EQ(scan.options.formats, (std::set<std::string>{".rsc"}));
+    // A trailing -f is dropped and the defaults stay.
+    scan = scanArguments(std::vector<const char*>{"in", "--nobig", "-f"});
+    ASSERT_EQ(scan.outcome, ArgumentScan::Outcome::Run);
+    EXPECT_TRUE(scan.options.noBig);
+    EXPECT_EQ(scan.options.formats, (std::set<std::string>{".rsc", ".tex"}));
+}
+
+TEST(CommandLine, InputsKeepTheirOrderAndAnEmptyArgumentIsAnInput) {
+    const auto scan = scanArguments(std::vector<const char*>{"b.tex", "", "-r", "a b.rsc"});
+    EXPECT_EQ(scan.options.inputs, (std::vector<std::string>{"b.tex", "", "a b.rsc"}));
+}
+
+TEST(CommandLine, MoreThan255InputsAreAllProcessed) {
+    std::vector<std::string> arguments;
+    for (int i = 0; i < 300; ++i) arguments.push_back("missing" + std::to_string(i) + ".tex");
+    const auto run = runRecorded(arguments);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.converted, arguments);
+    EXPECT_EQ(run.output, "");
+}
+
+TEST(CommandLine, CaseSensitiveAndDotlessFormatsMatchNothing) {
+    auto run = runRecorded({"-f", ".TEX", "a.tex"});
+    EXPECT_TRUE(run.converted.empty());
+    EXPECT_EQ(run.output, "No input files found\n");
+    run = runRecorded({"-f", "tex", "a.tex"});
+    EXPECT_TRUE(run.converted.empty());
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+}  // namespace
+}  // namespace lumenpull

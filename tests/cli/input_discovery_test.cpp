@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "cli/input_discovery.h"
+#include "support/temp_dir.h"
+
+namespace lumenpull {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
+
+struct Discovery {
+    std::vector<std::string> converted;
+    bool any = false;
+};
+
+Discovery discover(const std::vector<std::string>& inputs, ToolOptions options = {}) {
+    Discovery result;
+    for (const auto& input : inputs) {
+        const bool any = processInput(input, options, [&](const std::string& path, bool uncompressed, bool noBig) {
+            EXPECT_EQ(uncompressed, options.uncompressed);
+            EXPECT_EQ(noBig, options.noBig);
+            result.converted.push_back(path);
+        });
+        result.any = result.any || any;
+    }
+    return result;
+}
+
+ToolOptions recursive() {
+    ToolOptions options;
+    options.recursive = true;
+    return options;
+}
+
+ToolOptions noBig() {
+    ToolOptions options;
+    options.noBig = true;
+    return options;
+}
+
+TEST(InputDiscovery, FileRuleUsesTheLastDotOfTheWholeInput) {
+    test::TempDir dir;
+    // No existence check: a missing file with a matching extension is handed on.
+    EXPECT_THAT(discover({"missing.tex"}).converted, ElementsAre("missing.tex"));
+    EXPECT_THAT(discover({"pack.rsc"}).converted, ElementsAre("pack.rsc"));
+    const auto dropped = discover({"name.TEX", "dir.old/readme", "noextension", "a.tex.bak"});
+    EXPECT_TRUE(dropped.converted.empty());
+    EXPECT_FALSE(dropped.any);
+    // The same file twice is converted twice.
+    EXPECT_THAT(discover({"a.tex", "a.tex"}).converted, ElementsAre("a.tex", "a.tex"));
+    // Paths with spaces and non-ASCII bytes pass through unchanged.
+    EXPECT_THAT(discover({"my textures/w\xC3\xA4ll.tex"}).converted, ElementsAre("my textures/w\xC3\xA4ll.tex"));
+}
+
+TEST(InputDiscovery, WalkWithoutRecursionVisitsOnlyTheTopLevel) {
+    test::TempDir dir;
+    dir.writeFile("a.tex");
+    dir.writeFile("b.rsc");
+    dir.writeFile("c.txt");
+    dir.writeFile(".tex");  // the whole name is the extension
+    dir.writeFile("sub/deep.tex");
+    const std::string root = dir.path().string();
+    const auto found = discover({root});
+    EXPECT_TRUE(found.any);
+    EXPECT_THAT(found.converted, UnorderedElementsAre(root + "/a.tex", root + "/b.rsc", root + "/.tex"));
+}
+
+TEST(InputDiscovery, RecursiveWalkIsDepthFirst) {
+    test::TempDir dir;
+    dir.writeFile("t/x/one.tex");
+    dir.writeFile("t/x/y/two.tex");
+    dir.writeFile("t/z/three.rsc");
+    dir.writeFile("t/top.tex");
+    const std::string root = dir / "t";
+    const auto found = discover({root}, recursive());
+    ASSERT_EQ(found.converted.size(), 4u);
+    // Whatever order the platform lists siblings in, a directory's contents
+    // come right after it, before the next sibling: two.tex directly
+    // follows or precedes one.tex inside x's block.
+    auto position = [&](const std::string& path) {
+        return std::find(found.converted.begin(), found.converted.end(), path) - found.converted.begin();
+    };
+    const auto one = position(root + "/x/one.tex");
+    const auto two = position(root + "/x/y/two.tex");
+    EXPECT_EQ(std::abs(one - two), 1);
+    EXPECT_LT(position(root + "/z/three.rsc"), 4);
+    EXPECT_LT(position(root + "/top.tex"), 4);
+}
+
+TEST(InputDiscovery, DirectoryNamedLikeAFileIsHandedOnAndEntered) {
+    test::TempDir dir;
+    dir.writeFile("root/pack.tex/inner.tex");
+    const std::string root = dir / "root";
+    EXPECT_THAT(discover({root}).converted, ElementsAre(root + "/pack.tex"));
+    EXPECT_THAT(discover({root}, recursive()).converted,
+                ElementsAre(root + "/pack.tex", root + "/pack.tex/inner.tex"));
+}
+
+TEST(InputDiscovery, SymbolicLinkToADirectoryIsListedButNotEntered) {
+    test::TempDir dir;
+    dir.writeFile("target/inside.tex");
+    dir.makeDir("root");
+    std::filesystem::create_directory_symlink(dir.path() / "target", dir.path() / "root" / "link.tex");
+    const std::string root = dir / "root";
+    EXPECT_THAT(discover({root}, recursive()).converted, ElementsAre(root + "/link.tex"));
+}
+
+TEST(InputDiscovery, TrailingSlashIsNotDoubled) {
+    test::TempDir dir;
+    dir.writeFile("textures/wall.tex");
+    const std::string root = dir / "textures";
+    EXPECT_THAT(discover({root + "/"}).converted, ElementsAre(root + "/wall.tex"));
+    EXPECT_THAT(discover({root}).converted, ElementsAre(root + "/wall.tex"));
+}
+
+TEST(InputDiscovery, UnreadableDirectoryContributesNothing) {
+    if (::geteuid() == 0) {
+        // Root reads every directory whatever its mode; a missing one stands in.
+        test::TempDir dir;
+        dir.writeFile("ok/a.tex");
+        const auto found = discover({dir / "ok", dir / "gone/"}, recursive());
+        EXPECT_THAT(found.converted, ElementsAre(dir / "ok/a.tex"));
+        return;
+    }
+    test::TempDir dir;
+    dir.writeFile("root/locked/hidden.tex");
+    dir.writeFile("root/open.tex");
+    ::chmod((dir / "root/locked").c_str(), 0);
+    const std::string root = dir / "root";
+    EXPECT_THAT(discover({root}, recursive()).converted, ElementsAre(root + "/open.tex"));
+}
+
+TEST(InputDiscovery, NoBigSkipsEntriesWithABigTwin) {
+    test::TempDir dir;
+    dir.writeFile("pair/a.tex");
+    dir.writeFile("pair/a--Big.tex");
+    dir.writeFile("single/b.tex");
+    dir.writeFile("dirtwin/c.tex");
+    dir.makeDir("dirtwin/c--Big.tex");  // a directory counts as a twin too
+    EXPECT_THAT(discover({dir / "pair"}, noBig()).converted, ElementsAre(dir / "pair/a--Big.tex"));
+    EXPECT_THAT(discover({dir / "single"}, noBig()).converted, ElementsAre(dir / "single/b.tex"));
+    EXPECT_THAT(discover({dir / "dirtwin"}, noBig()).converted, ElementsAre(dir / "dirtwin/c--Big.tex"));
+    // Without --nobig both are converted.
+    EXPECT_THAT(discover({dir / "pair"}).converted,
+                UnorderedElementsAre(dir / "pair/a.tex", dir / "pair/a--Big.tex"));
+    // An explicitly named input gets no twin test.
+    EXPECT_THAT(discover({dir / "pair/a.tex"}, noBig()).converted, ElementsAre(dir / "pair/a.tex"));
+}
+
+TEST(InputDiscovery, BigTwinTest) {
+    test::TempDir dir;
+    dir.writeFile("a--Big.tex");
+    dir.writeFile("x--Big/b.tex");
+    dir.writeFile("x--Big/b--Big.tex");
+    EXPECT_TRUE(bigTwinExists(dir / "a.tex", ".tex"));
+    EXPECT_FALSE(bigTwinExists(dir / "a.rsc", ".rsc"));
+    // A path that already holds "--Big" anywhere never has a twin.
+    EXPECT_FALSE(bigTwinExists(dir / "a--Big.tex", ".tex"));
+    EXPECT_FALSE(bigTwinExists(dir / "x--Big/b.tex", ".tex"));
+}
+
+TEST(InputDiscovery, CustomFormatSet) {
+    test::TempDir dir;
+    dir.writeFile("d/a.tex");
+    dir.writeFile("d/b.pak");
+    ToolOptions options;
+    options.formats = {".pak"};
+    options.uncompressed = true;
+    EXPECT_THAT(discover({dir / "d"}, options).converted, ElementsAre(dir / "d/b.pak"));
+}
+
+}  // namespace
+}  // namespace lumenpull
