@@ -3,7 +3,7 @@ BUILD ?= build
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 CMAKE_FLAGS ?=
 
-.PHONY: all build test demo asan deps clean
+.PHONY: all build test demo asan deps clean windows
 
 all: build
 
@@ -28,4 +28,12 @@ asan:
 	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DLUMENPULL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-win-x86_64 build-win-i686
+
+# Windows executables, cross-compiled with MinGW-w64 and linked statically:
+# build-win-x86_64/lumenpull.exe and build-win-i686/lumenpull.exe.
+windows:
+	for arch in x86_64 i686; do \
+	  cmake -S . -B build-win-$$arch $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-$$arch.cmake \
+	    -DLUMENPULL_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release && cmake --build build-win-$$arch || exit 1; \
+	done

@@ -1,5 +1,127 @@
 #include "cli/platform_files.h"
 
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <iostream>
+
+namespace lumenpull {
+namespace {
+
+// Narrow paths are in the system code page (CP_ACP); the file interfaces
+// take wide ones.
+bool toWide(const std::string& narrow, std::wstring& wide) {
+    wide.clear();
+    if (narrow.empty()) return true;
+    const int length = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow.data(),
+                                             static_cast<int>(narrow.size()), nullptr, 0);
+    if (length <= 0) return false;
+    wide.resize(static_cast<size_t>(length));
+    return ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow.data(), static_cast<int>(narrow.size()),
+                                 wide.data(), length) == length;
+}
+
+// Fails for characters outside the code page instead of silently replacing
+// them: a replaced name would name another file.
+bool toNarrow(const std::wstring& wide, std::string& narrow) {
+    narrow.clear();
+    if (wide.empty()) return true;
+    BOOL usedDefault = FALSE;
+    const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                             nullptr, 0, nullptr, &usedDefault);
+    if (length <= 0 || usedDefault) return false;
+    narrow.resize(static_cast<size_t>(length));
+    return ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                 narrow.data(), length, nullptr, &usedDefault) == length &&
+           !usedDefault;
+}
+
+bool endsWithSeparator(const std::string& path) {
+    return !path.empty() && (path.back() == '\\' || path.back() == '/' || path.back() == ':');
+}
+
+constexpr size_t kPathLimit = MAX_PATH;  // 260, terminator included
+
+}  // namespace
+
+PathStatus queryPathStatus(const std::string& path) {
+    std::wstring wide;
+    if (!toWide(path, wide)) return PathStatus::Failed;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? PathStatus::NotFound
+                                                                                : PathStatus::Failed;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathStatus::Directory;
+    return PathStatus::RegularFile;
+}
+
+bool isRealDirectory(const std::string& path) {
+    std::wstring wide;
+    if (!toWide(path, wide)) return false;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::string joinEntryPath(const std::string& parent, const std::string& name) {
+    std::string appended = name;
+    for (char& c : appended) {
+        if (c == '/') c = '\\';
+    }
+    return endsWithSeparator(parent) ? parent + appended : parent + "\\" + appended;
+}
+
+struct DirectoryReader::Handle {
+    HANDLE find = INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAW data{};
+    bool pending = false;  // `data` holds an entry not handed out yet
+    std::string parent;
+};
+
+DirectoryReader::DirectoryReader(const std::string& path) : handle_(std::make_unique<Handle>()) {
+    handle_->parent = path;
+    std::wstring wide;
+    if (!toWide(endsWithSeparator(path) ? path + "*" : path + "\\*", wide)) return;
+    handle_->find = ::FindFirstFileW(wide.c_str(), &handle_->data);
+    handle_->pending = handle_->find != INVALID_HANDLE_VALUE;
+}
+
+DirectoryReader::~DirectoryReader() {
+    if (handle_->find != INVALID_HANDLE_VALUE) ::FindClose(handle_->find);
+}
+
+bool DirectoryReader::next(std::string& name) {
+    while (handle_->find != INVALID_HANDLE_VALUE) {
+        if (!handle_->pending && !::FindNextFileW(handle_->find, &handle_->data)) break;
+        handle_->pending = false;
+        const std::wstring wide = handle_->data.cFileName;
+        if (wide == L"." || wide == L"..") continue;
+        if (!toNarrow(wide, name)) {
+            std::cout << handle_->parent << ": skipped an entry whose name is not in the system code page"
+                      << std::endl;
+            continue;
+        }
+        if (joinEntryPath(handle_->parent, name).size() >= kPathLimit) {
+            std::cout << joinEntryPath(handle_->parent, name) << ": skipped, path longer than "
+                      << (kPathLimit - 1) << " characters" << std::endl;
+            continue;
+        }
+        return true;
+    }
+    if (handle_->find != INVALID_HANDLE_VALUE) {
+        ::FindClose(handle_->find);
+        handle_->find = INVALID_HANDLE_VALUE;
+    }
+    return false;
+}
+
+}  // namespace lumenpull
+
+#else  // POSIX
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -54,3 +176,5 @@ bool DirectoryReader::next(std::string& name) {
 }
 
 }  // namespace lumenpull
+
+#endif
