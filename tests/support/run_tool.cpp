@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace lumenpull::test {
@@ -18,7 +19,28 @@ std::string drain(int fd) {
     return text;
 }
 
+// LUMENPULL_WINDOWS_EXE names a Windows build to run under Wine instead of
+// the native executable; its console output has CRLF line ends.
+const char* windowsExecutable() {
+    const char* exe = std::getenv("LUMENPULL_WINDOWS_EXE");
+    return exe != nullptr && *exe != '\0' ? exe : nullptr;
+}
+
+std::string withUnixLineEnds(std::string text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
 }  // namespace
+
+bool runsWindowsBuild() { return windowsExecutable() != nullptr; }
+
+char pathSeparator() { return runsWindowsBuild() ? '\\' : '/'; }
 
 ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::string& workingDirectory) {
     // Output goes through temporary files, so a large report cannot block the child.
@@ -32,10 +54,18 @@ ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::strin
         ::dup2(::fileno(err), STDERR_FILENO);
         if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) ::_exit(126);
         std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(LUMENPULL_EXE));
+        const char* windowsExe = windowsExecutable();
+        if (windowsExe != nullptr) {
+            ::setenv("WINEDEBUG", "-all", 1);
+            argv.push_back(const_cast<char*>("wine"));
+            argv.push_back(const_cast<char*>(windowsExe));
+        } else {
+            argv.push_back(const_cast<char*>(LUMENPULL_EXE));
+        }
         for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
-        ::execv(LUMENPULL_EXE, argv.data());
+        if (windowsExe != nullptr) ::execvp("wine", argv.data());
+        else ::execv(LUMENPULL_EXE, argv.data());
         ::_exit(127);
     }
     int status = 0;
@@ -45,6 +75,7 @@ ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::strin
     ::lseek(::fileno(out), 0, SEEK_SET);
     ::lseek(::fileno(err), 0, SEEK_SET);
     run.output = drain(::fileno(out));
+    if (runsWindowsBuild()) run.output = withUnixLineEnds(run.output);
     run.errors = drain(::fileno(err));
     std::fclose(out);
     std::fclose(err);

@@ -13,6 +13,14 @@ struct ToolRun {
 
 // Runs the real lumenpull executable with exactly these arguments (empty ones
 // included) in `workingDirectory` (the current one when empty).
+// When the environment variable LUMENPULL_WINDOWS_EXE names a Windows build,
+// that .exe runs under Wine instead and its CRLF line ends are made LF.
 ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::string& workingDirectory = {});
+
+bool runsWindowsBuild();
+
+// The separator the tool under test puts between a walked directory and its
+// entries: "/" natively, "\\" for the Windows build.
+char pathSeparator();
 
 }  // namespace lumenpull::test
