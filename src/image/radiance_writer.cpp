@@ -1,5 +1,6 @@
 #include "image/radiance_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 #include <vector>
