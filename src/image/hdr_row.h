@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace lumenpull {
+
+struct LinearRgb {
+    double red = 0;
+    double green = 0;
+    double blue = 0;
+};
+
+// One stored 4-byte high-dynamic-range pixel as linear values. Exponent-byte
+// encoding (sharedExponent false): bytes blue, green, red, exponent. Shared
+// exponent encoding: a little-endian word with 9-bit mantissas (red in bits
+// 0-8, green 9-17, blue 18-26) and a 5-bit exponent in bits 27-31.
+LinearRgb decodeHdrPixel(std::span<const uint8_t, 4> pixel, bool sharedExponent);
+
+// width pixels of a stored row into the destination, which must hold them.
+// Stored bytes missing at the end of the source read as zero.
+void decodeHdrRow(std::span<const uint8_t> source, std::span<LinearRgb> destination, uint32_t width,
+                  bool sharedExponent);
+
+}  // namespace lumenpull

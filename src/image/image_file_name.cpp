@@ -1,0 +1,21 @@
+#include "image/image_file_name.h"
+
+#include <cstdio>
+
+namespace lumenpull {
+
+std::string imageFileName(const std::string& imageName, int32_t index, int32_t imageCount,
+                          std::string_view extension) {
+    std::string name = imageName;
+    if (imageCount > 1) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "_%02d", static_cast<int>(index));
+        name += suffix;
+    }
+    name += '.';
+    name += extension;
+    if (name.size() > MaxImageFileName) throw std::string("Output file name longer than 511 characters");
+    return name;
+}
+
+}  // namespace lumenpull

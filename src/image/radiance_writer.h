@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "image/texture_image.h"
+
+namespace lumenpull {
+
+// Widths that Radiance run-length scanlines can describe; readers take rows
+// of any other width as flat pixels, so such images are written flat.
+constexpr uint32_t MinRunLengthWidth = 8;
+constexpr uint32_t MaxRunLengthWidth = 32767;
+
+// Writes every image of a high-dynamic-range texture (4 stored bytes per
+// pixel, exponent-byte or shared-exponent encoding) as a Radiance RGBE file
+// named after imageName with the extension "hdr". Rows are planar run-length
+// scanlines unless noCompression is set, the width is outside the run-length
+// range, or the packed data comes out larger than the flat pixels (then the
+// image is written again flat). Throws "Error creating output file" when a
+// file cannot be created.
+void writeRadiance(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
+                   bool noCompression);
+
+}  // namespace lumenpull

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace lumenpull {
+
+// The few fields of a texture that the image writers read. The resource
+// classes fill one in from their own record; the writers never see more.
+struct TextureImage {
+    int32_t width = 0;             // only the low 16 bits are used, unsigned
+    int32_t height = 0;            // only the low 16 bits are used, unsigned
+    uint32_t textureFlags = 0;     // bit 7 is TwoChannel
+    int32_t pixelFormat = 0;       // canonical value after normalisation
+    int32_t imageCount = 0;        // 0 or less writes no file
+    std::span<const uint8_t> pixelData;
+};
+
+}  // namespace lumenpull

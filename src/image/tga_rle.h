@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace lumenpull {
+
+// Encodes a buffer of whole pixels (1, 3 or 4 bytes each) into TGA run-length
+// packets appended to out, and returns the number of bytes appended, packet
+// headers included. A raw packet is n - 1 and n pixels, a run packet
+// 0x80 | (n - 1) and one pixel (n from 1 to 128). Equal neighbours become a
+// run from 3 pixels for 1-byte pixels and from 2 pixels otherwise. Packets
+// never reach past the buffer; an empty buffer appends nothing.
+std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out);
+
+}  // namespace lumenpull

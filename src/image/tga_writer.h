@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "image/texture_image.h"
+
+namespace lumenpull {
+
+// Writes every image of a texture (any canonical format but 12) as a TGA file
+// named after imageName (see imageFileName): an 18-byte header with
+// descriptor 0x20 (top-left origin), then the rows decoded one row, or one
+// band of four rows, at a time. Rows are run-length packed unless
+// noCompression is set; an image whose packed pixel data comes out larger
+// than its plain pixel data is written again uncompressed.
+// sourceBitsPerPixel is the stored size the code tables gave for the format.
+// Throws "Error creating output file" when a file cannot be created, and a
+// one-line text for a format that has no TGA output or a name that is too long.
+void writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
+              bool noCompression);
+
+}  // namespace lumenpull

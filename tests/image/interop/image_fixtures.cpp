@@ -1,0 +1,381 @@
+// Writes images with the real TGA and Radiance writers for the reader
+// interop test (check_image_readers.py), together with the pixels each file
+// must decode to, in the order the readers hand them back.
+//
+//   image_interop_fixtures images <dir>
+//       Writes the fixture images and <dir>/manifest.txt, one line per image:
+//       reader image expected width height channels form
+//       (reader: pillow, magick or opencv; expected: raw uint8 pixels in
+//       R, G, B[, A] or grey order, or float32 R, G, B for Radiance files;
+//       form: the TGA image type, or rle / flat for Radiance files).
+//   image_interop_fixtures blocks <format> <flags> <width> <height> <blocks> <name>
+//       Writes <name>.tga uncompressed from the stored block data in the file
+//       <blocks>, for comparison with another block decoder.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "image/bc_bands.h"
+#include "image/hdr_row.h"
+#include "image/pixel_format.h"
+#include "image/radiance_writer.h"
+#include "image/texture_image.h"
+#include "image/tga_writer.h"
+
+namespace lumenpull {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void writeBytes(const std::string& path, std::span<const uint8_t> bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::string("cannot write ") + path;
+}
+
+Bytes readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::string("cannot read ") + path;
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TextureImage texture(int32_t format, int32_t width, int32_t height, const Bytes& data, int32_t count = 1,
+                     uint32_t flags = 0) {
+    TextureImage t;
+    t.width = width;
+    t.height = height;
+    t.pixelFormat = format;
+    t.imageCount = count;
+    t.textureFlags = flags;
+    t.pixelData = data;
+    return t;
+}
+
+// Pixel identities row by row, each row of a different make: equal pixels
+// (runs longer than a packet), all different, pairs, triples, few values at
+// random, and a long run followed by noise. Equal identities become equal
+// stored pixels.
+std::vector<uint32_t> pixelIds(uint32_t width, uint32_t height, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<uint32_t> ids;
+    uint32_t fresh = 1000;
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            switch (y % 6) {
+                case 0: ids.push_back(y); break;
+                case 1: ids.push_back(fresh++); break;
+                case 2: ids.push_back(100 + y * 1000 + x / 2); break;
+                case 3: ids.push_back(100 + y * 1000 + x / 3); break;
+                case 4: ids.push_back(random() % 3); break;
+                default: ids.push_back(x < 200 ? 7 : fresh++); break;
+            }
+        }
+    }
+    return ids;
+}
+
+// Stored pixels of bytesPerPixel bytes for the identities.
+Bytes storedPixels(const std::vector<uint32_t>& ids, std::size_t bytesPerPixel, uint32_t seed) {
+    Bytes stored;
+    for (uint32_t id : ids) {
+        std::mt19937 random(id * 7919u + seed);
+        for (std::size_t b = 0; b < bytesPerPixel; ++b) stored.push_back(static_cast<uint8_t>(random()));
+    }
+    return stored;
+}
+
+class FixtureSet {
+public:
+    explicit FixtureSet(std::string dir) : dir_(std::move(dir)), manifest_(dir_ + "/manifest.txt") {}
+
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+    void add(const std::string& reader, const std::string& image, std::span<const uint8_t> expected, uint32_t width,
+             uint32_t height, int channels, const std::string& form) {
+        const std::string expectedName = image + ".expected";
+        writeBytes(path(expectedName), expected);
+        manifest_ << reader << ' ' << image << ' ' << expectedName << ' ' << width << ' ' << height << ' '
+                  << channels << ' ' << form << '\n';
+    }
+
+private:
+    std::string dir_;
+    std::ofstream manifest_;
+};
+
+// Expected reader pixels of an uncompressed TGA source: R, G, B[, A] or grey.
+enum class Expect { Grey, Rgb, RgbTwoChannel, Rgba };
+
+Bytes expectedFromStored(const Bytes& stored, std::size_t pixels, std::size_t bytesPerPixel, Expect expect) {
+    Bytes out;
+    for (std::size_t i = 0; i < pixels; ++i) {
+        uint8_t s[4] = {0, 0, 0, 0};
+        for (std::size_t b = 0; b < bytesPerPixel; ++b) {
+            const std::size_t at = i * bytesPerPixel + b;
+            s[b] = at < stored.size() ? stored[at] : 0;
+        }
+        switch (expect) {
+            case Expect::Grey: out.push_back(s[0]); break;
+            case Expect::Rgb: out.insert(out.end(), {s[2], s[1], s[0]}); break;
+            case Expect::RgbTwoChannel: out.insert(out.end(), {s[2], s[1], 255}); break;
+            case Expect::Rgba: out.insert(out.end(), {s[2], s[1], s[0], s[3]}); break;
+        }
+    }
+    return out;
+}
+
+void addPlainTga(FixtureSet& set, const std::string& name, int32_t format, uint8_t sourceBits, uint32_t flags,
+                 Expect expect, bool noCompression, const char* form, uint32_t width = 300, uint32_t height = 12) {
+    const std::size_t bytesPerPixel = sourceBits / 8;
+    const Bytes stored = storedPixels(pixelIds(width, height, 3), bytesPerPixel, 11);
+    writeTga(set.path(name), texture(format, width, height, stored, 1, flags), sourceBits, noCompression);
+    const int channels = expect == Expect::Grey ? 1 : expect == Expect::Rgba ? 4 : 3;
+    set.add("pillow", name + ".tga", expectedFromStored(stored, std::size_t{width} * height, bytesPerPixel, expect),
+            width, height, channels, form);
+}
+
+// Block data of three kinds of band, in turn: one solid colour throughout
+// (its packed runs continue from each pixel row into the next), groups of
+// solid blocks between random ones, and random blocks only.
+Bytes blockData(uint32_t width, uint32_t height, std::size_t blockBytes, uint32_t seed) {
+    std::mt19937 random(seed);
+    const auto randomBlock = [&] {
+        Bytes block(blockBytes);
+        for (auto& b : block) b = static_cast<uint8_t>(random());
+        return block;
+    };
+    // Indices or codes all zero: every texel takes the first endpoint.
+    const auto solidBlock = [&] {
+        Bytes block = randomBlock();
+        for (std::size_t half = 0; half < blockBytes; half += 8) {
+            const std::size_t firstIndexByte = blockBytes == 8 ? 4 : 2;
+            std::memset(&block[half + firstIndexByte], 0, 8 - firstIndexByte);
+        }
+        return block;
+    };
+    Bytes data;
+    const uint32_t blocksPerBand = width / 4;
+    for (uint32_t band = 0; band < height / 4; ++band) {
+        Bytes solid = solidBlock();
+        for (uint32_t i = 0; i < blocksPerBand; ++i) {
+            Bytes block;
+            switch (band % 3) {
+                case 0: block = solid; break;
+                case 1:
+                    if (i % 23 == 0) solid = solidBlock();
+                    block = i % 23 < 17 ? solid : randomBlock();
+                    break;
+                default: block = randomBlock(); break;
+            }
+            data.insert(data.end(), block.begin(), block.end());
+        }
+    }
+    return data;
+}
+
+using BandDecoder = void (*)(std::span<const uint8_t>, std::span<uint8_t>, uint32_t);
+
+// Expected reader pixels of a block image: the decoded bands in R, G, B[, A]
+// order; pixels no block covers are zero.
+Bytes expectedFromBands(const Bytes& data, uint32_t width, uint32_t height, std::size_t bandSourceBytes,
+                        BandDecoder decode, int channels) {
+    Bytes image(std::size_t{width} * height * channels, 0);
+    Bytes band(std::size_t{width} * 4 * channels);
+    for (uint32_t b = 0; b < height / 4; ++b) {
+        const std::size_t offset = b * bandSourceBytes;
+        decode(std::span<const uint8_t>(data).subspan(std::min(offset, data.size())), band, width);
+        for (uint32_t y = 0; y < 4; ++y) {
+            for (uint32_t x = 0; x < width / 4 * 4; ++x) {
+                const uint8_t* in = &band[(std::size_t{y} * width + x) * channels];
+                uint8_t* out = &image[((std::size_t{b} * 4 + y) * width + x) * channels];
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+                if (channels == 4) out[3] = in[3];
+            }
+        }
+    }
+    return image;
+}
+
+void addBlockTga(FixtureSet& set, const std::string& name, int32_t format, uint32_t flags, BandDecoder decode,
+                 std::size_t blockBytes, int channels, bool noCompression, const char* reader, const char* form,
+                 uint32_t width = 260, uint32_t height = 12) {
+    const Bytes data = blockData(width, height, blockBytes, 5);
+    const uint8_t sourceBits = blockBytes == 8 ? 4 : 8;
+    writeTga(set.path(name), texture(format, width, height, data, 1, flags), sourceBits, noCompression);
+    const std::size_t bandSourceBytes = std::size_t{width} * sourceBits / 8 * 4;
+    set.add(reader, name + ".tga", expectedFromBands(data, width, height, bandSourceBytes, decode, channels), width,
+            height, channels, form);
+}
+
+// The 8-bit block format is not decoded: its bytes land in the band as 32-bit pixels.
+void addBlock8Tga(FixtureSet& set) {
+    const uint32_t width = 260;
+    const uint32_t height = 8;
+    const Bytes data = blockData(width, height, 16, 8);
+    writeTga(set.path("block8_rle"), texture(11, width, height, data), 8, false);
+    Bytes expected(std::size_t{width} * height * 4, 0);
+    for (uint32_t b = 0; b < height / 4; ++b) {
+        const std::size_t rowStart = std::size_t{b} * width * 16;  // output bytes of a band
+        for (std::size_t i = 0; i < width * 4u; i += 4) {
+            const uint8_t* s = &data[b * width * 4 + i];
+            uint8_t* out = &expected[rowStart + i];
+            out[0] = s[2];
+            out[1] = s[1];
+            out[2] = s[0];
+            out[3] = s[3];
+        }
+    }
+    set.add("magick", "block8_rle.tga", expected, width, height, 4, "10");
+}
+
+Bytes floatBytes(const std::vector<float>& values) {
+    Bytes bytes(values.size() * sizeof(float));
+    std::memcpy(bytes.data(), values.data(), bytes.size());
+    return bytes;
+}
+
+void addRadiance(FixtureSet& set, const std::string& name, uint32_t width, uint32_t height, const Bytes& stored,
+                 bool sharedExponent, bool noCompression, const char* form) {
+    writeRadiance(set.path(name), texture(12, width, height, stored), sharedExponent, noCompression);
+    std::vector<float> expected;
+    std::vector<LinearRgb> row(width);
+    for (uint32_t y = 0; y < height; ++y) {
+        const std::size_t offset = std::size_t{y} * width * 4;
+        decodeHdrRow(std::span<const uint8_t>(stored).subspan(std::min(offset, stored.size())), row, width,
+                     sharedExponent);
+        for (const LinearRgb& p : row) {
+            expected.insert(expected.end(), {static_cast<float>(p.red), static_cast<float>(p.green),
+                                             static_cast<float>(p.blue)});
+        }
+    }
+    set.add("opencv", name + ".hdr", floatBytes(expected), width, height, 3, form);
+}
+
+// Stored high-dynamic-range pixels over the whole exponent range, with the
+// same row makes as the TGA fixtures so that scanlines hold runs.
+Bytes hdrPixels(uint32_t width, uint32_t height, bool sharedExponent, uint32_t seed) {
+    Bytes stored = storedPixels(pixelIds(width, height, seed), 4, seed);
+    if (!sharedExponent) {
+        // Keep exponent bytes where the values stay in a sensible range for a float reader.
+        for (std::size_t i = 3; i < stored.size(); i += 4) stored[i] = static_cast<uint8_t>(64 + stored[i] % 160);
+    }
+    return stored;
+}
+
+void writeImageFixtures(const std::string& dir) {
+    FixtureSet set(dir);
+    // Greyscale, 24-bit and 32-bit TGA files, run-length packed and plain.
+    addPlainTga(set, "grey_rle", 7, 32, 0, Expect::Grey, false, "11");
+    addPlainTga(set, "grey_flat", 7, 32, 0, Expect::Grey, true, "3");
+    addPlainTga(set, "grey_legacy24_rle", 7, 24, 0, Expect::Grey, false, "11");
+    addPlainTga(set, "rgb_rle", 2, 32, 0, Expect::Rgb, false, "10");
+    addPlainTga(set, "rgb_flat", 4, 32, 0, Expect::Rgb, true, "2");
+    addPlainTga(set, "rgb_two_channel_rle", 2, 32, TwoChannel, Expect::RgbTwoChannel, false, "10");
+    addPlainTga(set, "rgb_legacy24_rle", 2, 24, 0, Expect::Rgb, false, "10");
+    addPlainTga(set, "rgba_rle", 3, 32, 0, Expect::Rgba, false, "10");
+    addPlainTga(set, "rgba_flat", 8, 32, 0, Expect::Rgba, true, "2");
+
+    // Noise packs larger than plain: the writer falls back to a plain file.
+    {
+        Bytes stored;
+        std::mt19937 random(4);
+        for (int i = 0; i < 64 * 16 * 4; ++i) stored.push_back(static_cast<uint8_t>(random()));
+        writeTga(set.path("rgba_fallback"), texture(5, 64, 16, stored), 32, false);
+        set.add("pillow", "rgba_fallback.tga", expectedFromStored(stored, 64 * 16, 4, Expect::Rgba), 64, 16, 4, "2");
+    }
+    // Several images of one texture, each from its own part of the data.
+    {
+        const Bytes stored = storedPixels(pixelIds(130, 6 * 3, 2), 4, 2);
+        writeTga(set.path("frames"), texture(6, 130, 6, stored, 3), 32, false);
+        for (int i = 0; i < 3; ++i) {
+            const Bytes image(stored.begin() + i * 130 * 6 * 4, stored.begin() + (i + 1) * 130 * 6 * 4);
+            char name[32];
+            std::snprintf(name, sizeof name, "frames_%02d.tga", i);
+            set.add("pillow", name, expectedFromStored(image, 130 * 6, 4, Expect::Rgba), 130, 6, 4, "10");
+        }
+    }
+    // Pixel data that ends early: the missing pixels are zero.
+    {
+        const Bytes stored = storedPixels(pixelIds(40, 3, 6), 4, 6);
+        const Bytes cut(stored.begin(), stored.begin() + 40 * 4 + 37);
+        writeTga(set.path("short_data"), texture(2, 40, 4, cut), 32, false);
+        Bytes expected = expectedFromStored(cut, 40 * 2, 4, Expect::Rgb);
+        // Rows 2 and 3 start past the end: clamped to the last stored byte.
+        const Bytes clamped = expectedFromStored(Bytes{cut.back()}, 40, 4, Expect::Rgb);
+        expected.insert(expected.end(), clamped.begin(), clamped.end());
+        expected.insert(expected.end(), clamped.begin(), clamped.end());
+        set.add("pillow", "short_data.tga", expected, 40, 4, 3, "10");
+    }
+
+    // Block formats: packed bands may hold runs that continue into the next
+    // pixel row, which some readers refuse, so ImageMagick reads them.
+    addBlockTga(set, "bc1_rle", 9, 0, decodeBc1Band, 8, 3, false, "magick", "10");
+    addBlockTga(set, "bc3_rle", 10, 0, decodeBc3Band, 16, 4, false, "magick", "10");
+    addBlockTga(set, "bc3_two_channel_rle", 10, TwoChannel, decodeBc3TwoChannelBand, 16, 3, false, "magick", "10");
+    addBlockTga(set, "bc5_rle", 15, 0, decodeBc5Band, 16, 3, false, "magick", "10");
+    addBlock8Tga(set);
+    // Sizes that are not a multiple of 4: zeros where no block reaches.
+    addBlockTga(set, "bc1_odd_flat", 9, 0, decodeBc1Band, 8, 3, true, "pillow", "2", 10, 7);
+    addBlockTga(set, "bc3_odd_rle", 10, 0, decodeBc3Band, 16, 4, false, "magick", "10", 14, 6);
+
+    // Radiance files, both source encodings, run-length and flat.
+    addRadiance(set, "hdr_bytes_rle", 300, 12, hdrPixels(300, 12, false, 21), false, false, "rle");
+    addRadiance(set, "hdr_bytes_flat", 300, 12, hdrPixels(300, 12, false, 21), false, true, "flat");
+    addRadiance(set, "hdr_shared_rle", 300, 12, hdrPixels(300, 12, true, 22), true, false, "rle");
+    addRadiance(set, "hdr_shared_flat", 300, 12, hdrPixels(300, 12, true, 22), true, true, "flat");
+    // Widths a run-length scanline cannot describe are written flat.
+    {
+        Bytes uniform;
+        for (int i = 0; i < 5 * 4; ++i) uniform.insert(uniform.end(), {10, 20, 30, 140});
+        addRadiance(set, "hdr_width5", 5, 4, uniform, false, false, "flat");
+    }
+    addRadiance(set, "hdr_wide", 32768, 2, hdrPixels(32768, 2, true, 23), true, false, "flat");
+    addRadiance(set, "hdr_widest_rle", 32767, 2, hdrPixels(32767, 2, true, 23), true, false, "rle");
+    // Noise whose run-length rows come out larger: written again flat.
+    {
+        Bytes noise;
+        std::mt19937 random(24);
+        for (int i = 0; i < 16 * 8 * 4; ++i) noise.push_back(static_cast<uint8_t>(random()));
+        addRadiance(set, "hdr_noise", 16, 8, noise, true, false, "flat");
+    }
+}
+
+int run(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "images" && argc == 3) {
+        writeImageFixtures(argv[2]);
+        return 0;
+    }
+    if (mode == "blocks" && argc == 8) {
+        const int32_t format = std::stoi(argv[2]);
+        const uint32_t flags = static_cast<uint32_t>(std::stoul(argv[3]));
+        const Bytes data = readBytes(argv[6]);
+        const uint8_t sourceBits = format == static_cast<int32_t>(PixelFormat::Bc1) ? 4 : 8;
+        writeTga(argv[7], texture(format, std::stoi(argv[4]), std::stoi(argv[5]), data, 1, flags), sourceBits, true);
+        return 0;
+    }
+    std::fprintf(stderr, "usage: %s images <dir> | blocks <format> <flags> <width> <height> <blocks> <name>\n",
+                 argv[0]);
+    return 2;
+}
+
+}  // namespace
+}  // namespace lumenpull
+
+int main(int argc, char** argv) {
+    try {
+        return lumenpull::run(argc, argv);
+    } catch (const std::string& error) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+}

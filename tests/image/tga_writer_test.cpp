@@ -1,0 +1,275 @@
+#include "image/tga_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "image/pixel_format.h"
+#include "image_test_support.h"
+#include "support/temp_dir.h"
+
+namespace lumenpull {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using test::TempDir;
+
+struct TgaFile {
+    Bytes header;
+    Bytes payload;
+
+    uint8_t imageType() const { return header[2]; }
+    uint8_t depth() const { return header[16]; }
+    // The decoded pixels, whether the file is run-length packed or not.
+    Bytes pixels() const {
+        return imageType() >= 9 ? test::expandTgaPackets(payload, depth() / 8u) : payload;
+    }
+};
+
+TgaFile readTga(const std::string& path) {
+    const Bytes bytes = test::readFileBytes(path);
+    EXPECT_GE(bytes.size(), 18u) << path;
+    if (bytes.size() < 18) return {};
+    return {Bytes(bytes.begin(), bytes.begin() + 18), Bytes(bytes.begin() + 18, bytes.end())};
+}
+
+TextureImage texture(int32_t format, int32_t width, int32_t height, const Bytes& data, int32_t count = 1,
+                     uint32_t flags = 0) {
+    TextureImage t;
+    t.width = width;
+    t.height = height;
+    t.pixelFormat = format;
+    t.imageCount = count;
+    t.textureFlags = flags;
+    t.pixelData = data;
+    return t;
+}
+
+TEST(TgaWriterTest, HeaderFields) {
+    TempDir dir;
+    const Bytes data = test::noiseBytes(3 * 2 * 4, 1);
+    writeTga(dir / "tex", texture(3, 3, 2, data), 32, true);
+    const TgaFile file = readTga(dir / "tex.tga");
+    // No id, no colour map, origin 0, width 3, height 2, depth 32, descriptor 0x20.
+    EXPECT_EQ(file.header, (Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 32, 0x20}));
+    EXPECT_EQ(file.payload, data);
+}
+
+TEST(TgaWriterTest, TypeAndDepthFollowTheFormat) {
+    struct Case {
+        int32_t format;
+        uint8_t sourceBits;
+        uint32_t flags;
+        uint8_t depth;
+    };
+    const Case cases[] = {
+        {2, 32, 0, 24},  {4, 32, 0x80, 24}, {2, 24, 0, 24}, {3, 32, 0, 32}, {5, 32, 0, 32},
+        {6, 32, 0, 32},  {8, 32, 0, 32},    {7, 32, 0, 8},  {7, 24, 0, 8},  {9, 4, 0x80, 24},
+        {10, 8, 0, 32},  {10, 8, 0x80, 24}, {11, 8, 0, 32}, {15, 8, 0, 24},
+    };
+    TempDir dir;
+    const Bytes zeros(8 * 8 * 4);  // uniform pixels: packing always pays off
+    for (const Case& c : cases) {
+        for (const bool noCompression : {false, true}) {
+            writeTga(dir / "t", texture(c.format, 8, 8, zeros, 1, c.flags), c.sourceBits, noCompression);
+            const TgaFile file = readTga(dir / "t.tga");
+            const uint8_t plainType = c.depth == 8 ? 3 : 2;
+            EXPECT_EQ(file.imageType(), noCompression ? plainType : plainType + 8) << "format " << c.format;
+            EXPECT_EQ(file.depth(), c.depth) << "format " << c.format;
+            EXPECT_EQ(file.header[17], 0x20);
+            EXPECT_EQ(file.pixels().size(), 8u * 8 * c.depth / 8) << "format " << c.format;
+        }
+    }
+}
+
+TEST(TgaWriterTest, RowConversionsReachTheFile) {
+    TempDir dir;
+    const Bytes stored{1, 2, 3, 4, 5, 6, 7, 8};
+    writeTga(dir / "rgb", texture(2, 2, 1, stored), 32, true);
+    EXPECT_EQ(readTga(dir / "rgb.tga").payload, (Bytes{1, 2, 3, 5, 6, 7}));
+    writeTga(dir / "two", texture(4, 2, 1, stored, 1, TwoChannel), 32, true);
+    EXPECT_EQ(readTga(dir / "two.tga").payload, (Bytes{255, 2, 3, 255, 6, 7}));
+    writeTga(dir / "legacy", texture(2, 2, 1, stored), 24, true);
+    EXPECT_EQ(readTga(dir / "legacy.tga").payload, (Bytes{1, 2, 3, 4, 5, 6}));
+    writeTga(dir / "grey", texture(7, 2, 1, stored), 32, true);
+    EXPECT_EQ(readTga(dir / "grey.tga").payload, (Bytes{1, 5}));
+    writeTga(dir / "grey24", texture(7, 2, 1, stored), 24, true);
+    EXPECT_EQ(readTga(dir / "grey24.tga").payload, (Bytes{1, 4}));
+}
+
+TEST(TgaWriterTest, PackedRowsAndTheFallbackToPlainData) {
+    TempDir dir;
+    // 300 equal grey pixels per row pack well and stay packed.
+    const Bytes uniform(300 * 2 * 4, 9);
+    writeTga(dir / "uniform", texture(7, 300, 2, uniform), 32, false);
+    const TgaFile packed = readTga(dir / "uniform.tga");
+    EXPECT_EQ(packed.imageType(), 11);
+    EXPECT_EQ(packed.payload, (Bytes{0xFF, 9, 0xFF, 9, 0xAB, 9, 0xFF, 9, 0xFF, 9, 0xAB, 9}));
+
+    // Noise packs larger than it is: the file is written again without packing.
+    const Bytes noise = test::noiseBytes(64 * 3 * 4, 5);
+    writeTga(dir / "noise", texture(3, 64, 3, noise), 32, false);
+    const TgaFile plain = readTga(dir / "noise.tga");
+    EXPECT_EQ(plain.imageType(), 2);
+    EXPECT_EQ(plain.payload, noise);
+}
+
+TEST(TgaWriterTest, EveryImageStartsWithPackingOnAndReadsItsOwnData) {
+    TempDir dir;
+    Bytes data = test::noiseBytes(16 * 4, 3);  // image 0: noise
+    data.resize(16 * 4 * 3, 0);                // images 1 and 2: zeros
+    data[16 * 4 * 2] = 77;                     // first byte of image 2
+    writeTga(dir / "anim", texture(3, 4, 4, data, 3), 32, false);
+    const TgaFile first = readTga(dir / "anim_00.tga");
+    EXPECT_EQ(first.imageType(), 2);
+    EXPECT_EQ(first.payload, Bytes(data.begin(), data.begin() + 64));
+    EXPECT_EQ(readTga(dir / "anim_01.tga").imageType(), 10);
+    EXPECT_EQ(readTga(dir / "anim_01.tga").pixels(), Bytes(64, 0));
+    EXPECT_EQ(readTga(dir / "anim_02.tga").pixels(), Bytes(data.begin() + 128, data.end()));
+}
+
+std::vector<std::string> filesIn(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(TgaWriterTest, FileNames) {
+    const Bytes pixel(4);
+    {
+        TempDir dir;
+        writeTga(dir / "tex", texture(3, 1, 1, pixel, 1), 32, false);
+        EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"tex.tga"}));
+    }
+    {
+        TempDir dir;
+        writeTga(dir / "tex", texture(3, 1, 1, pixel, 3), 32, false);
+        EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"tex_00.tga", "tex_01.tga", "tex_02.tga"}));
+    }
+    {
+        TempDir dir;
+        writeTga(dir / "tex", texture(3, 1, 1, pixel, 101), 32, false);
+        EXPECT_TRUE(std::filesystem::exists(dir / "tex_99.tga"));
+        EXPECT_TRUE(std::filesystem::exists(dir / "tex_100.tga"));
+        EXPECT_EQ(filesIn(dir.path()).size(), 101u);
+    }
+    for (const int32_t count : {0, -1}) {
+        TempDir dir;
+        writeTga(dir / "tex", texture(3, 1, 1, pixel, count), 32, false);
+        EXPECT_TRUE(filesIn(dir.path()).empty());
+    }
+}
+
+// An image name inside dir whose file name (with a 4-character extension)
+// is exactly total characters long; its folders are created.
+std::string nameOfLength(const TempDir& dir, std::size_t total) {
+    std::string name = dir.path().string();
+    std::size_t left = total - 4 - name.size();
+    while (left > 0) {
+        std::size_t part = std::min<std::size_t>(left - 1, 200);
+        if (left - 1 - part == 1) part -= 2;  // never leave a last part of length 0
+        name += "/" + std::string(part, 'n');
+        left -= part + 1;
+        if (left > 0) std::filesystem::create_directories(name);
+    }
+    return name;
+}
+
+TEST(TgaWriterTest, NamesLongerThan511CharactersAreRefusedNotCut) {
+    TempDir dir;
+    const Bytes pixel(4);
+    const std::string longest = nameOfLength(dir, 511);
+    EXPECT_NO_THROW(writeTga(longest, texture(3, 1, 1, pixel), 32, false));
+    EXPECT_TRUE(std::filesystem::exists(longest + ".tga"));
+
+    const std::string tooLong = longest + "x";
+    try {
+        writeTga(tooLong, texture(3, 1, 1, pixel), 32, false);
+        ADD_FAILURE() << "no error";
+    } catch (const std::string& error) {
+        EXPECT_EQ(error, "Output file name longer than 511 characters");
+    }
+    EXPECT_FALSE(std::filesystem::exists(tooLong + ".tga"));
+    // With several images the suffix counts too.
+    EXPECT_THROW(writeTga(longest, texture(3, 1, 1, pixel, 2), 32, false), std::string);
+}
+
+TEST(TgaWriterTest, FileThatCannotBeCreated) {
+    TempDir dir;
+    const Bytes pixel(4);
+    try {
+        writeTga(dir / "missing/tex", texture(3, 1, 1, pixel), 32, false);
+        ADD_FAILURE() << "no error";
+    } catch (const std::string& error) {
+        EXPECT_EQ(error, "Error creating output file");
+    }
+}
+
+TEST(TgaWriterTest, FormatsWithoutTgaOutputAreRefused) {
+    TempDir dir;
+    const Bytes pixel(64);
+    EXPECT_THROW(writeTga(dir / "a", texture(12, 1, 1, pixel), 32, false), std::string);
+    EXPECT_THROW(writeTga(dir / "b", texture(13, 1, 1, pixel), 32, false), std::string);
+    EXPECT_THROW(writeTga(dir / "c", texture(9, 4, 4, pixel), 32, false), std::string);
+    EXPECT_THROW(writeTga(dir / "d", texture(3, 1, 1, pixel), 24, false), std::string);
+    EXPECT_TRUE(filesIn(dir.path()).empty());
+}
+
+TEST(TgaWriterTest, ShortPixelDataReadsZerosPastItsEnd) {
+    TempDir dir;
+    // Two rows of 4 pixels would take 32 bytes; only 5 are there. Row 1 starts
+    // at offset 16, clamped to the last byte.
+    const Bytes data{1, 2, 3, 4, 5};
+    writeTga(dir / "short", texture(3, 4, 2, data), 32, true);
+    Bytes expected(32, 0);
+    for (int i = 0; i < 5; ++i) expected[i] = data[i];
+    expected[16] = 5;
+    EXPECT_EQ(readTga(dir / "short.tga").payload, expected);
+
+    // Empty pixel data and zero sizes do not fail.
+    writeTga(dir / "empty", texture(2, 2, 2, {}), 32, true);
+    EXPECT_EQ(readTga(dir / "empty.tga").payload, Bytes(12, 0));
+    writeTga(dir / "bands", texture(10, 8, 8, {}), 8, false);
+    EXPECT_EQ(readTga(dir / "bands.tga").pixels(), Bytes(8 * 8 * 4, 0));
+    writeTga(dir / "zero", texture(9, 0, 0, {}), 4, false);
+    EXPECT_EQ(readTga(dir / "zero.tga").payload, Bytes{});
+    writeTga(dir / "flat", texture(3, 5, 0, data), 32, false);
+    EXPECT_EQ(readTga(dir / "flat.tga").payload, Bytes{});
+}
+
+TEST(TgaWriterTest, DimensionsUseTheirLow16Bits) {
+    TempDir dir;
+    const Bytes data = test::noiseBytes(2 * 3 * 4, 2);
+    writeTga(dir / "wide", texture(3, 0x10002, 0x30003, data), 32, true);
+    const TgaFile file = readTga(dir / "wide.tga");
+    EXPECT_EQ(file.header[12], 2);
+    EXPECT_EQ(file.header[13], 0);
+    EXPECT_EQ(file.header[14], 3);
+    EXPECT_EQ(file.payload, data);
+}
+
+TEST(TgaWriterTest, BlockImagesNotAMultipleOfFourGiveZerosWhereNoBlockReaches) {
+    TempDir dir;
+    // 6 x 6 BC1: each band's source row is 6 × 4 / 8 × 4 = 12 bytes; one block
+    // per band, one full band and two rows of a band with no blocks.
+    Bytes data(6 * 6 * 4 / 8, 0);
+    const Bytes white{0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+    std::copy(white.begin(), white.end(), data.begin());
+    writeTga(dir / "odd", texture(9, 6, 6, data), 4, true);
+    const TgaFile file = readTga(dir / "odd.tga");
+    EXPECT_EQ(file.header[14], 6);
+    ASSERT_EQ(file.payload.size(), 6u * 6 * 3);
+    for (std::size_t y = 0; y < 6; ++y) {
+        for (std::size_t x = 0; x < 6; ++x) {
+            const uint8_t expected = (x < 4 && y < 4) ? 255 : 0;
+            for (std::size_t c = 0; c < 3; ++c) EXPECT_EQ(file.payload[(y * 6 + x) * 3 + c], expected) << x << "," << y;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lumenpull
