@@ -46,6 +46,14 @@ void SignedStream::Open(const std::string& path, const char* mode, bool verify) 
 
     // The header is read with the plain operations (not yet active). Skipped
     // fields are read too, so that a header cut short says "Error reading".
+    ReadHeaderOrClose([this, verify] { ReadHeader(verify); });
+    active_ = true;
+    // The position stays at the end of the header: the first read or move
+    // steps over the record that follows it.
+    SetBlockIndex(0);
+}
+
+void SignedStream::ReadHeader(bool verify) {
     ExpectTag(MakeTag("SIGS"));
     ExpectTag(MakeTag("TRM1"));
     ExpectTag(kSignedThirdTag);
@@ -70,10 +78,6 @@ void SignedStream::Open(const std::string& path, const char* mode, bool verify) 
 
     layout_ = SignedLayout{Tell(), blockSize, signatureSize, size_};
     payloadSize_ = layout_.PayloadSize();
-    active_ = true;
-    // The position stays at the end of the header: the first read or move
-    // steps over the record that follows it.
-    SetBlockIndex(0);
 }
 
 void SignedStream::Close() {

@@ -41,6 +41,7 @@ protected:
     void RestorePeekState(uint64_t rawPosition, uint64_t state) override;
 
 private:
+    void ReadHeader(bool verify);
     void SetBlockIndex(uint64_t j);
     void ReadAcrossRecords(uint8_t* out, uint32_t count);
     void StepOverRecord();

@@ -56,6 +56,20 @@ protected:
     void PlainClose();
     void RequireOpen() const;
 
+    // Runs a container's header reader on a freshly opened file; when it
+    // throws, the file is closed and the mode reset before the error goes on,
+    // so that a failed Open leaves no open file behind.
+    template <typename HeaderReader>
+    void ReadHeaderOrClose(HeaderReader&& readHeader) {
+        try {
+            readHeader();
+        } catch (...) {
+            PlainClose();
+            mode_ = 0;
+            throw;
+        }
+    }
+
     // Moves the input position to a raw offset already known to lie within
     // the file. Short forward hops are read through the file buffer instead
     // of seeking, which would drop the buffer and cost two system calls.

@@ -19,12 +19,14 @@ void WorkStream::Open(const std::string& path, const char* mode) {
 
     // Read with the plain operations; the skipped field is read too, so that
     // a header cut short says "Error reading".
-    ExpectTag(MakeTag("WRKS"));
-    ExpectTag(MakeTag("TRM1"));
-    ExpectTag(kWorkThirdTag);
-    ReadU32();
-    gapParam_ = ReadU32();
-    PlainSeek(static_cast<int64_t>(kHeaderSize), SeekOrigin::Begin);
+    ReadHeaderOrClose([this] {
+        ExpectTag(MakeTag("WRKS"));
+        ExpectTag(MakeTag("TRM1"));
+        ExpectTag(kWorkThirdTag);
+        ReadU32();
+        gapParam_ = ReadU32();
+        PlainSeek(static_cast<int64_t>(kHeaderSize), SeekOrigin::Begin);
+    });
     active_ = true;
 }
 

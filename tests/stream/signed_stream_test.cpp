@@ -191,6 +191,7 @@ TEST(SignedStreamOpen, RefusesBadModesHeadersAndKeys) {
     EXPECT_EQ(thrownText([&] { stream.Open(writeTemp(dir, "t.rsc", wrongThird), "r", true); }),
               "Expected '1397311282' but found '1397311320'");
     EXPECT_FALSE(stream.IsActive());
+    EXPECT_FALSE(stream.IsOpen());  // a failed open leaves no file open
 
     for (const std::string key : {"", "Signkey.Other", "Signkey.EditorSignatur"}) {
         SCOPED_TRACE(key);
@@ -211,6 +212,7 @@ TEST(SignedStreamOpen, RefusesBadModesHeadersAndKeys) {
                                            false); }),
               "Invalid signed stream block size 0");
     EXPECT_FALSE(stream.IsActive());
+    EXPECT_FALSE(stream.IsOpen());
 }
 
 TEST(SignedStreamOpen, AHeaderCutShortIsAReadError) {

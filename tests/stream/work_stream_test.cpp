@@ -110,6 +110,7 @@ TEST(WorkStreamOpen, RefusesOtherModesMissingFilesAndBadHeaders) {
         SCOPED_TRACE(cut);
         const std::vector<uint8_t> shortHeader(header.begin(), header.begin() + cut);
         EXPECT_EQ(thrownText([&] { stream.Open(writeTemp(dir, "short.rsc", shortHeader), "r"); }), "Error reading");
+        EXPECT_FALSE(stream.IsOpen());
     }
 
     // The header alone is a work stream with an empty payload.
