@@ -33,7 +33,8 @@ struct SignedLayout {
 
     // Raw start of record j: the header's own record for j 0, the record
     // after block j - 1 otherwise. No boundary lies beyond the end of the
-    // payload: every later record number maps to RawOf(PayloadSize()).
+    // payload: the record after a short last block, and every record number
+    // past the last block, map to RawOf(PayloadSize()).
     uint64_t Boundary(uint64_t j) const;
 
     // True when Boundary(j) is the end of the payload rather than a record

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 
 #include "stream/stream.h"
 #include "stream/tag.h"
