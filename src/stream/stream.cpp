@@ -1,6 +1,8 @@
 #include "stream/stream.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 namespace lumenpull {
@@ -9,6 +11,25 @@ namespace {
 
 // Forward hops up to this many bytes are read through the file buffer.
 constexpr uint64_t kShortHop = 1024;
+
+// The file buffer counts in std::streamsize, which is 32-bit on 32-bit
+// targets: larger counts are moved in steps of this size.
+constexpr uint32_t kLargestStep = uint32_t{1} << 30;
+
+// Moves up to `count` bytes with `transfer` (sgetn or sputn); returns the
+// number moved, which falls short only when the file does.
+template <typename Byte, typename Transfer>
+uint64_t transferAll(Byte* bytes, uint32_t count, Transfer transfer) {
+    if (count <= kLargestStep) return static_cast<uint64_t>(transfer(bytes, static_cast<std::streamsize>(count)));
+    uint64_t done = 0;
+    while (done < count) {
+        const auto step = static_cast<std::streamsize>(std::min<uint64_t>(count - done, kLargestStep));
+        const auto moved = transfer(bytes + done, step);
+        done += static_cast<uint64_t>(moved);
+        if (moved != step) break;
+    }
+    return done;
+}
 
 uint32_t littleEndian32(const uint8_t (&bytes)[4]) {
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -76,11 +97,13 @@ void Stream::PlainRead(void* buffer, uint32_t count) {
     RequireOpen();
     if (mode_ != 'r') throw std::string("Invalid mode to perform this operation");
     if (failed_) throw std::string("Error reading");
-    const std::streamsize got =
-        count == 0 ? 0 : file_->sgetn(static_cast<char*>(buffer), static_cast<std::streamsize>(count));
-    pos_ += static_cast<uint64_t>(got);
+    const uint64_t got = count == 0 ? 0
+                                    : transferAll(static_cast<char*>(buffer), count, [this](char* at, std::streamsize n) {
+                                          return file_->sgetn(at, n);
+                                      });
+    pos_ += got;
     // The bytes that were there stay copied and consumed.
-    if (got != static_cast<std::streamsize>(count) || pos_ > size_) FailRead();
+    if (got != count || pos_ > size_) FailRead();
 }
 
 uint32_t Stream::ReadU32() {
@@ -94,10 +117,13 @@ void Stream::Write(const void* buffer, uint32_t count) { PlainWrite(buffer, coun
 void Stream::PlainWrite(const void* buffer, uint32_t count) {
     RequireOpen();
     if (mode_ != 'w') throw std::string("Invalid mode to perform this operation");
-    const std::streamsize put =
-        count == 0 ? 0 : file_->sputn(static_cast<const char*>(buffer), static_cast<std::streamsize>(count));
-    if (put > 0) pos_ += static_cast<uint64_t>(put);
-    if (put != static_cast<std::streamsize>(count)) throw std::string("Writing error");
+    const uint64_t put =
+        count == 0 ? 0
+                   : transferAll(static_cast<const char*>(buffer), count, [this](const char* at, std::streamsize n) {
+                         return file_->sputn(at, n);
+                     });
+    pos_ += put;
+    if (put != count) throw std::string("Writing error");
 }
 
 void Stream::Seek(const int64_t& offset, SeekOrigin origin) { PlainSeek(offset, origin); }
@@ -168,8 +194,9 @@ Stream& ReadString(Stream& stream, CountedString& string) {
     string.Clear();
     const uint32_t length = stream.ReadU32();
     if (length == 0) return stream;
-    // Refuse a length the payload cannot hold before allocating for it.
-    if (length > stream.PayloadBytesLeft()) stream.FailRead();
+    // Refuse a length the payload cannot hold before allocating for it (and
+    // one whose terminator would not fit a 32-bit size).
+    if (length > stream.PayloadBytesLeft() || length >= std::numeric_limits<size_t>::max()) stream.FailRead();
     string.length = length;
     string.text = std::make_unique<char[]>(static_cast<size_t>(length) + 1);  // zero-filled
     stream.Read(string.text.get(), length);
