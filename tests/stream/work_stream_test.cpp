@@ -101,6 +101,8 @@ TEST(WorkStreamOpen, RefusesOtherModesMissingFilesAndBadHeaders) {
     EXPECT_EQ(thrownText([&] { stream.Open(good, "w"); }), "Invalid stream mode, must be 'r'");
     EXPECT_EQ(thrownText([&] { stream.Open(dir / "absent", "r"); }), "Error opening file " + (dir / "absent"));
 
+    EXPECT_EQ(thrownText([&] { stream.Open(writeTemp(dir, "s.rsc", test::wrapSigned({})), "r"); }),
+              "Expected '1397445207' but found '1397180755'");
     auto header = test::wrapWorkStream({});
     auto wrongThird = header;
     wrongThird[8] = 0x61;
