@@ -25,7 +25,6 @@ CountedString& CountedString::operator=(const CountedString& other) {
     if (this == &other) return *this;
     Clear();
     if (other.text) assign(other.text.get(), other.length);
-    else length = other.length;
     return *this;
 }
 

@@ -1,9 +1,42 @@
 #include "stream/stream.h"
 
-#include <cstring>
+#include <algorithm>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 namespace lumenpull {
+
+namespace {
+
+// Forward hops up to this many bytes are read through the file buffer.
+constexpr uint64_t kShortHop = 1024;
+
+// The file buffer counts in std::streamsize, which is 32-bit on 32-bit
+// targets: larger counts are moved in steps of this size.
+constexpr uint32_t kLargestStep = uint32_t{1} << 30;
+
+// Moves up to `count` bytes with `transfer` (sgetn or sputn); returns the
+// number moved, which falls short only when the file does.
+template <typename Byte, typename Transfer>
+uint64_t transferAll(Byte* bytes, uint32_t count, Transfer transfer) {
+    if (count <= kLargestStep) return static_cast<uint64_t>(transfer(bytes, static_cast<std::streamsize>(count)));
+    uint64_t done = 0;
+    while (done < count) {
+        const auto step = static_cast<std::streamsize>(std::min<uint64_t>(count - done, kLargestStep));
+        const auto moved = transfer(bytes + done, step);
+        done += static_cast<uint64_t>(moved);
+        if (moved != step) break;
+    }
+    return done;
+}
+
+uint32_t littleEndian32(const uint8_t (&bytes)[4]) {
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+}  // namespace
 
 Stream::~Stream() { PlainClose(); }
 
@@ -20,9 +53,12 @@ void Stream::Open(const std::string& path, const char* mode) {
 }
 
 void Stream::OpenFile(const std::string& path, char mode, std::ios_base::openmode access) {
+    mode_ = 0;
+    // The C library opens a directory for reading without complaint and only
+    // fails on the first read; a directory is no file to read or write.
+    std::error_code ignored;
     auto file = std::make_unique<std::filebuf>();
-    if (file->open(path, access) == nullptr) {
-        mode_ = 0;
+    if (std::filesystem::is_directory(path, ignored) || file->open(path, access) == nullptr) {
         throw "Error opening file " + path;
     }
     file_ = std::move(file);
@@ -50,19 +86,30 @@ void Stream::RequireOpen() const {
     if (!file_) throw std::string("Operation on closed stream");
 }
 
+void Stream::FailRead() {
+    failed_ = true;
+    throw std::string("Error reading");
+}
+
 void Stream::Read(void* buffer, uint32_t count) { PlainRead(buffer, count); }
 
 void Stream::PlainRead(void* buffer, uint32_t count) {
     RequireOpen();
     if (mode_ != 'r') throw std::string("Invalid mode to perform this operation");
     if (failed_) throw std::string("Error reading");
-    const std::streamsize got =
-        count == 0 ? 0 : file_->sgetn(static_cast<char*>(buffer), static_cast<std::streamsize>(count));
-    pos_ += static_cast<uint64_t>(got);
-    if (got != static_cast<std::streamsize>(count) || pos_ > size_) {
-        failed_ = true;
-        throw std::string("Error reading");
-    }
+    const uint64_t got = count == 0 ? 0
+                                    : transferAll(static_cast<char*>(buffer), count, [this](char* at, std::streamsize n) {
+                                          return file_->sgetn(at, n);
+                                      });
+    pos_ += got;
+    // The bytes that were there stay copied and consumed.
+    if (got != count || pos_ > size_) FailRead();
+}
+
+uint32_t Stream::ReadU32() {
+    uint8_t bytes[4];
+    Read(bytes, 4);
+    return littleEndian32(bytes);
 }
 
 void Stream::Write(const void* buffer, uint32_t count) { PlainWrite(buffer, count); }
@@ -70,10 +117,13 @@ void Stream::Write(const void* buffer, uint32_t count) { PlainWrite(buffer, coun
 void Stream::PlainWrite(const void* buffer, uint32_t count) {
     RequireOpen();
     if (mode_ != 'w') throw std::string("Invalid mode to perform this operation");
-    const std::streamsize put =
-        count == 0 ? 0 : file_->sputn(static_cast<const char*>(buffer), static_cast<std::streamsize>(count));
-    if (put != static_cast<std::streamsize>(count)) throw std::string("Writing error");
-    pos_ += static_cast<uint64_t>(put);
+    const uint64_t put =
+        count == 0 ? 0
+                   : transferAll(static_cast<const char*>(buffer), count, [this](const char* at, std::streamsize n) {
+                         return file_->sputn(at, n);
+                     });
+    pos_ += put;
+    if (put != count) throw std::string("Writing error");
 }
 
 void Stream::Seek(const int64_t& offset, SeekOrigin origin) { PlainSeek(offset, origin); }
@@ -94,7 +144,24 @@ void Stream::PlainSeek(const int64_t& offset, SeekOrigin origin) {
     if (origin == SeekOrigin::End) target += size_;
     // A target before the start wraps to a huge number and fails here too.
     if (target > size_) throw std::string("Seek offset out of range");
-    file_->pubseekpos(static_cast<std::streamoff>(target), std::ios_base::in);
+    MoveRaw(target);
+}
+
+void Stream::MoveRaw(uint64_t target) {
+    if (target == pos_) return;
+    if (target > pos_ && target - pos_ <= kShortHop) {
+        char discard[kShortHop];
+        const auto hop = static_cast<std::streamsize>(target - pos_);
+        if (file_->sgetn(discard, hop) == hop) {
+            pos_ = target;
+            return;
+        }
+        // The file came up short: fall back to an absolute seek.
+    }
+    if (file_->pubseekpos(static_cast<std::streamoff>(target), std::ios_base::in) < 0) {
+        failed_ = true;
+        throw std::string("Seek offset out of range");
+    }
     pos_ = target;
 }
 
@@ -103,13 +170,13 @@ uint64_t Stream::Tell() const {
     return pos_;
 }
 
-void Stream::RestorePeekState(uint64_t rawPosition, uint32_t /*state*/) {
+void Stream::RestorePeekState(uint64_t rawPosition, uint64_t /*state*/) {
     PlainSeek(static_cast<int64_t>(rawPosition), SeekOrigin::Begin);
 }
 
 void Stream::Peek(void* buffer, uint32_t count) {
     const uint64_t position = Tell();
-    const uint32_t state = PeekState();
+    const uint64_t state = PeekState();
     Read(buffer, count);
     RestorePeekState(position, state);
 }
@@ -117,10 +184,7 @@ void Stream::Peek(void* buffer, uint32_t count) {
 void Stream::Skip(int64_t count) { Seek(count, SeekOrigin::Current); }
 
 void Stream::ExpectTag(uint32_t expected) {
-    uint8_t bytes[4];
-    Read(bytes, 4);
-    const uint32_t found = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    const uint32_t found = ReadU32();
     if (found != expected) {
         throw "Expected '" + std::to_string(expected) + "' but found '" + std::to_string(found) + "'";
     }
@@ -128,13 +192,12 @@ void Stream::ExpectTag(uint32_t expected) {
 
 Stream& ReadString(Stream& stream, CountedString& string) {
     string.Clear();
-    uint8_t bytes[4];
-    stream.Read(bytes, 4);
-    const uint32_t length = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-    string.length = length;
+    const uint32_t length = stream.ReadU32();
     if (length == 0) return stream;
-    if (length > stream.RawBytesLeft()) throw std::string("Error reading");
+    // Refuse a length the payload cannot hold before allocating for it (and
+    // one whose terminator would not fit a 32-bit size).
+    if (length > stream.PayloadBytesLeft() || length >= std::numeric_limits<size_t>::max()) stream.FailRead();
+    string.length = length;
     string.text = std::make_unique<char[]>(static_cast<size_t>(length) + 1);  // zero-filled
     stream.Read(string.text.get(), length);
     return stream;

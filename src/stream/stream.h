@@ -38,6 +38,10 @@ public:
     // the file cannot hold before anything is allocated for them.
     uint64_t RawBytesLeft() const { return pos_ < size_ ? size_ - pos_ : 0; }
 
+    // Payload bytes from the current position to the end of the payload (the
+    // raw bytes left for a plain file; a container leaves out its records).
+    virtual uint64_t PayloadBytesLeft() const { return RawBytesLeft(); }
+
     bool IsOpen() const { return file_ != nullptr; }
     char Mode() const { return mode_; }
     uint64_t Size() const { return size_; }
@@ -52,21 +56,48 @@ protected:
     void PlainClose();
     void RequireOpen() const;
 
+    // Runs a container's header reader on a freshly opened file; when it
+    // throws, the file is closed and the mode reset before the error goes on,
+    // so that a failed Open leaves no open file behind.
+    template <typename HeaderReader>
+    void ReadHeaderOrClose(HeaderReader&& readHeader) {
+        try {
+            readHeader();
+        } catch (...) {
+            PlainClose();
+            mode_ = 0;
+            throw;
+        }
+    }
+
+    // Moves the input position to a raw offset already known to lie within
+    // the file. Short forward hops are read through the file buffer instead
+    // of seeking, which would drop the buffer and cost two system calls.
+    void MoveRaw(uint64_t target);
+
+    // Marks the stream failed and throws "Error reading".
+    [[noreturn]] void FailRead();
+
+    // A little-endian u32 read through the virtual Read (header fields).
+    uint32_t ReadU32();
+
     // Container streams keep position bookkeeping beside the raw position;
     // Peek saves and restores it through these two hooks.
-    virtual uint32_t PeekState() const { return 0; }
-    virtual void RestorePeekState(uint64_t rawPosition, uint32_t state);
+    virtual uint64_t PeekState() const { return 0; }
+    virtual void RestorePeekState(uint64_t rawPosition, uint64_t state);
 
     std::unique_ptr<std::filebuf> file_;
     char mode_ = 0;
     uint64_t size_ = 0;
     uint64_t pos_ = 0;      // raw position, tracked so Tell costs no system call
     bool failed_ = false;   // a failed read poisons every later read
+
+    friend Stream& ReadString(Stream& stream, CountedString& string);
 };
 
-// Reads a counted string: a u32 length, then that many bytes. A length that
-// the rest of the file cannot hold fails with "Error reading" before any
-// allocation.
+// Reads a counted string: a u32 length, then that many bytes. A length beyond
+// the payload bytes left fails with "Error reading" before any allocation and
+// leaves the string empty and the stream failed.
 Stream& ReadString(Stream& stream, CountedString& string);
 
 }  // namespace lumenpull

@@ -1,0 +1,71 @@
+#include "stream/open_stream.h"
+
+#include <fstream>
+
+#include "stream/signed_stream.h"
+#include "stream/tag.h"
+#include "stream/work_stream.h"
+
+namespace lumenpull {
+
+namespace {
+
+uint32_t littleEndian32(const unsigned char* bytes) {
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+enum class FileKind { Plain, Work, Signed };
+
+FileKind sniff(const std::string& path) {
+    std::ifstream probe(path, std::ios_base::in | std::ios_base::binary);
+    if (!probe) throw "Error opening file " + path;
+    unsigned char head[8] = {};
+    probe.read(reinterpret_cast<char*>(head), sizeof head);
+    if (probe.gcount() != static_cast<std::streamsize>(sizeof head)) return FileKind::Plain;
+    const uint32_t first = littleEndian32(head);
+    const uint32_t second = littleEndian32(head + 4);
+    if (second != MakeTag("TRM1")) return FileKind::Plain;
+    if (first == MakeTag("SIGS")) return FileKind::Signed;
+    if (first == MakeTag("WRKS")) return FileKind::Work;
+    return FileKind::Plain;
+}
+
+}  // namespace
+
+std::unique_ptr<Stream> OpenStream(const std::string& path, const char* mode, int32_t writeKind, bool verify,
+                                   bool signOnWrite) {
+    const char kind = mode != nullptr ? mode[0] : 0;
+    if (kind == 'w') {
+        if (signOnWrite && writeKind != 1) {
+            auto stream = std::make_unique<SignedStream>();
+            stream->Open(path, mode, false);
+            return stream;
+        }
+        auto stream = std::make_unique<Stream>();
+        stream->Open(path, mode);
+        return stream;
+    }
+    if (kind != 'r') throw std::string("Invalid mode to perform this operation");
+
+    // On a failed Open the half-opened object goes out of scope here, which
+    // closes its file, and the error travels on unchanged.
+    switch (sniff(path)) {
+    case FileKind::Signed: {
+        auto stream = std::make_unique<SignedStream>();
+        stream->Open(path, mode, verify);
+        return stream;
+    }
+    case FileKind::Work: {
+        auto stream = std::make_unique<WorkStream>();
+        stream->Open(path, mode);
+        return stream;
+    }
+    case FileKind::Plain: break;
+    }
+    auto stream = std::make_unique<Stream>();
+    stream->Open(path, mode);
+    return stream;
+}
+
+}  // namespace lumenpull
