@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace lumenpull {
+
+// What the unpacking needs to know about one texture.
+struct UnpackParameters {
+    int32_t width = 0;
+    int32_t height = 0;
+    uint32_t textureFlags = 0;   // bit 9 (0x200): the data is stored as delta-coded planes
+    int32_t pixelFormat = 0;     // canonical pixel format
+    uint8_t bitsPerPixel = 0;    // stored bits per pixel (4, 8, 24 or 32)
+    uint32_t imageCount = 1;     // faces or frames
+    uint16_t layoutWord = 0;     // 0: largest mip image first in each face's block; 0x0100 (any other): last
+};
+
+inline constexpr uint32_t kPlaneCodedFlag = 0x200;
+
+// Turns a texture's stored pixel data into its plain images, one after
+// another: inflates zlib data, decodes delta-coded planes and keeps only the
+// largest image of every face or frame. Prints nothing.
+void unpackPixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
+
+// Step 1. When the data looks like zlib data (0x78 at offset 0 or, after a
+// four-byte prefix, at offset 4), inflates it into at most one and a half
+// times the size of the largest images. Returns whether the data was
+// replaced; on any failure it stays exactly as it was.
+bool inflatePixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
+
+// Step 2. When the texture is flagged plane-coded and the data is not empty,
+// turns the planes of running byte (or endpoint) sums back into pixels or
+// blocks.
+void decodePlanes(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
+
+// Step 3. Keeps only the largest image of each face or frame when the data
+// holds smaller mip levels too. Data shorter than the largest images, or an
+// image count of 0, leaves it unchanged.
+void extractLargestImages(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
+
+// The size of the largest image of one face or frame in bytes, and the
+// inflation capacity for all of them (1.5 times as much). Both follow the
+// stored 32-bit width × height product (which wraps); results that do not
+// fit an unsigned 32-bit number saturate (negative ones give 0).
+uint32_t largestImageSize(const UnpackParameters& p);
+uint32_t inflationCapacity(const UnpackParameters& p);
+
+// The destination size handed to zlib: the capacity, but never more than
+// sourceLength compressed bytes can possibly inflate to, so that a few bytes
+// of data with hostile dimensions cannot make us allocate gigabytes.
+uint64_t inflationBufferSize(uint32_t capacity, size_t sourceLength);
+
+}  // namespace lumenpull

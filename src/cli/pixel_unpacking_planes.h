@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace lumenpull {
+
+// How plane-coded data of one pixel format is laid out.
+enum class PlaneKind {
+    Colour,     // red, green, blue (and alpha) planes of byte deltas
+    Grey,       // a grey plane (and an alpha plane)
+    AlphaOnly,  // an alpha plane; red, green and blue stay 0
+    Block,      // endpoint-delta, index (and alpha-half) planes of 4x4 blocks
+};
+
+struct PlaneLayout {
+    PlaneKind kind = PlaneKind::Colour;
+    bool alpha = false;       // the format has a fourth (alpha) channel
+    size_t decodedSize = 0;   // bytes of the decoded buffer
+    size_t elements = 0;      // pixels, or blocks for the block kind
+};
+
+// The layout of `sourceLength` plane-coded bytes of canonical format `pixelFormat`.
+PlaneLayout planeLayoutFor(int32_t pixelFormat, size_t sourceLength);
+
+// Decodes layout.elements pixels (4 bytes: blue, green, red, alpha) or blocks
+// (8 or 16 bytes) from `source` into the start of `destination`, which must
+// hold layout.decodedSize bytes; the bytes after the last element are left as
+// they are. A source shorter than the planes need reads its missing bytes as 0.
+void decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout,
+                         std::span<uint8_t> destination);
+
+}  // namespace lumenpull
