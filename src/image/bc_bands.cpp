@@ -28,7 +28,9 @@ void decodeBand(std::span<const uint8_t> source, std::span<uint8_t> band, uint32
         const auto padded = loadPadded<BlockBytes>(source, i * BlockBytes);
         decodeBlock(std::span<const uint8_t, BlockBytes>(padded), out + i * 4 * Out, rowBytes);
     }
+    // A band of width 0 may have no buffer at all: nothing to clear then.
     const std::size_t covered = blocks * 4 * Out;
+    if (covered == rowBytes) return;
     for (std::size_t y = 0; y < 4; ++y) std::memset(out + y * rowBytes + covered, 0, rowBytes - covered);
 }
 
@@ -96,7 +98,7 @@ void copyBlock8Band(std::span<const uint8_t> source, std::span<uint8_t> band, ui
     const std::size_t stored = std::size_t{width} * 4;
     const std::size_t copied = std::min(stored, source.size());
     if (copied != 0) std::memcpy(band.data(), source.data(), copied);
-    std::memset(band.data() + copied, 0, bandBytes - copied);
+    if (bandBytes != copied) std::memset(band.data() + copied, 0, bandBytes - copied);
 }
 
 }  // namespace lumenpull

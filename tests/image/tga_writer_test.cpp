@@ -239,6 +239,11 @@ TEST(TgaWriterTest, ShortPixelDataReadsZerosPastItsEnd) {
     EXPECT_EQ(readTga(dir / "zero.tga").payload, Bytes{});
     writeTga(dir / "flat", texture(3, 5, 0, data), 32, false);
     EXPECT_EQ(readTga(dir / "flat.tga").payload, Bytes{});
+    // Bands of width 0 have no buffer to decode into or clear.
+    for (const auto& [format, bits] : {std::pair{9, 4}, {10, 8}, {11, 8}, {15, 8}}) {
+        writeTga(dir / "narrow", texture(format, 0, 8, data), static_cast<uint8_t>(bits), false);
+        EXPECT_EQ(readTga(dir / "narrow.tga").payload, Bytes{}) << format;
+    }
 }
 
 TEST(TgaWriterTest, DimensionsUseTheirLow16Bits) {

@@ -1,0 +1,148 @@
+// Any pixel data with any width, height, stored format code, format version,
+// flags, image count and layout word goes through the code tables, the
+// unpacking (inflation, plane decoding, largest-image extraction) and the
+// TGA or Radiance writer, which write into a scratch directory. Besides
+// memory errors it checks that unpacking never grows the data beyond what
+// the dimensions allow and that no image file is larger than an
+// uncompressed image of its dimensions (the writers fall back to plain
+// pixels when packing does not pay).
+//
+// Input: a header of 11 to 15 bytes (see readHeader), then the stored pixel
+// data.
+
+#include <filesystem>
+#include <vector>
+
+#include "cli/pixel_unpacking.h"
+#include "fuzz_support.h"
+#include "image/pixel_format.h"
+#include "image/radiance_writer.h"
+#include "image/texture_image.h"
+#include "image/tga_writer.h"
+
+namespace lumenpull::fuzz {
+namespace {
+
+// Writers are driven only while a texture's images hold at most this many
+// pixels in all, so that one input stays fast; larger dimensions still go
+// through the unpacking, whose buffers they size.
+constexpr uint64_t kMaxWrittenPixels = uint64_t{1} << 18;
+constexpr int32_t kMaxWrittenImages = 8;
+
+struct Header {
+    int32_t width;
+    int32_t height;
+    uint32_t storedCode;
+    uint32_t formatVersion;
+    uint32_t flags;
+    uint32_t imageCount;
+    uint16_t layoutWord;
+    bool noCompression;
+};
+
+// Image counts the driver can hand on: faces, frames (any stored 32-bit
+// value, negative ones included) or 1.
+uint32_t imageCountFrom(uint8_t code) {
+    switch (code % 16) {
+    case 9: return 0xFFFFFFFFu;
+    case 10: return 0x80000000u;
+    case 11: return 1000000;
+    case 12: return 6;
+    default: return code % 16 <= 8 ? code % 16 : 1;
+    }
+}
+
+Header readHeader(InputReader& in) {
+    Header h{};
+    // Width and height: the writers use the low 16 bits, the unpacking the
+    // whole stored 32-bit value; the high half is mostly 0.
+    const uint16_t wideBits = in.u16();
+    const uint16_t tallBits = in.u16();
+    const uint8_t highSelect = in.u8();
+    h.width = static_cast<int32_t>(wideBits | (highSelect & 1 ? uint32_t{in.u8()} << 24 | 0x10000u : 0));
+    h.height = static_cast<int32_t>(tallBits | (highSelect & 2 ? uint32_t{in.u8()} << 24 | 0x10000u : 0));
+    h.storedCode = in.u8();
+    if (highSelect & 4) h.storedCode |= uint32_t{in.u8()} << 24;  // codes beyond the tables, negative ones
+    h.formatVersion = highSelect & 8 ? 12 : 9;  // current or legacy numbering
+    h.flags = in.u32();
+    h.imageCount = imageCountFrom(in.u8());
+    const uint8_t layout = in.u8();
+    h.layoutWord = layout % 3 == 0 ? 0 : layout % 3 == 1 ? 0x0100 : static_cast<uint16_t>(layout << 8 | layout);
+    h.noCompression = (highSelect & 16) != 0;
+    return h;
+}
+
+uint64_t fileSizes(const std::filesystem::path& dir, uint64_t largestAllowed, const char* note) {
+    uint64_t total = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const uint64_t size = entry.file_size();
+        FUZZ_CHECK(size <= largestAllowed, note);
+        total += size;
+    }
+    return total;
+}
+
+void run(std::span<const uint8_t> data) {
+    InputReader in(data);
+    const Header h = readHeader(in);
+    const auto stored = normaliseStoredFormat(h.storedCode, h.formatVersion);
+    if (!stored) return;  // the driver refuses the code
+
+    UnpackParameters p;
+    p.width = h.width;
+    p.height = h.height;
+    p.textureFlags = h.flags;
+    p.pixelFormat = stored->canonical;
+    p.bitsPerPixel = stored->bitsPerPixel;
+    p.imageCount = h.imageCount;
+    p.layoutWord = h.layoutWord;
+
+    const auto rest = in.rest();
+    std::vector<uint8_t> pixels(rest.begin(), rest.end());
+    const size_t storedLength = pixels.size();
+    unpackPixelData(pixels, p);
+    // Inflation is bounded by the capacity, plane decoding at most
+    // quadruples, extraction only shrinks.
+    const uint64_t bound = std::max<uint64_t>(inflationCapacity(p), storedLength) * 4 + 16;
+    FUZZ_CHECK(pixels.size() <= bound, "unpacking stays within the capacity");
+
+    const int32_t imageCount = static_cast<int32_t>(h.imageCount);
+    const uint64_t width = static_cast<uint16_t>(h.width);
+    const uint64_t height = static_cast<uint16_t>(h.height);
+    if (imageCount > kMaxWrittenImages || width * height * static_cast<uint64_t>(std::max(imageCount, 1)) >
+                                              kMaxWrittenPixels) {
+        return;
+    }
+    TextureImage texture;
+    texture.width = h.width;
+    texture.height = h.height;
+    texture.textureFlags = h.flags;
+    texture.pixelFormat = stored->canonical;
+    texture.imageCount = imageCount;
+    texture.pixelData = pixels;
+
+    const auto& dir = scratch();
+    dir.clear();
+    const std::string name = dir.file("tex");
+    try {
+        if (stored->canonical == static_cast<int32_t>(PixelFormat::Hdr32)) {
+            writeRadiance(name, texture, (h.layoutWord & 1) != 0, h.noCompression);
+            // Header lines, then per row at most a scanline header and the flat pixels.
+            fileSizes(dir.path(), 128 + height * 4 + width * height * 4, "a Radiance file is no larger than its flat form");
+        } else {
+            writeTga(name, texture, stored->bitsPerPixel, h.noCompression);
+            fileSizes(dir.path(), 18 + width * height * 4, "a TGA file is no larger than its uncompressed form");
+        }
+    } catch (const std::string&) {
+        // A one-line error for the driver to print (format without TGA output).
+    }
+    dir.clear();
+}
+
+}  // namespace
+}  // namespace lumenpull::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    lumenpull::fuzz::run(std::span<const uint8_t>(data, size));
+    return 0;
+}
