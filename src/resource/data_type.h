@@ -43,7 +43,11 @@ public:
     const DataType* FindMemberType(const char* typeName) const;
     // The byte size of the stored value of this type at the stream's position;
     // the stream is back at that position afterwards.
-    int32_t StoredSize(Stream& stream) const;
+    // Values nested deeper than `nestingLimit` are refused: only a circle of
+    // types that measure each other in place, or a hostile file, gets there.
+    int32_t StoredSize(Stream& stream, size_t nestingLimit = kDefaultNestingLimit) const;
+
+    static constexpr size_t kDefaultNestingLimit = size_t{1} << 16;
 };
 
 // Message texts naming a data type by its table index.

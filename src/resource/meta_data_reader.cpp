@@ -97,6 +97,7 @@ void ResourceFile::ReadExternalTypes(Stream& stream) {
         type.typeClass = DataTypeClass::External;
         type.base = nullptr;
         type.declared = true;
+        ++typeEntries_;
         ReadString(stream, type.name);
     }
 }
@@ -114,6 +115,7 @@ void ResourceFile::ReadInternalType(Stream& stream) {
     DataType& type = TypeSlot(ReadI32(stream), "Invalid data type index ");
     type.base = nullptr;
     internalTypes_.push_back(&type);
+    ++typeEntries_;
     ReadString(stream, type.name);
     type.version = ReadU32(stream);
     const int32_t storedClass = ReadI32(stream);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <typeinfo>
 
@@ -21,7 +22,7 @@ T& ObjectFor(CObject& object, const DataType& type) {
 }  // namespace
 
 void ResourceFile::ReadRawBody(Stream& stream, const DataType& type, CUnknownObject& object) {
-    const int32_t size = type.StoredSize(stream);
+    const int32_t size = type.StoredSize(stream, std::max(DataType::kDefaultNestingLimit, typeEntries_ + 1));
     // Refused before the buffer is made when the file cannot hold the body.
     if (static_cast<uint64_t>(size) > stream.RawBytesLeft()) throw std::string("Error reading");
     object.data.assign(static_cast<size_t>(size), 0);

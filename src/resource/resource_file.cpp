@@ -12,6 +12,7 @@ void ResourceFile::Reset() {
     referencedFiles_.Clear();
     idents_.Clear();
     internalTypes_.clear();
+    typeEntries_ = 0;
     dataTypes_.Clear();
     cookie_ = 0;
     formatVersion_ = 0;

@@ -80,7 +80,8 @@ public:
     // Reads a body by kind into an object that must have been made for that
     // kind (makeObject); None reads the body raw into a CUnknownObject.
     void ReadTextureBody(Stream& stream, const DataType& type, CObject& object, TextureKind kind);
-    // Measures the body with StoredSize and keeps it as raw bytes.
+    // Measures the body with StoredSize and keeps it as raw bytes. Nesting is
+    // allowed as deep as the file declares types (at least the default).
     void ReadRawBody(Stream& stream, const DataType& type, CUnknownObject& object);
     // The whole body step of the second pass: nothing for an External type,
     // otherwise ReadTextureBody with the type's kind.
@@ -117,6 +118,7 @@ private:
     bool hasCurrentObject_ = false;
 
     std::vector<DataType*> internalTypes_;
+    size_t typeEntries_ = 0;  // EXTY and INTY entries read; bounds legal nesting
     uint32_t cookie_ = 0;
     uint32_t formatVersion_ = 0;
     CountedString metaText_;

@@ -11,12 +11,6 @@ namespace lumenpull {
 
 namespace {
 
-// Nested values (structures in arrays in structures ...) are measured with an
-// explicit stack, so that a deep nesting cannot overflow the call stack. No
-// sound file nests anywhere near this deep; a circle of types that measure
-// each other in place reaches it at once.
-constexpr size_t kMaxNesting = size_t{1} << 16;
-
 [[noreturn]] void ThrowSizeOutOfRange(const DataType& type) {
     throw "Stored size of " + DataTypeLabel(type) + " out of range";
 }
@@ -149,7 +143,9 @@ void RequireDeclared(const DataType& type) {
 
 }  // namespace
 
-int32_t DataType::StoredSize(Stream& stream) const {
+// Nested values (structures in arrays in structures ...) are measured with an
+// explicit stack, so that a deep nesting cannot overflow the call stack.
+int32_t DataType::StoredSize(Stream& stream, size_t nestingLimit) const {
     RequireDeclared(*this);
     std::vector<Frame> stack;
     stack.push_back(Frame{this});
@@ -159,7 +155,7 @@ int32_t DataType::StoredSize(Stream& stream) const {
         childSize.reset();
         if (step.child != nullptr) {
             RequireDeclared(*step.child);
-            if (stack.size() >= kMaxNesting) {
+            if (stack.size() >= nestingLimit) {
                 throw "Stored value of " + DataTypeLabel(*this) + " nests too deeply or in a circle";
             }
             stack.push_back(Frame{step.child});

@@ -14,7 +14,7 @@ namespace {
 // The type of a base-class part of a body, found by name along the base chain.
 const DataType& RequireAncestor(const DataType& type, const char* name) {
     const DataType* ancestor = type.FindAncestor(name);
-    if (ancestor == nullptr) throw DataTypeLabel(type) + " has no ancestor " + name;
+    if (ancestor == nullptr) throw "Data type " + std::to_string(type.index) + " has no ancestor " + name;
     return *ancestor;
 }
 
@@ -22,7 +22,7 @@ const DataType& RequireAncestor(const DataType& type, const char* name) {
 const DataType& MipElementType(const DataType& baseTextureType) {
     static constexpr const char* kMipArray = "CStaticArray<CPlatformMip>";
     const DataType* arrayType = baseTextureType.FindMemberType(kMipArray);
-    if (arrayType == nullptr) throw DataTypeLabel(baseTextureType) + " has no member of type " + kMipArray;
+    if (arrayType == nullptr) throw "Data type " + std::to_string(baseTextureType.index) + " has no member of type " + kMipArray;
     if (arrayType->base == nullptr) throw "Missing base of " + DataTypeLabel(*arrayType);
     if (!arrayType->base->declared) throw "Undeclared " + DataTypeLabel(*arrayType->base);
     return *arrayType->base;
