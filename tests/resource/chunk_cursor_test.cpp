@@ -91,6 +91,8 @@ struct CursorErrorCase {
     std::string message;
 };
 
+void PrintTo(const CursorErrorCase& c, std::ostream* os) { *os << c.name; }
+
 class ChunkCursorErrors : public ::testing::TestWithParam<CursorErrorCase> {};
 
 // The builder's file holds one static texture (object 0) of type

@@ -43,6 +43,8 @@ struct HostileCase {
     std::string message;
 };
 
+void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+
 // The tracking above must see the program's allocations for the checks below
 // to mean anything.
 TEST(AllocationTracking, SeesLargeRequests) {

@@ -40,6 +40,8 @@ struct LayoutCase {
     const char* memberName;     // as read
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << "version " << c.formatVersion; }
+
 class MetaDataLayout : public ::testing::TestWithParam<LayoutCase> {};
 
 // MSGS from 10, the INFO word from 8, the obtain word from 9, and the three
@@ -180,6 +182,8 @@ struct ErrorCase {
     std::function<void(MetaDataSpec&)> change;
     std::string message;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
 
 class MetaDataErrors : public ::testing::TestWithParam<ErrorCase> {};
 

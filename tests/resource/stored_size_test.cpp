@@ -22,6 +22,8 @@ struct SizeCase {
     int32_t size;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
+
 std::vector<uint8_t> bytes(std::function<void(ByteWriter&)> write) {
     ByteWriter out;
     write(out);
@@ -153,6 +155,8 @@ struct SizeErrorCase {
     std::vector<uint8_t> body;
     std::string message;  // "%" stands for the index of the type made
 };
+
+void PrintTo(const SizeErrorCase& c, std::ostream* os) { *os << c.name; }
 
 class StoredSizeErrors : public ::testing::TestWithParam<SizeErrorCase> {};
 

@@ -62,6 +62,8 @@ struct LayoutCase {
     std::function<void(const ReadPayload&)> check;
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+
 class TextureLayouts : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(TextureLayouts, ReadEveryFieldOfTheirVersion) {
@@ -222,6 +224,8 @@ struct VersionErrorCase {
     std::string message;
 };
 
+void PrintTo(const VersionErrorCase& c, std::ostream* os) { *os << c.name; }
+
 class TextureVersionErrors : public ::testing::TestWithParam<VersionErrorCase> {};
 
 TEST_P(TextureVersionErrors, EndTheFileWithTheVersion) {
@@ -289,6 +293,8 @@ struct ReferenceErrorCase {
     std::function<void(TextureSpec&)> change;
 };
 
+void PrintTo(const ReferenceErrorCase& c, std::ostream* os) { *os << c.name; }
+
 class TextureReferenceErrors : public ::testing::TestWithParam<ReferenceErrorCase> {};
 
 // An object or IDENT index outside its table fails the checked lookup; -1 is
@@ -355,6 +361,8 @@ struct BrokenHierarchyCase {
     std::function<void(ResourceBuilder&)> change;  // after the standard types
     std::string message;
 };
+
+void PrintTo(const BrokenHierarchyCase& c, std::ostream* os) { *os << c.name; }
 
 class BrokenHierarchies : public ::testing::TestWithParam<BrokenHierarchyCase> {};
 
