@@ -415,3 +415,45 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace lumenpull
+
+namespace lumenpull {
+namespace {
+
+using namespace test;
+
+// A body without inline pixels leaves the stream at its trailing pixel block,
+// which the converter reads itself: layout word, size, bytes.
+TEST(TextureReaders, BodyEndsWhereTheTrailingPixelBlockBegins) {
+    ResourceBuilder builder;
+    builder.addStandardTypes();
+    TextureSpec spec;
+    spec.trailing = TrailingPixels{0x0100, {5, 6, 7}, std::nullopt};
+    builder.addTexture(TextureClass::Static, spec);
+    OpenedPayload opened(builder.payload());
+    ResourceFile& file = opened.file;
+    Stream& stream = opened.stream;
+    file.ReadMetaData(stream, ReadDepth::Full);
+    for (const DataType* type = file.NextObjectType(stream); !file.TypesDone(); type = file.NextObjectType(stream)) {
+        file.RegisterObject(makeObject(textureKindOf(*type)));
+    }
+    const DataType* type = nullptr;
+    CObject* object = file.NextObject(stream, type);
+    ASSERT_NE(object, nullptr);
+    file.ReadObjectBody(stream, *type, object);
+    EXPECT_TRUE(asTexture(object)->pixelData.empty());
+    uint8_t word[2];
+    stream.Peek(word, 2);
+    EXPECT_EQ(word[0] | word[1] << 8, 0x0100);
+    stream.Skip(2);
+    uint8_t size[4];
+    stream.Read(size, 4);
+    EXPECT_EQ(size[0], 3);
+    uint8_t pixels[3];
+    stream.Read(pixels, 3);
+    EXPECT_EQ(pixels[2], 7);
+    EXPECT_EQ(file.NextObject(stream, type), nullptr);
+    EXPECT_TRUE(file.ObjectsDone());
+}
+
+}  // namespace
+}  // namespace lumenpull
