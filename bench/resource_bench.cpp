@@ -62,8 +62,8 @@ void BM_ReadManyTypes(benchmark::State& state) {
     builder.addStandardTypes();
     int32_t type = builder.types().staticTexture;
     for (int64_t i = 0; i < state.range(0); ++i) {
-        std::string name = std::to_string(i);
-        name.insert(0, "T");
+        std::string name("T");
+        name += std::to_string(i);
         type = builder.addType(structureType(std::move(name), 1, type));
     }
     dir.writeFile("types.rsc", builder.payload());
