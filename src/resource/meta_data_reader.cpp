@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <string>
 
 #include "resource/base_chain.h"
@@ -152,10 +151,8 @@ void ResourceFile::ReadInternalType(Stream& stream) {
 void ResourceFile::ReadMembers(Stream& stream, DataType& type) {
     const uint32_t count = ReadU32(stream);
     CheckedTableCount(count, kMaxMemberCount);
+    // Grown member by member, so memory follows the members actually stored.
     type.members.clear();
-    // Every member takes at least eight bytes of the file; room is made for
-    // no more members than the rest of the file could hold.
-    type.members.reserve(static_cast<size_t>(std::min<uint64_t>(count, stream.RawBytesLeft() / 8)));
     for (uint32_t i = 0; i < count; ++i) {
         DataTypeMember& member = type.members.emplace_back();
         member.word = -1;
