@@ -36,7 +36,7 @@ bool ResourceFile::AdvanceCursor(Stream& stream, uint32_t first, uint32_t second
             }
             return false;
         }
-        chunkCount_ = ReadI32(stream);
+        chunkCount_ = ReadInt32(stream);
     }
     return false;
 }
@@ -44,8 +44,8 @@ bool ResourceFile::AdvanceCursor(Stream& stream, uint32_t first, uint32_t second
 const DataType* ResourceFile::NextObjectType(Stream& stream) {
     hasCurrentObject_ = false;
     if (!AdvanceCursor(stream, MakeTag("OBTY"), MakeTag("EDTY"), true)) return nullptr;
-    const int32_t objectIndex = ReadI32(stream);
-    const int32_t typeIndex = ReadI32(stream);
+    const int32_t objectIndex = ReadInt32(stream);
+    const int32_t typeIndex = ReadInt32(stream);
     ++recordIndex_;
     CheckSubscript(typeIndex, dataTypes_.Size());
     // The object made for this record goes into this slot.
@@ -64,8 +64,8 @@ void ResourceFile::RegisterObject(std::unique_ptr<CObject> object) {
 CObject* ResourceFile::NextObject(Stream& stream, const DataType*& type) {
     type = nullptr;
     if (!AdvanceCursor(stream, MakeTag("OBJS"), MakeTag("EDOB"), false)) return nullptr;
-    const int32_t objectIndex = ReadI32(stream);
-    const int32_t typeIndex = ReadI32(stream);
+    const int32_t objectIndex = ReadInt32(stream);
+    const int32_t typeIndex = ReadInt32(stream);
     ++recordIndex_;
     CheckSubscript(typeIndex, dataTypes_.Size());
     CObject* object = ObjectAt(objectIndex);

@@ -29,7 +29,7 @@ const DataType& RequireBase(const DataType& type) {
 
 // A value stored as an i32 length and that many bytes.
 int64_t LengthPrefixedSize(Stream& stream, const DataType& type) {
-    const int32_t length = ReadI32(stream);
+    const int32_t length = ReadInt32(stream);
     stream.Skip(-4);
     return CheckedSize(int64_t{length} + 4, type);
 }
@@ -78,7 +78,7 @@ Step DynamicArrayStep(Frame& frame, Stream& stream, std::optional<int64_t> child
     if (!frame.started) {
         frame.started = true;
         stream.Skip(4);
-        frame.count = ReadI32(stream);
+        frame.count = ReadInt32(stream);
         if (frame.count == 0) {
             stream.Skip(-8);
             return Done(8);
@@ -116,7 +116,7 @@ Step Measure(Frame& frame, Stream& stream, std::optional<int64_t> childSize) {
             return DynamicArrayStep(frame, stream, childSize);
         case DataTypeClass::ReferenceArray: {
             stream.Skip(4);
-            const int32_t count = ReadI32(stream);
+            const int32_t count = ReadInt32(stream);
             stream.Skip(-8);
             return Done(CheckedSize(int64_t{count} * 4 + 8, type));
         }

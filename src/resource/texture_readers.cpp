@@ -35,7 +35,7 @@ void RequireBytesLeft(Stream& stream, uint64_t bytes) {
 }
 
 void ReadWords(Stream& stream, int32_t* words, size_t count) {
-    for (size_t i = 0; i < count; ++i) words[i] = ReadI32(stream);
+    for (size_t i = 0; i < count; ++i) words[i] = ReadInt32(stream);
 }
 
 template <size_t N>
@@ -45,7 +45,7 @@ void ReadWords(Stream& stream, std::array<int32_t, N>& words) {
 
 void ReadPixelBytes(Stream& stream, std::vector<uint8_t>& pixels) {
     stream.ExpectTag(MakeTag("STAR"));
-    const int32_t count = ReadI32(stream);
+    const int32_t count = ReadInt32(stream);
     pixels.clear();
     if (count <= 0) return;
     RequireBytesLeft(stream, static_cast<uint64_t>(count));
@@ -55,7 +55,7 @@ void ReadPixelBytes(Stream& stream, std::vector<uint8_t>& pixels) {
 
 void ReadWordArray(Stream& stream, std::vector<int32_t>& words) {
     stream.ExpectTag(MakeTag("STAR"));
-    const int32_t count = ReadI32(stream);
+    const int32_t count = ReadInt32(stream);
     words.clear();
     if (count <= 0) return;
     RequireBytesLeft(stream, uint64_t{4} * static_cast<uint64_t>(count));
@@ -66,12 +66,12 @@ void ReadWordArray(Stream& stream, std::vector<int32_t>& words) {
 }  // namespace
 
 CObject* ResourceFile::ReadObjectRef(Stream& stream) {
-    const int32_t index = ReadI32(stream);
+    const int32_t index = ReadInt32(stream);
     if (index == -1) return nullptr;
     return ObjectAt(index);
 }
 
-const CountedString& ResourceFile::ReadIdentRef(Stream& stream) { return Ident(ReadI32(stream)); }
+const CountedString& ResourceFile::ReadIdentRef(Stream& stream) { return Ident(ReadInt32(stream)); }
 
 void ResourceFile::ReadResource(Stream& stream, const DataType& resourceType, CResource& object) {
     object.firstRef = {};
@@ -80,8 +80,8 @@ void ResourceFile::ReadResource(Stream& stream, const DataType& resourceType, CR
     const uint32_t v = resourceType.version;
     if (v <= 2) ThrowFormat("Invalid CResource format ", v);
     if (v >= 7) object.firstRef.object = ReadObjectRef(stream);
-    object.resourceWord = ReadI32(stream);
-    if (v >= 4 && v <= 7) object.extraWord = ReadI32(stream);
+    object.resourceWord = ReadInt32(stream);
+    if (v >= 4 && v <= 7) object.extraWord = ReadInt32(stream);
     object.name = ReadIdentRef(stream);
     if (v <= 6) object.firstRef.object = ReadObjectRef(stream);
     if (v >= 5) object.secondRef.object = ReadObjectRef(stream);
@@ -100,29 +100,29 @@ void ResourceFile::ReadBaseTexture(Stream& stream, const DataType& baseTextureTy
     object.textureRefD = {};
     const uint32_t v = baseTextureType.version;
     if (v <= 4) ThrowFormat("Invalid CBaseTexture format ", v);
-    object.width = ReadI32(stream);
-    object.height = ReadI32(stream);
-    object.textureFlags = ReadU32(stream);
+    object.width = ReadInt32(stream);
+    object.height = ReadInt32(stream);
+    object.textureFlags = ReadUint32(stream);
     if (v <= 5) {
-        object.imageCount = ReadI32(stream);
-        object.pixelFormat = ReadI32(stream);
-        object.legacyWord = ReadI32(stream);
+        object.imageCount = ReadInt32(stream);
+        object.pixelFormat = ReadInt32(stream);
+        object.legacyWord = ReadInt32(stream);
     } else {
-        object.pixelFormat = ReadI32(stream);
-        if (v <= 8) object.imageCount = ReadI32(stream);
+        object.pixelFormat = ReadInt32(stream);
+        if (v <= 8) object.imageCount = ReadInt32(stream);
     }
     ReadPixelBytes(stream, object.pixelData);
     if (v <= 5) ReadWordArray(stream, object.wordArray);
     ReadWords(stream, object.pixelWords);
     if (v >= 26) {
-        if (v >= 35) object.word35A = ReadI32(stream);
+        if (v >= 35) object.word35A = ReadInt32(stream);
         ReadWords(stream, object.words26);
     }
     if (v >= 13) {
-        object.mipWord = ReadI32(stream);
-        if (v >= 35) object.word35B = ReadI32(stream);
+        object.mipWord = ReadInt32(stream);
+        if (v >= 35) object.word35B = ReadInt32(stream);
         stream.ExpectTag(MakeTag("STAR"));
-        const int32_t mipCount = ReadI32(stream);
+        const int32_t mipCount = ReadInt32(stream);
         object.mips.clear();
         if (mipCount > 0) {
             const uint32_t mipVersion = MipElementType(baseTextureType).version;
@@ -130,9 +130,9 @@ void ResourceFile::ReadBaseTexture(Stream& stream, const DataType& baseTextureTy
             RequireBytesLeft(stream, uint64_t{12} * static_cast<uint64_t>(mipCount));
             object.mips.resize(static_cast<size_t>(mipCount));
             for (CPlatformMip& mip : object.mips) {
-                mip.mipWordA = ReadI32(stream);
-                mip.mipWordB = ReadI32(stream);
-                mip.mipWordC = ReadI32(stream);
+                mip.mipWordA = ReadInt32(stream);
+                mip.mipWordB = ReadInt32(stream);
+                mip.mipWordC = ReadInt32(stream);
             }
         }
     }
@@ -141,7 +141,7 @@ void ResourceFile::ReadBaseTexture(Stream& stream, const DataType& baseTextureTy
     if (v >= 35) {
         object.textureRefC.object = ReadObjectRef(stream);
         object.textureRefD.object = ReadObjectRef(stream);
-        object.word35C = ReadI32(stream);
+        object.word35C = ReadInt32(stream);
     }
 }
 
@@ -167,7 +167,7 @@ void ResourceFile::ReadStaticTexture(Stream& stream, const DataType& type, CStat
     object.staticRefB.object = ReadObjectRef(stream);
     object.staticRefC.object = ReadObjectRef(stream);
     object.staticRefD.object = ReadObjectRef(stream);
-    object.staticWord = ReadI32(stream);
+    object.staticWord = ReadInt32(stream);
 }
 
 void ResourceFile::ReadDynamicLightStaticTexture(Stream& stream, const DataType& type,
@@ -175,7 +175,7 @@ void ResourceFile::ReadDynamicLightStaticTexture(Stream& stream, const DataType&
     ReadStaticTexture(stream, RequireAncestor(type, "CStaticTexture"), object);
     const uint32_t v = type.version;
     if (v == 0) ThrowFormat("Invalid CDynamicLightStaticTexture format ", v);
-    object.dynamicWord = ReadI32(stream);
+    object.dynamicWord = ReadInt32(stream);
 }
 
 void ResourceFile::ReadColorTexture(Stream& stream, const DataType& type, CColorTexture& object) {
@@ -184,7 +184,7 @@ void ResourceFile::ReadColorTexture(Stream& stream, const DataType& type, CColor
     const uint32_t v = type.version;
     if (v <= 1) ThrowFormat("Invalid CColorTexture format ", v);
     // Here 0, not -1, means no object.
-    const int32_t index = ReadI32(stream);
+    const int32_t index = ReadInt32(stream);
     if (index != 0) object.colorRef.object = ObjectAt(index);
     ReadWords(stream, object.colorWords);
     if (v >= 3) ReadWords(stream, object.colorWords3);
@@ -194,8 +194,8 @@ void ResourceFile::ReadAnimTexture(Stream& stream, const DataType& type, CAnimTe
     ReadBaseTexture(stream, RequireAncestor(type, "CBaseTexture"), object);
     const uint32_t v = type.version;
     if (v <= 1) ThrowFormat("Invalid CAnimTexture format ", v);
-    object.frameCount = ReadI32(stream);
-    object.animWord = ReadI32(stream);
+    object.frameCount = ReadInt32(stream);
+    object.animWord = ReadInt32(stream);
 }
 
 }  // namespace lumenpull
