@@ -37,7 +37,7 @@ TEST(ChunkCursor, EditedChunksFollowEmptyAndFilledFirstChunks) {
     const StandardTypes& types = builder.addStandardTypes();
     builder.addStaticTexture(2, 1, 0, 5, pixels(8));
     builder.addStaticTexture(3, 1, 0, 5, pixels(12));
-    TextureSpec anim;
+    TextureFields anim;
     anim.frameCount = 4;
     anim.pixels = pixels(3);
     builder.addTexture(TextureClass::Anim, anim, true);

@@ -74,10 +74,10 @@ TEST_P(HostileCounts, FailFastWithoutAllocatingForTheCount) {
     EXPECT_LT(largestRequest.load(), kOneMiB);
 }
 
-TextureSpec withPixels() {
-    TextureSpec spec;
-    spec.pixels = {1, 2, 3};
-    return spec;
+TextureFields withPixels() {
+    TextureFields desc;
+    desc.pixels = {1, 2, 3};
+    return desc;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -98,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Invalid referenced file index " + std::to_string(MakeTag("IDNT"))},
         HostileCase{"BillionTypesAndObjectsSparselyUsed",
                     [](ResourceBuilder& b) {
-                        TypeSpec far = simpleType("Far", 4);
+                        TypeEntry far = simpleType("Far", 4);
                         far.index = kBillion - 1;
                         b.addType(far);
                         const int32_t file = b.addReferencedFile("a.rsc");
@@ -120,34 +120,34 @@ INSTANTIATE_TEST_SUITE_P(
                     "Invalid object index " + std::to_string(MakeTag("EDTY"))},
         HostileCase{"MemberCountAtTheLimit",
                     [](ResourceBuilder& b) {
-                        TypeSpec type = structureType("Many");
+                        TypeEntry type = structureType("Many");
                         type.storedMemberCount = 268435455;
                         b.addType(type);
                     },
                     "Error reading"},
         HostileCase{"PixelByteCount",
                     [](ResourceBuilder& b) {
-                        TextureSpec spec = withPixels();
-                        spec.pixelCount = 2000000000;
-                        b.addTexture(TextureClass::Static, spec);
+                        TextureFields desc = withPixels();
+                        desc.pixelCount = 2000000000;
+                        b.addTexture(TextureClass::Static, desc);
                     },
                     "Error reading"},
         HostileCase{"MipCount",
                     [](ResourceBuilder& b) {
-                        TextureSpec spec = withPixels();
-                        spec.mipCount = kBillion;
-                        b.addTexture(TextureClass::Static, spec);
+                        TextureFields desc = withPixels();
+                        desc.mipCount = kBillion;
+                        b.addTexture(TextureClass::Static, desc);
                     },
                     "Error reading"},
         HostileCase{"WordArrayCount",
                     [](ResourceBuilder& b) {
                         TypeVersions versions;
                         versions.baseTexture = 5;
-                        TextureSpec spec = withPixels();
-                        spec.wordCount = kBillion;
+                        TextureFields desc = withPixels();
+                        desc.wordCount = kBillion;
                         b.addObject(b.types().staticTexture,
-                                    textureBody(TextureClass::Static, versions, spec));
-                        for (TypeSpec& type : b.meta.types) {
+                                    textureBody(TextureClass::Static, versions, desc));
+                        for (TypeEntry& type : b.meta.types) {
                             if (type.name == "CBaseTexture") type.version = 5;
                         }
                     },

@@ -13,18 +13,18 @@ using namespace test;
 // A small block touching every chunk: a referenced file, two identifiers
 // stored out of order, an external type, a simple type, a structure with one
 // member, an alias and an external object.
-MetaDataSpec sampleMeta(uint32_t formatVersion) {
-    MetaDataSpec meta;
+MetaDataBlock sampleMeta(uint32_t formatVersion) {
+    MetaDataBlock meta;
     meta.formatVersion = formatVersion;
     meta.infoWord = 0xABCD;
     meta.files = {{0, 77, "other.rsc"}};
     meta.idents = {{1, "second"}, {0, "first"}};
     meta.externalTypes = {{0, "CElsewhere"}};
-    TypeSpec ident = simpleType("IDENT", 4);
+    TypeEntry ident = simpleType("IDENT", 4);
     ident.index = 1;
-    TypeSpec thing = structureType("CThing", 6, -1, {{1, "m", 42}});
+    TypeEntry thing = structureType("CThing", 6, -1, {{1, "m", 42}});
     thing.index = 2;
-    TypeSpec alias = linkType("IdentAlias", type_class::Alias, 1);
+    TypeEntry alias = linkType("IdentAlias", type_class::Alias, 1);
     alias.index = 3;
     meta.types = {ident, thing, alias};
     meta.externalObjects = {{0, 0, 9, 0, 0}};
@@ -49,9 +49,9 @@ class MetaDataLayout : public ::testing::TestWithParam<LayoutCase> {};
 // from 11); both cookie forms read the rest identically.
 TEST_P(MetaDataLayout, ReadsEveryChunkOfItsVersion) {
     const LayoutCase& c = GetParam();
-    MetaDataSpec spec = sampleMeta(c.formatVersion);
-    spec.cookie = c.cookie;
-    const std::vector<uint8_t> payload = writeMetaData(spec);
+    MetaDataBlock desc = sampleMeta(c.formatVersion);
+    desc.cookie = c.cookie;
+    const std::vector<uint8_t> payload = writeMetaData(desc);
     OpenedPayload opened(payload);
     ResourceFile& file = opened.file;
     file.ReadMetaData(opened.stream, ReadDepth::Full);
@@ -107,8 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LayoutCase{11, kSwappedCookie, 0xABCD, "messages", 42, ""}));
 
 TEST(MetaDataDepth, HeaderOnlyStopsAfterTheCountsAndTypesOnlyAfterTheTypes) {
-    const MetaDataSpec spec = sampleMeta(11);
-    const std::vector<uint8_t> payload = writeMetaData(spec);
+    const MetaDataBlock desc = sampleMeta(11);
+    const std::vector<uint8_t> payload = writeMetaData(desc);
     // Header: 4 tags + cookie + version + "meta" (8) + MSGS "messages" (4 + 12)
     // + INFO tag and word + four counts.
     const uint64_t headerEnd = 8 + 4 + 4 + 8 + 16 + 8 + 16;
@@ -127,10 +127,10 @@ TEST(MetaDataDepth, HeaderOnlyStopsAfterTheCountsAndTypesOnlyAfterTheTypes) {
 }
 
 TEST(MetaDataDepth, TypesOnlyNeverSizesTheObjectTable) {
-    MetaDataSpec spec = sampleMeta(11);
-    spec.objectCount = -1;
-    EXPECT_EQ(metaDataError(writeMetaData(spec), ReadDepth::TypesOnly), "");
-    EXPECT_EQ(metaDataError(writeMetaData(spec), ReadDepth::Full), "vector too long");
+    MetaDataBlock desc = sampleMeta(11);
+    desc.objectCount = -1;
+    EXPECT_EQ(metaDataError(writeMetaData(desc), ReadDepth::TypesOnly), "");
+    EXPECT_EQ(metaDataError(writeMetaData(desc), ReadDepth::Full), "vector too long");
 }
 
 TEST(MetaData, ReadingAgainStartsFromEmptyTables) {
@@ -149,11 +149,11 @@ TEST(MetaData, ReadingAgainStartsFromEmptyTables) {
 }
 
 TEST(MetaData, RepeatedIndexReplacesTheEarlierRecordAndUnfilledSlotsStayEmpty) {
-    MetaDataSpec spec = sampleMeta(11);
-    spec.files = {{1, 1, "a.rsc"}, {1, 2, "b.rsc"}};
-    spec.idents = {{1, "one"}, {1, "uno"}};
-    spec.externalObjects = {};
-    const std::vector<uint8_t> payload = writeMetaData(spec);
+    MetaDataBlock desc = sampleMeta(11);
+    desc.files = {{1, 1, "a.rsc"}, {1, 2, "b.rsc"}};
+    desc.idents = {{1, "one"}, {1, "uno"}};
+    desc.externalObjects = {};
+    const std::vector<uint8_t> payload = writeMetaData(desc);
     OpenedPayload opened(payload);
     opened.file.ReadMetaData(opened.stream, ReadDepth::Full);
     EXPECT_EQ(opened.file.ReferencedFileAt(0), nullptr);
@@ -166,10 +166,10 @@ TEST(MetaData, RepeatedIndexReplacesTheEarlierRecordAndUnfilledSlotsStayEmpty) {
 
 // An external object may name a referenced-file slot that no entry filled.
 TEST(MetaData, ExternalObjectOfAnUnfilledReferencedFileHasNone) {
-    MetaDataSpec spec = sampleMeta(11);
-    spec.files = {{1, 0, "b.rsc"}, {1, 0, "b.rsc"}};
-    spec.externalObjects = {{0, 0, 5, 0, 0}};
-    const std::vector<uint8_t> payload = writeMetaData(spec);
+    MetaDataBlock desc = sampleMeta(11);
+    desc.files = {{1, 0, "b.rsc"}, {1, 0, "b.rsc"}};
+    desc.externalObjects = {{0, 0, 5, 0, 0}};
+    const std::vector<uint8_t> payload = writeMetaData(desc);
     OpenedPayload opened(payload);
     opened.file.ReadMetaData(opened.stream, ReadDepth::Full);
     auto* object = dynamic_cast<CExternalObject*>(opened.file.ObjectAt(0));
@@ -179,7 +179,7 @@ TEST(MetaData, ExternalObjectOfAnUnfilledReferencedFileHasNone) {
 
 struct ErrorCase {
     const char* name;
-    std::function<void(MetaDataSpec&)> change;
+    std::function<void(MetaDataBlock&)> change;
     std::string message;
 };
 
@@ -188,68 +188,68 @@ void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
 class MetaDataErrors : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(MetaDataErrors, EndTheReadWithTheirMessage) {
-    MetaDataSpec spec = sampleMeta(11);
-    GetParam().change(spec);
-    EXPECT_EQ(metaDataError(writeMetaData(spec)), GetParam().message);
+    MetaDataBlock desc = sampleMeta(11);
+    GetParam().change(desc);
+    EXPECT_EQ(metaDataError(writeMetaData(desc)), GetParam().message);
 }
 
-TypeSpec& thing(MetaDataSpec& spec) { return spec.types[1]; }
+TypeEntry& thing(MetaDataBlock& desc) { return desc.types[1]; }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MetaDataErrors,
     ::testing::Values(
-        ErrorCase{"Cookie", [](MetaDataSpec& s) { s.cookie = 0x1234ABCE; }, "Invalid endianness cookie"},
-        ErrorCase{"FileCount", [](MetaDataSpec& s) { s.rfilCount = 2; }, "Inconsistent number of referenced files"},
-        ErrorCase{"FileIndexAtCount", [](MetaDataSpec& s) { s.files[0].index = 1; }, "Invalid referenced file index 1"},
-        ErrorCase{"FileIndexNegative", [](MetaDataSpec& s) { s.files[0].index = -1; }, "Invalid referenced file index -1"},
-        ErrorCase{"IdentCount", [](MetaDataSpec& s) { s.identCount = 3; }, "Inconsistent number of IDENTs"},
-        ErrorCase{"IdentIndexNegative", [](MetaDataSpec& s) { s.idents[1].index = -3; }, "Invalid IDENT index -3"},
-        ErrorCase{"IdentIndexAtCount", [](MetaDataSpec& s) { s.idents[0].index = 2; }, "Invalid IDENT index 2"},
-        ErrorCase{"ExternalTypeIndex", [](MetaDataSpec& s) { s.externalTypes[0].index = 4; s.typeCount = 4; },
+        ErrorCase{"Cookie", [](MetaDataBlock& s) { s.cookie = 0x1234ABCE; }, "Invalid endianness cookie"},
+        ErrorCase{"FileCount", [](MetaDataBlock& s) { s.rfilCount = 2; }, "Inconsistent number of referenced files"},
+        ErrorCase{"FileIndexAtCount", [](MetaDataBlock& s) { s.files[0].index = 1; }, "Invalid referenced file index 1"},
+        ErrorCase{"FileIndexNegative", [](MetaDataBlock& s) { s.files[0].index = -1; }, "Invalid referenced file index -1"},
+        ErrorCase{"IdentCount", [](MetaDataBlock& s) { s.identCount = 3; }, "Inconsistent number of IDENTs"},
+        ErrorCase{"IdentIndexNegative", [](MetaDataBlock& s) { s.idents[1].index = -3; }, "Invalid IDENT index -3"},
+        ErrorCase{"IdentIndexAtCount", [](MetaDataBlock& s) { s.idents[0].index = 2; }, "Invalid IDENT index 2"},
+        ErrorCase{"ExternalTypeIndex", [](MetaDataBlock& s) { s.externalTypes[0].index = 4; s.typeCount = 4; },
                   "Invalid data type index 4"},
-        ErrorCase{"InternalTypeIndex", [](MetaDataSpec& s) { s.types[0].index = -5; }, "Invalid data type index -5"},
-        ErrorCase{"BaseIndex", [](MetaDataSpec& s) { s.types[2].base = 99; }, "Invalid data type index 99"},
-        ErrorCase{"MemberTypeMinusOne", [](MetaDataSpec& s) { thing(s).members[0].type = -1; },
+        ErrorCase{"InternalTypeIndex", [](MetaDataBlock& s) { s.types[0].index = -5; }, "Invalid data type index -5"},
+        ErrorCase{"BaseIndex", [](MetaDataBlock& s) { s.types[2].base = 99; }, "Invalid data type index 99"},
+        ErrorCase{"MemberTypeMinusOne", [](MetaDataBlock& s) { thing(s).members[0].type = -1; },
                   "Invalid data type index -1"},
         ErrorCase{"TwoDimensions",
-                  [](MetaDataSpec& s) {
-                      TypeSpec array = fixedArrayType("Pair", 1, 2);
+                  [](MetaDataBlock& s) {
+                      TypeEntry array = fixedArrayType("Pair", 1, 2);
                       array.index = 3;
                       array.dimensions = 2;
                       s.types[2] = array;
                   },
                   "Only one dimension arrays supported"},
-        ErrorCase{"Class9", [](MetaDataSpec& s) { thing(s).typeClass = 9; }, "Unexpected data type class"},
-        ErrorCase{"Class10", [](MetaDataSpec& s) { thing(s).typeClass = 10; }, "Unexpected data type class"},
-        ErrorCase{"Class15", [](MetaDataSpec& s) { thing(s).typeClass = 15; }, "Unexpected data type class"},
-        ErrorCase{"ClassNegative", [](MetaDataSpec& s) { thing(s).typeClass = -1; }, "Unexpected data type class"},
-        ErrorCase{"ObjectIndex", [](MetaDataSpec& s) { s.externalObjects[0].object = 1; s.objectCount = 1; },
+        ErrorCase{"Class9", [](MetaDataBlock& s) { thing(s).typeClass = 9; }, "Unexpected data type class"},
+        ErrorCase{"Class10", [](MetaDataBlock& s) { thing(s).typeClass = 10; }, "Unexpected data type class"},
+        ErrorCase{"Class15", [](MetaDataBlock& s) { thing(s).typeClass = 15; }, "Unexpected data type class"},
+        ErrorCase{"ClassNegative", [](MetaDataBlock& s) { thing(s).typeClass = -1; }, "Unexpected data type class"},
+        ErrorCase{"ObjectIndex", [](MetaDataBlock& s) { s.externalObjects[0].object = 1; s.objectCount = 1; },
                   "Invalid object index 1"},
-        ErrorCase{"ObjectIndexNegative", [](MetaDataSpec& s) { s.externalObjects[0].object = -2; s.objectCount = 1; },
+        ErrorCase{"ObjectIndexNegative", [](MetaDataBlock& s) { s.externalObjects[0].object = -2; s.objectCount = 1; },
                   "Invalid object index -2"},
-        ErrorCase{"ObjectFileIndex", [](MetaDataSpec& s) { s.externalObjects[0].file = 1; },
+        ErrorCase{"ObjectFileIndex", [](MetaDataBlock& s) { s.externalObjects[0].file = 1; },
                   "Invalid referenced file index 1"},
-        ErrorCase{"Obtain", [](MetaDataSpec& s) { s.externalObjects[0].obtain = 1; }, "Obtain type is non zero"},
-        ErrorCase{"ObjectTypeIndex", [](MetaDataSpec& s) { s.externalObjects[0].type = 4; },
+        ErrorCase{"Obtain", [](MetaDataBlock& s) { s.externalObjects[0].obtain = 1; }, "Obtain type is non zero"},
+        ErrorCase{"ObjectTypeIndex", [](MetaDataBlock& s) { s.externalObjects[0].type = 4; },
                   "Invalid object type index 4"},
-        ErrorCase{"ObjectTypeIndexNegative", [](MetaDataSpec& s) { s.externalObjects[0].type = -7; },
+        ErrorCase{"ObjectTypeIndexNegative", [](MetaDataBlock& s) { s.externalObjects[0].type = -7; },
                   "Invalid object type index -7"},
-        ErrorCase{"NegativeTableCount", [](MetaDataSpec& s) { s.fileCount = -1; }, "vector too long"},
-        ErrorCase{"TableCountPastTheLimit", [](MetaDataSpec& s) { s.identCount = 1073741824; }, "vector too long"},
-        ErrorCase{"NegativeObjectCount", [](MetaDataSpec& s) { s.objectCount = -1; }, "vector too long"},
-        ErrorCase{"NegativeInternalTypeCount", [](MetaDataSpec& s) { s.intyCount = -1; }, "vector too long"},
-        ErrorCase{"MemberCountPastTheLimit", [](MetaDataSpec& s) { thing(s).storedMemberCount = 268435456; },
+        ErrorCase{"NegativeTableCount", [](MetaDataBlock& s) { s.fileCount = -1; }, "vector too long"},
+        ErrorCase{"TableCountPastTheLimit", [](MetaDataBlock& s) { s.identCount = 1073741824; }, "vector too long"},
+        ErrorCase{"NegativeObjectCount", [](MetaDataBlock& s) { s.objectCount = -1; }, "vector too long"},
+        ErrorCase{"NegativeInternalTypeCount", [](MetaDataBlock& s) { s.intyCount = -1; }, "vector too long"},
+        ErrorCase{"MemberCountPastTheLimit", [](MetaDataBlock& s) { thing(s).storedMemberCount = 268435456; },
                   "vector too long"},
-        ErrorCase{"AliasWithoutBase", [](MetaDataSpec& s) { s.types[2].base = -1; }, "Missing base of data type 3"},
+        ErrorCase{"AliasWithoutBase", [](MetaDataBlock& s) { s.types[2].base = -1; }, "Missing base of data type 3"},
         ErrorCase{"AliasCircle",
-                  [](MetaDataSpec& s) {
-                      TypeSpec other = linkType("Other", type_class::Alias, 3);
+                  [](MetaDataBlock& s) {
+                      TypeEntry other = linkType("Other", type_class::Alias, 3);
                       other.index = 4;
                       s.types[2].base = 4;
                       s.types.push_back(other);
                   },
                   "Circular base chain in data type 3"},
-        ErrorCase{"Truncated", [](MetaDataSpec& s) { s.exobCount = 2; }, "Error reading"}),
+        ErrorCase{"Truncated", [](MetaDataBlock& s) { s.exobCount = 2; }, "Error reading"}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
 TEST(MetaDataErrors, WrongTagNamesBothValues) {
@@ -260,11 +260,11 @@ TEST(MetaDataErrors, WrongTagNamesBothValues) {
 
 // Members are read one by one up to the end of the file, whatever the count.
 TEST(MetaDataErrors, MemberCountBeyondTheFileEndsInAReadError) {
-    MetaDataSpec spec = sampleMeta(11);
-    spec.types.pop_back();
-    thing(spec).storedMemberCount = 268435455;
-    spec.externalObjects.clear();
-    std::vector<uint8_t> payload = writeMetaData(spec);
+    MetaDataBlock desc = sampleMeta(11);
+    desc.types.pop_back();
+    thing(desc).storedMemberCount = 268435455;
+    desc.externalObjects.clear();
+    std::vector<uint8_t> payload = writeMetaData(desc);
     payload.resize(payload.size() - 8);  // no EXOB chunk: the members run into the end
     EXPECT_EQ(metaDataError(payload), "Error reading");
 }
@@ -272,15 +272,15 @@ TEST(MetaDataErrors, MemberCountBeyondTheFileEndsInAReadError) {
 // An alias of an alias of a simple type ends with the simple type's size; an
 // alias of a structure keeps its own.
 TEST(MetaData, AliasPassCopiesTheSimpleSizeThroughAliases) {
-    MetaDataSpec spec = sampleMeta(11);
-    spec.types[0].valueSize = 12;
-    TypeSpec outer = linkType("Outer", type_class::Alias, 3);
+    MetaDataBlock desc = sampleMeta(11);
+    desc.types[0].valueSize = 12;
+    TypeEntry outer = linkType("Outer", type_class::Alias, 3);
     outer.index = 4;
-    TypeSpec ofStructure = linkType("OfStructure", type_class::Alias, 2);
+    TypeEntry ofStructure = linkType("OfStructure", type_class::Alias, 2);
     ofStructure.index = 5;
-    spec.types.push_back(outer);
-    spec.types.push_back(ofStructure);
-    const std::vector<uint8_t> payload = writeMetaData(spec);
+    desc.types.push_back(outer);
+    desc.types.push_back(ofStructure);
+    const std::vector<uint8_t> payload = writeMetaData(desc);
     OpenedPayload opened(payload);
     opened.file.ReadMetaData(opened.stream, ReadDepth::TypesOnly);
     EXPECT_EQ(opened.file.DataTypeAt(4).valueSize, 12);

@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "Missing base of data type %"},
         SizeErrorCase{"StructureContainingItself",
                       [](ResourceBuilder& b) {
-                          TypeSpec self = structureType("Self");
+                          TypeEntry self = structureType("Self");
                           self.index = b.meta.types.back().index + 1;
                           self.members = {{self.index}};
                           return b.addType(self);

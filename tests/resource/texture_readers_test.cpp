@@ -11,44 +11,44 @@ using namespace test;
 
 // Every field set to something recognisable; references point at object 0
 // (the texture itself) so that a read reference is told from none.
-TextureSpec richSpec() {
-    TextureSpec spec;
-    spec.resourceWord = 21;
-    spec.extraWord = 22;
-    spec.nameIdent = 1;
-    spec.firstRef = 0;
-    spec.secondRef = 0;
-    spec.width = 4;
-    spec.height = 2;
-    spec.flags = 0x202;
-    spec.format = 7;
-    spec.imageCount = 3;
-    spec.legacyWord = 23;
-    spec.pixels = {1, 2, 3, 4, 5};
-    spec.wordArray = {-1, 0x01020304};
-    spec.mips = {{1, 2, 3}, {4, 5, 6}};
-    spec.textureRefA = spec.textureRefB = spec.textureRefC = spec.textureRefD = 0;
-    spec.staticNameIdent = 2;
-    spec.staticRefA = spec.staticRefB = spec.staticRefC = spec.staticRefD = 0;
-    spec.staticWord = 24;
-    spec.dynamicWord = 25;
-    spec.colorRef = 1;
-    spec.frameCount = 6;
-    return spec;
+TextureFields richFields() {
+    TextureFields desc;
+    desc.resourceWord = 21;
+    desc.extraWord = 22;
+    desc.nameIdent = 1;
+    desc.firstRef = 0;
+    desc.secondRef = 0;
+    desc.width = 4;
+    desc.height = 2;
+    desc.flags = 0x202;
+    desc.format = 7;
+    desc.imageCount = 3;
+    desc.legacyWord = 23;
+    desc.pixels = {1, 2, 3, 4, 5};
+    desc.wordArray = {-1, 0x01020304};
+    desc.mips = {{1, 2, 3}, {4, 5, 6}};
+    desc.textureRefA = desc.textureRefB = desc.textureRefC = desc.textureRefD = 0;
+    desc.staticNameIdent = 2;
+    desc.staticRefA = desc.staticRefB = desc.staticRefC = desc.staticRefD = 0;
+    desc.staticWord = 24;
+    desc.dynamicWord = 25;
+    desc.colorRef = 1;
+    desc.frameCount = 6;
+    return desc;
 }
 
 // A texture of the given class and versions, followed in the same chunk by a
 // second texture: a part read with the wrong layout misreads the second one.
 std::vector<uint8_t> textureFile(TextureClass kind, const TypeVersions& versions,
-                                 const TextureSpec& spec = richSpec()) {
+                                 const TextureFields& desc = richFields()) {
     ResourceBuilder builder;
     StandardTypeOptions options;
     options.versions = versions;
     builder.addStandardTypes(options);
     builder.addIdent("wall");
     builder.addIdent("static");
-    builder.addTexture(kind, spec);
-    TextureSpec second;
+    builder.addTexture(kind, desc);
+    TextureFields second;
     second.width = 99;
     second.pixels = {42};
     builder.addTexture(TextureClass::Static, second);
@@ -261,36 +261,36 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TextureReaders, NoMipsNoMipVersionCheck) {
     TypeVersions versions;
     versions.platformMip = 2;
-    TextureSpec spec = richSpec();
-    spec.mips.clear();
-    EXPECT_EQ(readError(textureFile(TextureClass::Static, versions, spec)), "");
+    TextureFields desc = richFields();
+    desc.mips.clear();
+    EXPECT_EQ(readError(textureFile(TextureClass::Static, versions, desc)), "");
 }
 
 // Counts of 0 and below give empty arrays and consume only tag and count.
 TEST(TextureReaders, EmptyAndNegativeCountsReadNothing) {
     TypeVersions versions;
     versions.baseTexture = 35;
-    TextureSpec spec = richSpec();
-    spec.pixels.clear();
-    spec.pixelCount = -4;
-    spec.mips.clear();
-    spec.mipCount = -1;
-    ReadPayload read(textureFile(TextureClass::Static, versions, spec));
+    TextureFields desc = richFields();
+    desc.pixels.clear();
+    desc.pixelCount = -4;
+    desc.mips.clear();
+    desc.mipCount = -1;
+    ReadPayload read(textureFile(TextureClass::Static, versions, desc));
     EXPECT_TRUE(read.body<CStaticTexture>(0).pixelData.empty());
     EXPECT_TRUE(read.body<CStaticTexture>(0).mips.empty());
     EXPECT_EQ(read.body<CStaticTexture>(1).width, 99);
 
     versions.baseTexture = 5;
-    spec.wordArray.clear();
-    spec.wordCount = 0;
-    ReadPayload old(textureFile(TextureClass::Static, versions, spec));
+    desc.wordArray.clear();
+    desc.wordCount = 0;
+    ReadPayload old(textureFile(TextureClass::Static, versions, desc));
     EXPECT_TRUE(old.body<CStaticTexture>(0).wordArray.empty());
     EXPECT_EQ(old.body<CStaticTexture>(1).width, 99);
 }
 
 struct ReferenceErrorCase {
     const char* name;
-    std::function<void(TextureSpec&)> change;
+    std::function<void(TextureFields&)> change;
 };
 
 void PrintTo(const ReferenceErrorCase& c, std::ostream* os) { *os << c.name; }
@@ -300,24 +300,24 @@ class TextureReferenceErrors : public ::testing::TestWithParam<ReferenceErrorCas
 // An object or IDENT index outside its table fails the checked lookup; -1 is
 // "none" for references but not for the colour reference (0 is).
 TEST_P(TextureReferenceErrors, FailTheCheckedLookup) {
-    TextureSpec spec = richSpec();
-    GetParam().change(spec);
-    EXPECT_EQ(readError(textureFile(TextureClass::Color, TypeVersions{}, spec)), "invalid vector subscript");
+    TextureFields desc = richFields();
+    GetParam().change(desc);
+    EXPECT_EQ(readError(textureFile(TextureClass::Color, TypeVersions{}, desc)), "invalid vector subscript");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TextureReferenceErrors,
-    ::testing::Values(ReferenceErrorCase{"ColorMinusOne", [](TextureSpec& s) { s.colorRef = -1; }},
-                      ReferenceErrorCase{"ColorPastTheTable", [](TextureSpec& s) { s.colorRef = 2; }},
-                      ReferenceErrorCase{"ReferencePastTheTable", [](TextureSpec& s) { s.textureRefB = 2; }},
-                      ReferenceErrorCase{"ReferenceMinusTwo", [](TextureSpec& s) { s.firstRef = -2; }},
-                      ReferenceErrorCase{"NameIdent", [](TextureSpec& s) { s.nameIdent = 3; }}),
+    ::testing::Values(ReferenceErrorCase{"ColorMinusOne", [](TextureFields& s) { s.colorRef = -1; }},
+                      ReferenceErrorCase{"ColorPastTheTable", [](TextureFields& s) { s.colorRef = 2; }},
+                      ReferenceErrorCase{"ReferencePastTheTable", [](TextureFields& s) { s.textureRefB = 2; }},
+                      ReferenceErrorCase{"ReferenceMinusTwo", [](TextureFields& s) { s.firstRef = -2; }},
+                      ReferenceErrorCase{"NameIdent", [](TextureFields& s) { s.nameIdent = 3; }}),
     [](const ::testing::TestParamInfo<ReferenceErrorCase>& info) { return std::string(info.param.name); });
 
 TEST(TextureReaders, ColorReferenceZeroIsNone) {
-    TextureSpec spec = richSpec();
-    spec.colorRef = 0;
-    ReadPayload read(textureFile(TextureClass::Color, TypeVersions{}, spec));
+    TextureFields desc = richFields();
+    desc.colorRef = 0;
+    ReadPayload read(textureFile(TextureClass::Color, TypeVersions{}, desc));
     EXPECT_EQ(read.body<CColorTexture>(0).colorRef.object, nullptr);
 }
 
@@ -328,12 +328,12 @@ TEST(TextureReaders, CustomDataMemberAddsAReference) {
     StandardTypeOptions options;
     options.customData = true;
     builder.addStandardTypes(options);
-    TextureSpec spec = richSpec();
-    spec.nameIdent = 0;
-    spec.staticNameIdent = 0;
-    spec.customDataRef = 1;
-    builder.addTexture(TextureClass::Static, spec);
-    builder.addTexture(TextureClass::Anim, spec);
+    TextureFields desc = richFields();
+    desc.nameIdent = 0;
+    desc.staticNameIdent = 0;
+    desc.customDataRef = 1;
+    builder.addTexture(TextureClass::Static, desc);
+    builder.addTexture(TextureClass::Anim, desc);
     ReadPayload read(builder.payload());
     EXPECT_EQ(read.body<CStaticTexture>(0).customData.object, read.bodies[1].object);
     EXPECT_EQ(read.body<CAnimTexture>(1).frameCount, 6);
@@ -346,10 +346,10 @@ TEST(TextureReaders, DerivedClassesAreReadAsTheirKind) {
     const StandardTypes& types = builder.addStandardTypes();
     const int32_t fancy = builder.addType(structureType("CFancyAnim", 2, types.animTexture));
     const int32_t glow = builder.addType(structureType("CGlowTexture", 1, types.dynamicLightStaticTexture));
-    TextureSpec spec;
-    spec.frameCount = 3;
-    builder.addObject(fancy, textureBody(TextureClass::Anim, builder.versions(), spec));
-    builder.addObject(glow, textureBody(TextureClass::DynamicLightStatic, builder.versions(), spec));
+    TextureFields desc;
+    desc.frameCount = 3;
+    builder.addObject(fancy, textureBody(TextureClass::Anim, builder.versions(), desc));
+    builder.addObject(glow, textureBody(TextureClass::DynamicLightStatic, builder.versions(), desc));
     ReadPayload read(builder.payload());
     EXPECT_EQ(read.body<CAnimTexture>(0).frameCount, 3);
     EXPECT_NO_THROW(read.body<CDynamicLightStaticTexture>(1));
@@ -370,14 +370,14 @@ TEST_P(BrokenHierarchies, EndTheFileWithAClearMessage) {
     ResourceBuilder builder;
     builder.addStandardTypes();
     GetParam().change(builder);
-    TextureSpec spec;
-    spec.mips = {{1, 2, 3}};
-    builder.addTexture(TextureClass::Static, spec);
+    TextureFields desc;
+    desc.mips = {{1, 2, 3}};
+    builder.addTexture(TextureClass::Static, desc);
     EXPECT_EQ(readError(builder.payload()), GetParam().message);
 }
 
-TypeSpec& typeAt(ResourceBuilder& b, int32_t index) {
-    for (TypeSpec& type : b.meta.types) {
+TypeEntry& typeAt(ResourceBuilder& b, int32_t index) {
+    for (TypeEntry& type : b.meta.types) {
         if (type.index == index) return type;
     }
     throw std::logic_error("no such type");
@@ -405,7 +405,7 @@ INSTANTIATE_TEST_SUITE_P(
                             [](ResourceBuilder& b) {
                                 const int32_t resource = b.types().resource;
                                 b.meta.externalTypes.push_back({resource, "CResource"});
-                                std::erase_if(b.meta.types, [&](const TypeSpec& t) { return t.index == resource; });
+                                std::erase_if(b.meta.types, [&](const TypeEntry& t) { return t.index == resource; });
                             },
                             "Invalid CResource format 0"},
         BrokenHierarchyCase{"CircularHierarchy",
@@ -426,9 +426,9 @@ using namespace test;
 TEST(TextureReaders, BodyEndsWhereTheTrailingPixelBlockBegins) {
     ResourceBuilder builder;
     builder.addStandardTypes();
-    TextureSpec spec;
-    spec.trailing = TrailingPixels{0x0100, {5, 6, 7}, std::nullopt};
-    builder.addTexture(TextureClass::Static, spec);
+    TextureFields desc;
+    desc.trailing = TrailingPixels{0x0100, {5, 6, 7}, std::nullopt};
+    builder.addTexture(TextureClass::Static, desc);
     OpenedPayload opened(builder.payload());
     ResourceFile& file = opened.file;
     Stream& stream = opened.stream;

@@ -47,20 +47,20 @@ ByteWriter& ByteWriter::bytes(std::span<const uint8_t> data) {
 
 namespace {
 
-template <typename Spec>
-int32_t HighestIndexPlusOne(const std::vector<Spec>& list) {
+template <typename Entry>
+int32_t HighestIndexPlusOne(const std::vector<Entry>& list) {
     int32_t count = 0;
-    for (const Spec& entry : list) count = std::max(count, entry.index + 1);
+    for (const Entry& entry : list) count = std::max(count, entry.index + 1);
     return count;
 }
 
-int32_t DerivedTypeCount(const MetaDataSpec& spec) {
-    return std::max(HighestIndexPlusOne(spec.types), HighestIndexPlusOne(spec.externalTypes));
+int32_t DerivedTypeCount(const MetaDataBlock& desc) {
+    return std::max(HighestIndexPlusOne(desc.types), HighestIndexPlusOne(desc.externalTypes));
 }
 
-int32_t DerivedObjectCount(const MetaDataSpec& spec) {
+int32_t DerivedObjectCount(const MetaDataBlock& desc) {
     int32_t count = 0;
-    for (const ExternalObjectSpec& entry : spec.externalObjects) count = std::max(count, entry.object + 1);
+    for (const ExternalObjectEntry& entry : desc.externalObjects) count = std::max(count, entry.object + 1);
     return count;
 }
 
@@ -71,8 +71,8 @@ int32_t Size(const List& list) {
 
 }  // namespace
 
-TypeSpec structureType(std::string name, uint32_t version, int32_t base, std::vector<MemberSpec> members) {
-    TypeSpec type;
+TypeEntry structureType(std::string name, uint32_t version, int32_t base, std::vector<MemberEntry> members) {
+    TypeEntry type;
     type.name = std::move(name);
     type.version = version;
     type.typeClass = type_class::Structure;
@@ -81,8 +81,8 @@ TypeSpec structureType(std::string name, uint32_t version, int32_t base, std::ve
     return type;
 }
 
-TypeSpec simpleType(std::string name, int32_t valueSize, uint32_t version) {
-    TypeSpec type;
+TypeEntry simpleType(std::string name, int32_t valueSize, uint32_t version) {
+    TypeEntry type;
     type.name = std::move(name);
     type.version = version;
     type.typeClass = type_class::Simple;
@@ -90,33 +90,33 @@ TypeSpec simpleType(std::string name, int32_t valueSize, uint32_t version) {
     return type;
 }
 
-TypeSpec sizedType(std::string name, int32_t valueSize) {
-    TypeSpec type = simpleType(std::move(name), valueSize);
+TypeEntry sizedType(std::string name, int32_t valueSize) {
+    TypeEntry type = simpleType(std::move(name), valueSize);
     type.typeClass = type_class::Sized;
     return type;
 }
 
-TypeSpec linkType(std::string name, int32_t typeClass, int32_t base) {
-    TypeSpec type;
+TypeEntry linkType(std::string name, int32_t typeClass, int32_t base) {
+    TypeEntry type;
     type.name = std::move(name);
     type.typeClass = typeClass;
     type.base = base;
     return type;
 }
 
-TypeSpec fixedArrayType(std::string name, int32_t base, int32_t elementCount) {
-    TypeSpec type = linkType(std::move(name), type_class::FixedArray, base);
+TypeEntry fixedArrayType(std::string name, int32_t base, int32_t elementCount) {
+    TypeEntry type = linkType(std::move(name), type_class::FixedArray, base);
     type.elementCount = elementCount;
     return type;
 }
 
-TypeSpec templateType(std::string name, std::string templateName, int32_t base) {
-    TypeSpec type = linkType(std::move(name), type_class::Template, base);
+TypeEntry templateType(std::string name, std::string templateName, int32_t base) {
+    TypeEntry type = linkType(std::move(name), type_class::Template, base);
     type.templateName = std::move(templateName);
     return type;
 }
 
-void writeInternalType(ByteWriter& out, const TypeSpec& type, uint32_t formatVersion) {
+void writeInternalType(ByteWriter& out, const TypeEntry& type, uint32_t formatVersion) {
     out.tag("DTTY").i32(type.index).str(type.name).u32(type.version).i32(type.typeClass);
     switch (type.typeClass) {
         case type_class::Simple:
@@ -134,7 +134,7 @@ void writeInternalType(ByteWriter& out, const TypeSpec& type, uint32_t formatVer
         out.tag("ADIM").i32(type.dimensions).i32(type.elementCount);
     } else if (type.typeClass == type_class::Structure) {
         out.tag("STMB").u32(type.storedMemberCount.value_or(static_cast<uint32_t>(type.members.size())));
-        for (const MemberSpec& member : type.members) {
+        for (const MemberEntry& member : type.members) {
             if (formatVersion >= 11) {
                 out.i32(member.word);
             } else if (formatVersion >= 5) {
@@ -147,29 +147,29 @@ void writeInternalType(ByteWriter& out, const TypeSpec& type, uint32_t formatVer
     }
 }
 
-std::vector<uint8_t> writeMetaData(const MetaDataSpec& spec) {
+std::vector<uint8_t> writeMetaData(const MetaDataBlock& desc) {
     ByteWriter out;
-    out.tag("QRVX").tag("META").u32(spec.cookie).u32(spec.formatVersion).str(spec.metaText);
-    if (spec.formatVersion >= 10) out.tag("MSGS").str(spec.messageText);
+    out.tag("QRVX").tag("META").u32(desc.cookie).u32(desc.formatVersion).str(desc.metaText);
+    if (desc.formatVersion >= 10) out.tag("MSGS").str(desc.messageText);
     out.tag("INFO");
-    if (spec.formatVersion >= 8) out.u32(spec.infoWord);
-    out.i32(spec.fileCount.value_or(Size(spec.files)));
-    out.i32(spec.identCount.value_or(Size(spec.idents)));
-    out.i32(spec.typeCount.value_or(DerivedTypeCount(spec)));
-    out.i32(spec.objectCount.value_or(DerivedObjectCount(spec)));
+    if (desc.formatVersion >= 8) out.u32(desc.infoWord);
+    out.i32(desc.fileCount.value_or(Size(desc.files)));
+    out.i32(desc.identCount.value_or(Size(desc.idents)));
+    out.i32(desc.typeCount.value_or(DerivedTypeCount(desc)));
+    out.i32(desc.objectCount.value_or(DerivedObjectCount(desc)));
 
-    out.tag("RFIL").i32(spec.rfilCount.value_or(Size(spec.files)));
-    for (const ReferencedFileSpec& file : spec.files) out.i32(file.index).u32(file.word).str(file.name);
-    out.tag("IDNT").i32(spec.idntCount.value_or(Size(spec.idents)));
-    for (const IdentSpec& ident : spec.idents) out.i32(ident.index).str(ident.text);
-    out.tag("EXTY").i32(spec.extyCount.value_or(Size(spec.externalTypes)));
-    for (const ExternalTypeSpec& type : spec.externalTypes) out.i32(type.index).str(type.name);
-    out.tag("INTY").i32(spec.intyCount.value_or(Size(spec.types)));
-    for (const TypeSpec& type : spec.types) writeInternalType(out, type, spec.formatVersion);
-    out.tag("EXOB").i32(spec.exobCount.value_or(Size(spec.externalObjects)));
-    for (const ExternalObjectSpec& object : spec.externalObjects) {
+    out.tag("RFIL").i32(desc.rfilCount.value_or(Size(desc.files)));
+    for (const ReferencedFileEntry& file : desc.files) out.i32(file.index).u32(file.word).str(file.name);
+    out.tag("IDNT").i32(desc.idntCount.value_or(Size(desc.idents)));
+    for (const IdentEntry& ident : desc.idents) out.i32(ident.index).str(ident.text);
+    out.tag("EXTY").i32(desc.extyCount.value_or(Size(desc.externalTypes)));
+    for (const ExternalTypeEntry& type : desc.externalTypes) out.i32(type.index).str(type.name);
+    out.tag("INTY").i32(desc.intyCount.value_or(Size(desc.types)));
+    for (const TypeEntry& type : desc.types) writeInternalType(out, type, desc.formatVersion);
+    out.tag("EXOB").i32(desc.exobCount.value_or(Size(desc.externalObjects)));
+    for (const ExternalObjectEntry& object : desc.externalObjects) {
         out.i32(object.object).i32(object.file);
-        if (spec.formatVersion >= 9) out.i32(object.obtain);
+        if (desc.formatVersion >= 9) out.i32(object.obtain);
         out.i32(object.externalId).i32(object.type);
     }
     return out.take();
@@ -177,12 +177,12 @@ std::vector<uint8_t> writeMetaData(const MetaDataSpec& spec) {
 
 // ---- Object chunks ---------------------------------------------------------
 
-std::vector<uint8_t> writeObjectChunks(const ObjectChunksSpec& spec) {
+std::vector<uint8_t> writeObjectChunks(const ObjectChunks& desc) {
     ByteWriter out;
-    const std::vector<ObjectRecord>* lists[4] = {&spec.types, &spec.editedTypes, &spec.bodies, &spec.editedBodies};
+    const std::vector<ObjectRecord>* lists[4] = {&desc.types, &desc.editedTypes, &desc.bodies, &desc.editedBodies};
     const char* tags[4] = {"OBTY", "EDTY", "OBJS", "EDOB"};
     for (int chunk = 0; chunk < 4; ++chunk) {
-        out.tag(tags[chunk]).i32(spec.counts[chunk].value_or(Size(*lists[chunk])));
+        out.tag(tags[chunk]).i32(desc.counts[chunk].value_or(Size(*lists[chunk])));
         for (const ObjectRecord& record : *lists[chunk]) {
             out.i32(record.object).i32(record.type);
             if (chunk >= 2) out.bytes(record.body);
@@ -193,28 +193,28 @@ std::vector<uint8_t> writeObjectChunks(const ObjectChunksSpec& spec) {
 
 // ---- Texture bodies --------------------------------------------------------
 
-void writeResourcePart(ByteWriter& out, uint32_t v, const TextureSpec& spec, bool customData) {
-    if (v >= 7) out.i32(spec.firstRef);
-    out.i32(spec.resourceWord);
-    if (v >= 4 && v <= 7) out.i32(spec.extraWord);
-    out.i32(spec.nameIdent);
-    if (v <= 6) out.i32(spec.firstRef);
-    if (v >= 5) out.i32(spec.secondRef);
-    if (customData) out.i32(spec.customDataRef);
+void writeResourcePart(ByteWriter& out, uint32_t v, const TextureFields& desc, bool customData) {
+    if (v >= 7) out.i32(desc.firstRef);
+    out.i32(desc.resourceWord);
+    if (v >= 4 && v <= 7) out.i32(desc.extraWord);
+    out.i32(desc.nameIdent);
+    if (v <= 6) out.i32(desc.firstRef);
+    if (v >= 5) out.i32(desc.secondRef);
+    if (customData) out.i32(desc.customDataRef);
 }
 
-void writeBaseTexturePart(ByteWriter& out, uint32_t v, const TextureSpec& spec) {
-    out.i32(spec.width).i32(spec.height).u32(spec.flags);
+void writeBaseTexturePart(ByteWriter& out, uint32_t v, const TextureFields& desc) {
+    out.i32(desc.width).i32(desc.height).u32(desc.flags);
     if (v <= 5) {
-        out.i32(spec.imageCount).i32(spec.format).i32(spec.legacyWord);
+        out.i32(desc.imageCount).i32(desc.format).i32(desc.legacyWord);
     } else {
-        out.i32(spec.format);
-        if (v <= 8) out.i32(spec.imageCount);
+        out.i32(desc.format);
+        if (v <= 8) out.i32(desc.imageCount);
     }
-    out.tag("STAR").i32(spec.pixelCount.value_or(Size(spec.pixels))).bytes(spec.pixels);
+    out.tag("STAR").i32(desc.pixelCount.value_or(Size(desc.pixels))).bytes(desc.pixels);
     if (v <= 5) {
-        out.tag("STAR").i32(spec.wordCount.value_or(Size(spec.wordArray)));
-        for (int32_t word : spec.wordArray) out.i32(word);
+        out.tag("STAR").i32(desc.wordCount.value_or(Size(desc.wordArray)));
+        for (int32_t word : desc.wordArray) out.i32(word);
     }
     out.words({11, 12, 13});
     if (v >= 26) {
@@ -224,17 +224,17 @@ void writeBaseTexturePart(ByteWriter& out, uint32_t v, const TextureSpec& spec) 
     if (v >= 13) {
         out.i32(130);
         if (v >= 35) out.i32(351);
-        out.tag("STAR").i32(spec.mipCount.value_or(Size(spec.mips)));
-        for (const auto& mip : spec.mips) out.words({mip[0], mip[1], mip[2]});
+        out.tag("STAR").i32(desc.mipCount.value_or(Size(desc.mips)));
+        for (const auto& mip : desc.mips) out.words({mip[0], mip[1], mip[2]});
     }
-    if (v >= 14) out.i32(spec.textureRefA);
-    if (v >= 26) out.i32(spec.textureRefB);
-    if (v >= 35) out.i32(spec.textureRefC).i32(spec.textureRefD).i32(352);
+    if (v >= 14) out.i32(desc.textureRefA);
+    if (v >= 26) out.i32(desc.textureRefB);
+    if (v >= 35) out.i32(desc.textureRefC).i32(desc.textureRefD).i32(352);
 }
 
-void writeStaticTexturePart(ByteWriter& out, uint32_t v, const TextureSpec& spec) {
+void writeStaticTexturePart(ByteWriter& out, uint32_t v, const TextureFields& desc) {
     if (v <= 2) return;
-    out.i32(spec.staticNameIdent);
+    out.i32(desc.staticNameIdent);
     if (v <= 5) {
         for (uint8_t i = 0; i < 16; ++i) out.u8(static_cast<uint8_t>(0xA0 + i));
         if (v == 3) {
@@ -243,51 +243,51 @@ void writeStaticTexturePart(ByteWriter& out, uint32_t v, const TextureSpec& spec
         return;
     }
     if (v <= 10) {
-        out.i32(spec.staticRefA);
+        out.i32(desc.staticRefA);
         return;
     }
-    out.i32(spec.staticRefB).i32(spec.staticRefC).i32(spec.staticRefD).i32(spec.staticWord);
+    out.i32(desc.staticRefB).i32(desc.staticRefC).i32(desc.staticRefD).i32(desc.staticWord);
 }
 
-void writeDynamicLightStaticTexturePart(ByteWriter& out, uint32_t, const TextureSpec& spec) {
-    out.i32(spec.dynamicWord);
+void writeDynamicLightStaticTexturePart(ByteWriter& out, uint32_t, const TextureFields& desc) {
+    out.i32(desc.dynamicWord);
 }
 
-void writeColorTexturePart(ByteWriter& out, uint32_t v, const TextureSpec& spec) {
-    out.i32(spec.colorRef);
+void writeColorTexturePart(ByteWriter& out, uint32_t v, const TextureFields& desc) {
+    out.i32(desc.colorRef);
     out.words({1, 2, 3, 4, 5, 6, 7, 8, 9});
     if (v >= 3) out.words({10, 11, 12, 13});
 }
 
-void writeAnimTexturePart(ByteWriter& out, uint32_t, const TextureSpec& spec) {
-    out.i32(spec.frameCount).i32(0x414E494D);
+void writeAnimTexturePart(ByteWriter& out, uint32_t, const TextureFields& desc) {
+    out.i32(desc.frameCount).i32(0x414E494D);
 }
 
 void writePixelBlock(ByteWriter& out, const TrailingPixels& block) {
     out.u16(block.layoutWord).i32(block.storedSize.value_or(Size(block.bytes))).bytes(block.bytes);
 }
 
-std::vector<uint8_t> textureBody(TextureClass kind, const TypeVersions& versions, const TextureSpec& spec,
+std::vector<uint8_t> textureBody(TextureClass kind, const TypeVersions& versions, const TextureFields& desc,
                                  bool customData) {
     ByteWriter out;
-    writeResourcePart(out, versions.resource, spec, customData);
-    writeBaseTexturePart(out, versions.baseTexture, spec);
+    writeResourcePart(out, versions.resource, desc, customData);
+    writeBaseTexturePart(out, versions.baseTexture, desc);
     switch (kind) {
         case TextureClass::Static:
-            writeStaticTexturePart(out, versions.staticTexture, spec);
+            writeStaticTexturePart(out, versions.staticTexture, desc);
             break;
         case TextureClass::DynamicLightStatic:
-            writeStaticTexturePart(out, versions.staticTexture, spec);
-            writeDynamicLightStaticTexturePart(out, versions.dynamicLightStaticTexture, spec);
+            writeStaticTexturePart(out, versions.staticTexture, desc);
+            writeDynamicLightStaticTexturePart(out, versions.dynamicLightStaticTexture, desc);
             break;
         case TextureClass::Color:
-            writeColorTexturePart(out, versions.colorTexture, spec);
+            writeColorTexturePart(out, versions.colorTexture, desc);
             break;
         case TextureClass::Anim:
-            writeAnimTexturePart(out, versions.animTexture, spec);
+            writeAnimTexturePart(out, versions.animTexture, desc);
             break;
     }
-    if (spec.trailing) writePixelBlock(out, *spec.trailing);
+    if (desc.trailing) writePixelBlock(out, *desc.trailing);
     return out.take();
 }
 
@@ -298,7 +298,7 @@ ResourceBuilder::ResourceBuilder(uint32_t formatVersion) {
     addIdent("texture");
 }
 
-int32_t ResourceBuilder::addType(TypeSpec type) {
+int32_t ResourceBuilder::addType(TypeEntry type) {
     if (type.index < 0) type.index = nextType_;
     nextType_ = std::max(nextType_, type.index + 1);
     meta.types.push_back(std::move(type));
@@ -339,7 +339,7 @@ const StandardTypes& ResourceBuilder::addStandardTypes(const StandardTypeOptions
     t.platformMip = addType(structureType("CPlatformMip", v.platformMip, -1,
                                           {{t.ident, "a"}, {t.ident, "b"}, {t.ident, "c"}}));
     t.mipArray = addType(linkType("CStaticArray<CPlatformMip>", DynamicArray7, t.platformMip));
-    TypeSpec resource = structureType("CResource", v.resource, t.object, {{t.ident, "name"}});
+    TypeEntry resource = structureType("CResource", v.resource, t.object, {{t.ident, "name"}});
     if (options.customData) {
         const int32_t customData = addType(structureType("CResourceCustomData"));
         t.customDataPointer = addType(linkType("CResourceCustomData*", Reference2, customData));
@@ -363,27 +363,27 @@ int32_t ResourceBuilder::addObject(int32_t type, std::vector<uint8_t> body, bool
     return index;
 }
 
-int32_t ResourceBuilder::addTexture(TextureClass kind, const TextureSpec& spec, bool edited) {
+int32_t ResourceBuilder::addTexture(TextureClass kind, const TextureFields& desc, bool edited) {
     int32_t type = standard_.staticTexture;
     if (kind == TextureClass::DynamicLightStatic) type = standard_.dynamicLightStaticTexture;
     if (kind == TextureClass::Color) type = standard_.colorTexture;
     if (kind == TextureClass::Anim) type = standard_.animTexture;
-    return addObject(type, textureBody(kind, options_.versions, spec, options_.customData), edited);
+    return addObject(type, textureBody(kind, options_.versions, desc, options_.customData), edited);
 }
 
 int32_t ResourceBuilder::addStaticTexture(int32_t width, int32_t height, uint32_t flags, int32_t format,
                                           std::vector<uint8_t> pixels) {
-    TextureSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.flags = flags;
-    spec.format = format;
-    spec.pixels = std::move(pixels);
-    return addTexture(TextureClass::Static, spec);
+    TextureFields desc;
+    desc.width = width;
+    desc.height = height;
+    desc.flags = flags;
+    desc.format = format;
+    desc.pixels = std::move(pixels);
+    return addTexture(TextureClass::Static, desc);
 }
 
 std::vector<uint8_t> ResourceBuilder::payload() const {
-    MetaDataSpec withCounts = meta;
+    MetaDataBlock withCounts = meta;
     if (!withCounts.objectCount) withCounts.objectCount = std::max(nextObject_, DerivedObjectCount(meta));
     std::vector<uint8_t> bytes = writeMetaData(withCounts);
     const std::vector<uint8_t> objects = writeObjectChunks(chunks);

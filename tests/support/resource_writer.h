@@ -55,14 +55,14 @@ constexpr int32_t Simple = 0, Sized = 1, Reference2 = 2, Reference3 = 3, FixedAr
                   Reference12 = 12, Alias = 13, Template = 14;
 }
 
-struct MemberSpec {
+struct MemberEntry {
     int32_t type = 0;            // data-type index
     std::string name = "member";  // stored by format versions below 11
     int32_t word = 0;            // stored by versions below 5 and from 11 on
 };
 
 // One INTY entry. Which class-specific fields are written follows the class.
-struct TypeSpec {
+struct TypeEntry {
     int32_t index = -1;  // -1: ResourceBuilder::addType takes the next free index
     std::string name;
     uint32_t version = 1;
@@ -73,38 +73,38 @@ struct TypeSpec {
     int32_t base = -1;         // classes 2 to 8 and 11 to 14
     int32_t dimensions = 1;    // FixedArray
     int32_t elementCount = 0;  // FixedArray
-    std::vector<MemberSpec> members;             // Structure
+    std::vector<MemberEntry> members;             // Structure
     std::optional<uint32_t> storedMemberCount;   // Structure: overrides members.size()
 };
 
 // Shorthands for the common kinds of entry (index -1: assigned by addType).
-TypeSpec structureType(std::string name, uint32_t version = 1, int32_t base = -1,
-                       std::vector<MemberSpec> members = {});
-TypeSpec simpleType(std::string name, int32_t valueSize, uint32_t version = 1);
-TypeSpec sizedType(std::string name, int32_t valueSize);
+TypeEntry structureType(std::string name, uint32_t version = 1, int32_t base = -1,
+                       std::vector<MemberEntry> members = {});
+TypeEntry simpleType(std::string name, int32_t valueSize, uint32_t version = 1);
+TypeEntry sizedType(std::string name, int32_t valueSize);
 // Any class that stores only a base index (references, dynamic and reference
 // arrays, Alias).
-TypeSpec linkType(std::string name, int32_t typeClass, int32_t base);
-TypeSpec fixedArrayType(std::string name, int32_t base, int32_t elementCount);
-TypeSpec templateType(std::string name, std::string templateName, int32_t base = -1);
+TypeEntry linkType(std::string name, int32_t typeClass, int32_t base);
+TypeEntry fixedArrayType(std::string name, int32_t base, int32_t elementCount);
+TypeEntry templateType(std::string name, std::string templateName, int32_t base = -1);
 
-struct ReferencedFileSpec {
+struct ReferencedFileEntry {
     int32_t index = 0;
     uint32_t word = 0;
     std::string name;
 };
 
-struct IdentSpec {
+struct IdentEntry {
     int32_t index = 0;
     std::string text;
 };
 
-struct ExternalTypeSpec {
+struct ExternalTypeEntry {
     int32_t index = 0;
     std::string name;
 };
 
-struct ExternalObjectSpec {
+struct ExternalObjectEntry {
     int32_t object = 0;
     int32_t file = 0;
     int32_t externalId = 0;
@@ -115,17 +115,17 @@ struct ExternalObjectSpec {
 constexpr uint32_t kCookie = 0x1234ABCD;
 constexpr uint32_t kSwappedCookie = 0xCDAB3412;
 
-struct MetaDataSpec {
+struct MetaDataBlock {
     uint32_t formatVersion = 11;
     uint32_t cookie = kCookie;
     std::string metaText = "meta";
     std::string messageText = "messages";  // MSGS, from version 10 on
     uint32_t infoWord = 0;                 // from version 8 on
-    std::vector<ReferencedFileSpec> files;
-    std::vector<IdentSpec> idents;
-    std::vector<ExternalTypeSpec> externalTypes;
-    std::vector<TypeSpec> types;
-    std::vector<ExternalObjectSpec> externalObjects;
+    std::vector<ReferencedFileEntry> files;
+    std::vector<IdentEntry> idents;
+    std::vector<ExternalTypeEntry> externalTypes;
+    std::vector<TypeEntry> types;
+    std::vector<ExternalObjectEntry> externalObjects;
     // The four INFO counts; unset: derived (list sizes, highest index + 1).
     std::optional<int32_t> fileCount, identCount, typeCount, objectCount;
     // Counts at the head of the chunks; unset: the list's size.
@@ -133,9 +133,9 @@ struct MetaDataSpec {
 };
 
 // The whole block from "QRVX" to the last EXOB entry.
-std::vector<uint8_t> writeMetaData(const MetaDataSpec& spec);
+std::vector<uint8_t> writeMetaData(const MetaDataBlock& desc);
 // One INTY entry from "DTTY" on, laid out for the format version.
-void writeInternalType(ByteWriter& out, const TypeSpec& type, uint32_t formatVersion);
+void writeInternalType(ByteWriter& out, const TypeEntry& type, uint32_t formatVersion);
 
 // ---- Object chunks ---------------------------------------------------------
 
@@ -145,7 +145,7 @@ struct ObjectRecord {
     std::vector<uint8_t> body;  // object-body chunks only
 };
 
-struct ObjectChunksSpec {
+struct ObjectChunks {
     std::vector<ObjectRecord> types;        // OBTY
     std::vector<ObjectRecord> editedTypes;  // EDTY
     std::vector<ObjectRecord> bodies;       // OBJS
@@ -154,7 +154,7 @@ struct ObjectChunksSpec {
     std::array<std::optional<int32_t>, 4> counts;
 };
 
-std::vector<uint8_t> writeObjectChunks(const ObjectChunksSpec& spec);
+std::vector<uint8_t> writeObjectChunks(const ObjectChunks& desc);
 
 // ---- Texture bodies --------------------------------------------------------
 
@@ -181,7 +181,7 @@ struct TrailingPixels {
 // Every stored field of the four texture classes; each part writes the fields
 // its version stores. Object references are object indices (-1 none; the
 // colour reference uses 0 for none).
-struct TextureSpec {
+struct TextureFields {
     // CResource
     int32_t resourceWord = 0;
     int32_t extraWord = 0;
@@ -212,19 +212,19 @@ struct TextureSpec {
     std::optional<TrailingPixels> trailing;
 };
 
-void writeResourcePart(ByteWriter& out, uint32_t version, const TextureSpec& spec, bool customData);
-void writeBaseTexturePart(ByteWriter& out, uint32_t version, const TextureSpec& spec);
-void writeStaticTexturePart(ByteWriter& out, uint32_t version, const TextureSpec& spec);
-void writeDynamicLightStaticTexturePart(ByteWriter& out, uint32_t version, const TextureSpec& spec);
-void writeColorTexturePart(ByteWriter& out, uint32_t version, const TextureSpec& spec);
-void writeAnimTexturePart(ByteWriter& out, uint32_t version, const TextureSpec& spec);
+void writeResourcePart(ByteWriter& out, uint32_t version, const TextureFields& desc, bool customData);
+void writeBaseTexturePart(ByteWriter& out, uint32_t version, const TextureFields& desc);
+void writeStaticTexturePart(ByteWriter& out, uint32_t version, const TextureFields& desc);
+void writeDynamicLightStaticTexturePart(ByteWriter& out, uint32_t version, const TextureFields& desc);
+void writeColorTexturePart(ByteWriter& out, uint32_t version, const TextureFields& desc);
+void writeAnimTexturePart(ByteWriter& out, uint32_t version, const TextureFields& desc);
 // layoutWord, i32 size, bytes.
 void writePixelBlock(ByteWriter& out, const TrailingPixels& block);
 
 // A whole body: resource part, base-texture part and the class's own parts,
-// each with its version, then the trailing pixel block when the spec has one.
+// each with its version, then the trailing pixel block when it has one.
 // `customData`: the CResource type has a CResourceCustomData* member.
-std::vector<uint8_t> textureBody(TextureClass kind, const TypeVersions& versions, const TextureSpec& spec,
+std::vector<uint8_t> textureBody(TextureClass kind, const TypeVersions& versions, const TextureFields& desc,
                                  bool customData = false);
 
 // ---- Whole files -----------------------------------------------------------
@@ -258,15 +258,15 @@ class ResourceBuilder {
 public:
     explicit ResourceBuilder(uint32_t formatVersion = 11);
 
-    MetaDataSpec meta;
-    ObjectChunksSpec chunks;
+    MetaDataBlock meta;
+    ObjectChunks chunks;
 
     // The standard texture hierarchy with the given versions.
     const StandardTypes& addStandardTypes(const StandardTypeOptions& options = {});
     const StandardTypes& types() const { return standard_; }
     const TypeVersions& versions() const { return options_.versions; }
 
-    int32_t addType(TypeSpec type);  // returns its index
+    int32_t addType(TypeEntry type);  // returns its index
     int32_t addIdent(std::string text);
     int32_t addReferencedFile(std::string name, uint32_t word = 0);
     int32_t addExternalType(std::string name);
@@ -278,7 +278,7 @@ public:
     // (in EDTY and EDOB when `edited`); returns its object index.
     int32_t addObject(int32_t type, std::vector<uint8_t> body, bool edited = false);
     // A texture object of one of the standard classes.
-    int32_t addTexture(TextureClass kind, const TextureSpec& spec, bool edited = false);
+    int32_t addTexture(TextureClass kind, const TextureFields& desc, bool edited = false);
     int32_t addStaticTexture(int32_t width, int32_t height, uint32_t flags, int32_t format,
                              std::vector<uint8_t> pixels);
 
