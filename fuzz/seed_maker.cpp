@@ -11,6 +11,7 @@
 
 #include "support/container_writer.h"
 #include "support/pixel_data_writer.h"
+#include "support/resource_writer.h"
 
 namespace lumenpull::fuzz {
 namespace {
@@ -170,6 +171,174 @@ void imageSeeds(const fs::path& root) {
     seeds.add("wide", imageInput({65535, 1, 7, false, 0, 1, 0, false}, Bytes(64, 9)));
 }
 
+
+// --- resource_fuzz and convert_fuzz: whole resource files ------------------
+
+using test::ResourceBuilder;
+using test::TextureClass;
+using test::TextureFields;
+
+TextureFields smallTexture(int32_t format, const Bytes& pixels, uint32_t flags = 0) {
+    TextureFields t;
+    t.width = 8;
+    t.height = 8;
+    t.format = format;
+    t.flags = flags;
+    t.pixels = pixels;
+    return t;
+}
+
+ResourceBuilder standardFile(uint32_t formatVersion = 11, const test::StandardTypeOptions& options = {}) {
+    ResourceBuilder file(formatVersion);
+    file.addStandardTypes(options);
+    return file;
+}
+
+// Objects of every data-type class that bodies are measured by, each with a
+// body of its stored size, beside a texture.
+ResourceBuilder measuredBodies() {
+    using namespace test::type_class;
+    ResourceBuilder file = standardFile();
+    const int32_t word = file.addType(test::sizedType("CWord", 4));
+    const int32_t cstring = file.addType(test::simpleType("CString", 4));
+    const int32_t ident = file.types().ident;
+    const int32_t alias = file.addType(test::linkType("CWordAlias", Alias, word));
+    const int32_t dyn6 = file.addType(test::linkType("CList6", DynamicArray6, word));
+    const int32_t dyn7 = file.addType(test::linkType("CList7", DynamicArray7, cstring));
+    const int32_t refs = file.addType(test::linkType("CRefs", ReferenceArray, word));
+    const int32_t ref = file.addType(test::linkType("CRef", Reference3, word));
+    const int32_t fixed = file.addType(test::fixedArrayType("CFixed", word, 3));
+    const int32_t synced = file.addType(test::templateType("CSynced", "Synced", word));
+    const int32_t link = file.addType(test::templateType("CLink", "ResourceLink"));
+    const int32_t other = file.addType(test::templateType("COther", "Other", word));
+    const int32_t trans = file.addType(test::structureType("CTransString", 1, -1, {{ident, "id"}}));
+    const int32_t both = file.addType(test::structureType("CBoth", 1, trans, {{alias, "a"}, {dyn6, "b"}, {fixed, "c"}}));
+    const auto words = [](std::initializer_list<int32_t> values) {
+        test::ByteWriter out;
+        out.words(values);
+        return out.take();
+    };
+    file.addObject(word, words({7}));
+    file.addObject(cstring, [] { test::ByteWriter o; o.i32(3).bytes(std::vector<uint8_t>{'a', 'b', 'c'}); return o.take(); }());
+    file.addObject(alias, words({1}));
+    file.addObject(dyn6, words({0, 2, 5, 6}));
+    file.addObject(dyn7, [] { test::ByteWriter o; o.i32(0).i32(1).i32(2).bytes(std::vector<uint8_t>{'h', 'i'}); return o.take(); }());
+    file.addObject(refs, words({0, 2, 1, 2}));
+    file.addObject(ref, words({0}));
+    file.addObject(fixed, words({1, 2, 3}));
+    file.addObject(synced, words({4}));
+    file.addObject(link, [] { test::ByteWriter o; o.i32(2).bytes(std::vector<uint8_t>{'x', 'y'}); return o.take(); }());
+    file.addObject(other, words({9}));
+    file.addObject(both, words({0, 0, 1, 0, 1, 5, 1, 2, 3}));
+    file.addTexture(TextureClass::Static, smallTexture(3, Bytes(256, 0x40)));
+    return file;
+}
+
+std::vector<std::pair<std::string, Bytes>> resourceFiles() {
+    std::vector<std::pair<std::string, Bytes>> files;
+    const auto picture = test::makeCheckerboard(8, 8, 2);
+    const Bytes bgra = test::storeBgra(picture);
+    {
+        ResourceBuilder file = standardFile();
+        file.addTexture(TextureClass::Static, smallTexture(3, bgra));
+        files.emplace_back("static", file.payload());
+    }
+    {
+        ResourceBuilder file = standardFile();
+        file.addTexture(TextureClass::DynamicLightStatic, smallTexture(2, bgra, 0x80));
+        TextureFields anim = smallTexture(5, Bytes());
+        anim.frameCount = 2;
+        anim.pixels.insert(anim.pixels.end(), bgra.begin(), bgra.end());
+        anim.pixels.insert(anim.pixels.end(), bgra.begin(), bgra.end());
+        anim.pixels = test::compressZlib(anim.pixels);
+        file.addTexture(TextureClass::Anim, anim);
+        file.addTexture(TextureClass::Color, smallTexture(9, test::encodeBc1(picture)), true);
+        files.emplace_back("classes", file.payload());
+    }
+    {
+        ResourceBuilder file = standardFile();
+        TextureFields cube = smallTexture(3, Bytes(), 0x2);
+        Bytes faces;
+        for (int f = 0; f < 6; ++f) faces.insert(faces.end(), bgra.begin(), bgra.end());
+        cube.trailing = test::TrailingPixels{0x0100, test::buildMipChain(faces, 6, test::smallerMipLevelsSize(8, 8, 32), 0x0100), std::nullopt};
+        file.addTexture(TextureClass::Static, cube);
+        TextureFields hdr = smallTexture(12, Bytes());
+        hdr.trailing = test::TrailingPixels{0, bgra, std::nullopt};
+        file.addTexture(TextureClass::Static, hdr);
+        file.addTexture(TextureClass::Static, smallTexture(10, test::encodePlanes(test::encodeBc3(picture), 10), 0x200));
+        file.addTexture(TextureClass::Static, smallTexture(15, test::encodeBc5(picture)));
+        file.addTexture(TextureClass::Static, smallTexture(7, test::storeGrey(picture, 4)));
+        files.emplace_back("trailing", file.payload());
+    }
+    {
+        test::StandardTypeOptions options;
+        options.versions.baseTexture = 8;
+        options.versions.staticTexture = 4;
+        options.versions.resource = 6;
+        ResourceBuilder file = standardFile(9, options);
+        file.addTexture(TextureClass::Static, smallTexture(0, test::storeBgr(picture)));
+        file.addTexture(TextureClass::Static, smallTexture(6, test::storeGrey(picture, 3)));
+        files.emplace_back("legacy9", file.payload());
+    }
+    {
+        test::StandardTypeOptions options;
+        options.versions.baseTexture = 5;
+        options.versions.staticTexture = 3;
+        options.versions.resource = 4;
+        ResourceBuilder file = standardFile(4, options);
+        TextureFields t = smallTexture(1, bgra);
+        t.wordArray = {1, 2, 3};
+        file.addTexture(TextureClass::Static, t);
+        files.emplace_back("legacy4", file.payload());
+    }
+    {
+        test::StandardTypeOptions options;
+        options.objectRoot = true;
+        options.customData = true;
+        options.versions.baseTexture = 26;
+        options.versions.colorTexture = 2;
+        ResourceBuilder file = standardFile(12, options);
+        const int32_t ref = file.addReferencedFile("other.rsc", 7);
+        const int32_t externalType = file.addExternalType("CExternalThing");
+        file.addExternalObject(ref, externalType, 42);
+        TextureFields t = smallTexture(3, bgra);
+        t.mips = {{1, 2, 3}, {4, 5, 6}};
+        file.addTexture(TextureClass::Color, t);
+        file.addObject(externalType, {});
+        files.emplace_back("external", file.payload());
+    }
+    files.emplace_back("measured", measuredBodies().payload());
+    {
+        ResourceBuilder file = standardFile();
+        file.addObject(file.types().ident, Bytes{1, 0, 0, 0});
+        files.emplace_back("notextures", file.payload());
+    }
+    return files;
+}
+
+void resourceSeeds(const fs::path& root) {
+    SeedDir seeds(root, "resource_fuzz");
+    for (const auto& [name, payload] : resourceFiles()) {
+        for (uint8_t depth : {0, 1, 2}) {
+            Bytes input{depth};
+            input.insert(input.end(), payload.begin(), payload.end());
+            seeds.add(name + "-depth" + std::to_string(depth), input);
+        }
+    }
+}
+
+void convertSeeds(const fs::path& root) {
+    SeedDir seeds(root, "convert_fuzz");
+    for (const auto& [name, payload] : resourceFiles()) {
+        seeds.add(name, payload);
+        seeds.add(name + "-work", test::wrapWorkStream(payload));
+        test::SignedHeader header;
+        header.blockSize = 61;
+        header.signatureSize = 8;
+        seeds.add(name + "-signed", test::wrapSigned(payload, header));
+    }
+}
+
 }  // namespace
 }  // namespace lumenpull::fuzz
 
@@ -181,5 +350,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path root = argv[1];
     lumenpull::fuzz::streamSeeds(root);
     lumenpull::fuzz::imageSeeds(root);
+    lumenpull::fuzz::resourceSeeds(root);
+    lumenpull::fuzz::convertSeeds(root);
     return 0;
 }

@@ -70,8 +70,15 @@ public:
         : s_(stream), whole_(std::move(whole)), total_(whole_.size()), buffer_(bufferSize) {}
 
     void run(InputReader& script) {
+        // LUMENPULL_FUZZ_TRACE=1 prints every step when replaying one input.
+        const bool trace = std::getenv("LUMENPULL_FUZZ_TRACE") != nullptr;
         for (int op = 0; op < 64 && !script.done(); ++op) {
             const uint8_t code = script.u8();
+            if (trace) {
+                std::fprintf(stderr, "op %u at payload %llu of %llu (left %llu)%s\n", code % 12,
+                             static_cast<unsigned long long>(pos_), static_cast<unsigned long long>(total_),
+                             static_cast<unsigned long long>(s_.PayloadBytesLeft()), failed_ ? ", failed" : "");
+            }
             switch (code % 12) {
             case 0: read(script.u8() % 16, false); break;
             case 1: read(script.u16(), false); break;
@@ -121,6 +128,9 @@ private:
     }
 
     void moveTo(bool allowed, uint64_t target, bool ok) {
+        // A signed container whose first record is cut off by the end of the
+        // file has an empty payload that cannot be moved to.
+        if (total_ == 0 && !ok) return;
         if (!allowed) {
             FUZZ_CHECK(!ok, "a move outside the payload fails");
             return;  // and leaves the position where it was

@@ -1,0 +1,55 @@
+// Any payload, read as a plain file, goes through ReadMetaData at the depth
+// the first byte chooses and, at full depth, through both chunk passes: one
+// object per object-type record (made by the kind tests) and every body read
+// by its texture reader or measured and kept raw. Errors must be the texts or
+// standard exceptions the driver prints; anything else, a crash, a hang or a
+// large allocation is a finding.
+//
+// Input: one byte (depth: its value mod 3), then the payload.
+
+#include <exception>
+#include <memory>
+
+#include "fuzz_support.h"
+#include "resource/resource_file.h"
+#include "resource/texture_kind.h"
+#include "stream/stream.h"
+
+namespace lumenpull::fuzz {
+namespace {
+
+void readAll(Stream& stream, ReadDepth depth) {
+    ResourceFile file;
+    file.ReadMetaData(stream, depth);
+    if (depth != ReadDepth::Full) return;
+    for (const DataType* type = file.NextObjectType(stream); !file.TypesDone(); type = file.NextObjectType(stream)) {
+        file.RegisterObject(makeObject(textureKindOf(*type)));
+    }
+    const DataType* type = nullptr;
+    for (CObject* object = file.NextObject(stream, type); !file.ObjectsDone(); object = file.NextObject(stream, type)) {
+        FUZZ_CHECK(type != nullptr, "every body record has a type");
+        file.ReadObjectBody(stream, *type, object);
+    }
+}
+
+}  // namespace
+}  // namespace lumenpull::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace lumenpull;
+    using namespace lumenpull::fuzz;
+    if (size == 0) return 0;
+    const auto depth = static_cast<ReadDepth>(data[0] % 3);
+    const std::string path = scratch().file("payload.bin");
+    writeBytes(path, std::span<const uint8_t>(data + 1, size - 1));
+    Stream stream;
+    stream.Open(path, "r");
+    try {
+        readAll(stream, depth);
+    } catch (const std::string&) {
+        // the file's one-line error
+    } catch (const std::exception&) {
+        // a standard error the driver prints by its text
+    }
+    return 0;
+}
