@@ -153,15 +153,16 @@ private:
         unpack.layoutWord = layoutWord;
         unpackPixelData(texture.pixelData, unpack);
 
-        imagesWritten_ += imageCount;
         texture.imageCount = imageCount;
         const std::string imageName = numbered_ ? baseName_ + "_" + std::to_string(textureIndex_++) : baseName_;
         const TextureImage image{texture.width,       texture.height,     texture.textureFlags,
                                  texture.pixelFormat, texture.imageCount, texture.pixelData};
+        // The writers leave out images the pixel data does not reach, so the
+        // count is what they wrote (the image count for well-formed data).
         if (format->canonical == static_cast<int32_t>(PixelFormat::Hdr32)) {
-            writeRadiance(imageName, image, layoutWord != 0, uncompressed_);
+            imagesWritten_ += writeRadiance(imageName, image, layoutWord != 0, uncompressed_);
         } else {
-            writeTga(imageName, image, format->bitsPerPixel, uncompressed_);
+            imagesWritten_ += writeTga(imageName, image, format->bitsPerPixel, uncompressed_);
         }
         std::vector<uint8_t>().swap(texture.pixelData);  // one texture's pixels in memory at a time
         return std::nullopt;

@@ -67,9 +67,9 @@ uint64_t writeRadianceImage(const std::string& path, const TextureImage& texture
 
 }  // namespace
 
-void writeRadiance(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
-                   bool noCompression) {
-    if (texture.imageCount <= 0) return;
+int32_t writeRadiance(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
+                      bool noCompression) {
+    if (texture.imageCount <= 0) return 0;
     RadianceGeometry g{};
     g.width = static_cast<uint16_t>(texture.width);
     g.height = static_cast<uint16_t>(texture.height);
@@ -81,15 +81,24 @@ void writeRadiance(const std::string& imageName, const TextureImage& texture, bo
     std::vector<uint8_t> packets;
     packets.reserve(g.rowBytes + g.rowBytes / 64 + 16);
 
+    int32_t files = 0;
     for (int32_t i = 0; i < texture.imageCount; ++i) {
+        const auto image = static_cast<uint32_t>(i);
+        const std::size_t length = texture.pixelData.size();
+        if (!imageHasData(image, g.imageBytes, length)) break;
+        // Only the rows that begin inside the pixel data are written.
+        RadianceGeometry w = g;
+        w.height = static_cast<uint32_t>(rowsWithData(rowOffset(image, g.imageBytes, 0, 0), g.rowBytes, g.height, length));
         const std::string path = imageFileName(imageName, i, texture.imageCount, "hdr");
         const bool compressed = !noCompression && runLengthWidth;
-        const uint64_t written = writeRadianceImage(path, texture, g, static_cast<uint32_t>(i), sharedExponent,
-                                                    compressed, scanline, packets);
-        if (compressed && written > g.imageBytes) {
-            writeRadianceImage(path, texture, g, static_cast<uint32_t>(i), sharedExponent, false, scanline, packets);
+        const uint64_t written =
+            writeRadianceImage(path, texture, w, image, sharedExponent, compressed, scanline, packets);
+        if (compressed && written > w.rowBytes * w.height) {
+            writeRadianceImage(path, texture, w, image, sharedExponent, false, scanline, packets);
         }
+        ++files;
     }
+    return files;
 }
 
 }  // namespace lumenpull

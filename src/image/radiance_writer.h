@@ -16,9 +16,11 @@ constexpr uint32_t MaxRunLengthWidth = 32767;
 // named after imageName with the extension "hdr". Rows are planar run-length
 // scanlines unless noCompression is set, the width is outside the run-length
 // range, or the packed data comes out larger than the flat pixels (then the
-// image is written again flat). Throws "Error creating output file" when a
-// file cannot be created.
-void writeRadiance(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
-                   bool noCompression);
+// image is written again flat). As with TGA output, only images whose first
+// stored byte lies inside the pixel data are written, and of each only the
+// rows that begin inside it. Returns the number of files written. Throws
+// "Error creating output file" when a file cannot be created.
+int32_t writeRadiance(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
+                      bool noCompression);
 
 }  // namespace lumenpull

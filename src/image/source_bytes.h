@@ -49,4 +49,20 @@ inline uint64_t rowOffset(uint64_t image, uint64_t imageSize, uint64_t row, uint
     return sum;
 }
 
+// Whether image `image` of a texture gets a file: only when the pixel data
+// holds its first stored byte. An image of no stored bytes counts as one
+// byte, so that a hostile image count cannot make files out of nothing.
+inline bool imageHasData(uint64_t image, uint64_t imageSize, std::size_t length) {
+    return rowOffset(image, std::max<uint64_t>(imageSize, 1), 0, 0) < length;
+}
+
+// The rows (or bands) of an image that begin inside the pixel data; the rest
+// would be made of zeros alone and are left out, so that no image is larger
+// than what the data can fill. Rows of no stored bytes all count.
+inline uint64_t rowsWithData(uint64_t imageStart, uint64_t rowSize, uint64_t rowCount, std::size_t length) {
+    if (rowSize == 0) return rowCount;
+    if (imageStart >= length) return 0;
+    return std::min(rowCount, (length - imageStart + rowSize - 1) / rowSize);
+}
+
 }  // namespace lumenpull

@@ -137,6 +137,17 @@ std::array<uint8_t, 18> tgaHeader(const TgaGeometry& g, uint32_t depth, bool com
     return header;
 }
 
+// The geometry of image `image` as written: only the rows (bands) that begin
+// inside the pixel data. A cut-off image ends after its last such row, or
+// band; a whole one keeps the rows of a last, partial band too.
+TgaGeometry writtenGeometry(const TgaGeometry& g, bool bands, uint32_t image, std::size_t length) {
+    TgaGeometry w = g;
+    w.rowCount = rowsWithData(rowOffset(image, g.imageBytes, 0, 0), g.sourceRowBytes, g.rowCount, length);
+    if (w.rowCount < g.rowCount) w.height = static_cast<uint32_t>(bands ? w.rowCount * 4 : w.rowCount);
+    w.expectedBytes = uint64_t{w.width} * w.height * g.outputBytesPerPixel;
+    return w;
+}
+
 // Writes one image and returns its pixel-data byte count (header excluded).
 uint64_t writeTgaImage(const std::string& path, const TextureImage& texture, const TgaLayout& layout,
                        const TgaGeometry& g, uint32_t image, bool compressed, std::vector<uint8_t>& row,
@@ -162,7 +173,7 @@ uint64_t writeTgaImage(const std::string& path, const TextureImage& texture, con
         emit(row);
     }
     // The rows of a last, partial band are not covered by any block: zeros.
-    const uint32_t leftoverRows = layout.bands ? g.height % 4 : 0;
+    const uint32_t leftoverRows = layout.bands ? g.height - static_cast<uint32_t>(g.rowCount * 4) : 0;
     if (leftoverRows != 0) {
         std::fill(row.begin(), row.end(), uint8_t{0});
         emit(std::span<const uint8_t>(row).first(std::size_t{leftoverRows} * g.width * g.outputBytesPerPixel));
@@ -172,9 +183,9 @@ uint64_t writeTgaImage(const std::string& path, const TextureImage& texture, con
 
 }  // namespace
 
-void writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
-              bool noCompression) {
-    if (texture.imageCount <= 0) return;
+int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
+                 bool noCompression) {
+    if (texture.imageCount <= 0) return 0;
     const TgaLayout layout = tgaLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0,
                                        sourceBitsPerPixel);
     const TgaGeometry g = tgaGeometry(texture, layout, sourceBitsPerPixel);
@@ -183,15 +194,20 @@ void writeTga(const std::string& imageName, const TextureImage& texture, uint8_t
     std::vector<uint8_t> packets;
     packets.reserve(g.outputRowBytes + g.outputRowBytes / 128 + 16);
 
+    int32_t files = 0;
     for (int32_t i = 0; i < texture.imageCount; ++i) {
+        const auto image = static_cast<uint32_t>(i);
+        if (!imageHasData(image, g.imageBytes, texture.pixelData.size())) break;
+        const TgaGeometry w = writtenGeometry(g, layout.bands, image, texture.pixelData.size());
         const std::string path = imageFileName(imageName, i, texture.imageCount, "tga");
         const bool compressed = !noCompression;
-        const uint64_t written = writeTgaImage(path, texture, layout, g, static_cast<uint32_t>(i), compressed, row,
-                                               packets);
-        if (compressed && written > g.expectedBytes) {
-            writeTgaImage(path, texture, layout, g, static_cast<uint32_t>(i), false, row, packets);
+        const uint64_t written = writeTgaImage(path, texture, layout, w, image, compressed, row, packets);
+        if (compressed && written > w.expectedBytes) {
+            writeTgaImage(path, texture, layout, w, image, false, row, packets);
         }
+        ++files;
     }
+    return files;
 }
 
 }  // namespace lumenpull

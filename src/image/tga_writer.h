@@ -14,9 +14,13 @@ namespace lumenpull {
 // noCompression is set; an image whose packed pixel data comes out larger
 // than its plain pixel data is written again uncompressed.
 // sourceBitsPerPixel is the stored size the code tables gave for the format.
+// Only images whose first stored byte lies inside the pixel data are
+// written, and of each only the rows (bands) that begin inside it: data too
+// short for its dimensions gives smaller images, never images of zeros.
+// Returns the number of files written.
 // Throws "Error creating output file" when a file cannot be created, and a
 // one-line text for a format that has no TGA output or a name that is too long.
-void writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
-              bool noCompression);
+int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
+                 bool noCompression);
 
 }  // namespace lumenpull

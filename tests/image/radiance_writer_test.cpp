@@ -117,13 +117,32 @@ TEST(RadianceWriterTest, BothSourceEncodingsAndShortData) {
     EXPECT_GT(pixel[0], 240);
     EXPECT_EQ(pixel[3], 128);  // 255 × 2^(127 × 0.12549 - 16) / 255 ≈ 0.957
 
-    // Empty data, zero width and zero height do not fail.
-    writeRadiance(dir / "empty", hdrTexture(3, 1, {}), false, false);
-    EXPECT_EQ(pixelBytes(dir / "empty.hdr", 1, 3), (Bytes{0, 0, 0, 98, 0, 0, 0, 98, 0, 0, 0, 98}));
-    writeRadiance(dir / "zero", hdrTexture(0, 4, {}), false, false);
+    // Zero width and zero height do not fail.
+    writeRadiance(dir / "zero", hdrTexture(0, 4, Bytes(4)), false, false);
     EXPECT_EQ(pixelBytes(dir / "zero.hdr", 4, 0), Bytes{});
-    writeRadiance(dir / "none", hdrTexture(9, 0, {}), false, false);
+    writeRadiance(dir / "none", hdrTexture(9, 0, Bytes(4)), false, false);
     EXPECT_EQ(pixelBytes(dir / "none.hdr", 0, 9), Bytes{});
+}
+
+TEST(RadianceWriterTest, ImagesHoldOnlyTheRowsThePixelDataReaches) {
+    TempDir dir;
+    // Rows of 2 pixels (8 bytes); 9 bytes reach into the second of three
+    // rows, whose second pixel reads as zeros; the third row is left out.
+    Bytes data(9, 0);
+    data[8] = 0xFF;
+    EXPECT_EQ(writeRadiance(dir / "short", hdrTexture(2, 3, data), true, true), 1);
+    EXPECT_EQ(pixelBytes(dir / "short.hdr", 2, 2).size(), 2u * 2 * 4);
+    // Three images, data for one and a half: two files, the second cut off;
+    // a few bytes for 65535 x 65535 give one row, not gigabytes.
+    EXPECT_EQ(writeRadiance(dir / "frames", hdrTexture(2, 2, blackPixels(6), 3), false, true), 2);
+    EXPECT_EQ(pixelBytes(dir / "frames_00.hdr", 2, 2).size(), 16u);
+    EXPECT_EQ(pixelBytes(dir / "frames_01.hdr", 1, 2).size(), 8u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "frames_02.hdr"));
+    EXPECT_EQ(writeRadiance(dir / "huge", hdrTexture(65535, 65535, blackPixels(4)), false, true), 1);
+    EXPECT_EQ(pixelBytes(dir / "huge.hdr", 1, 65535).size(), 65535u * 4);
+    // Empty data fills nothing: no file.
+    EXPECT_EQ(writeRadiance(dir / "empty", hdrTexture(3, 1, {}), false, false), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "empty.hdr"));
 }
 
 TEST(RadianceWriterTest, FileNamesAndErrors) {

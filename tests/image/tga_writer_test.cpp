@@ -140,6 +140,7 @@ std::vector<std::string> filesIn(const std::filesystem::path& dir) {
 
 TEST(TgaWriterTest, FileNames) {
     const Bytes pixel(4);
+    const Bytes pixels(4 * 101);  // one pixel for each of up to 101 images
     {
         TempDir dir;
         writeTga(dir / "tex", texture(3, 1, 1, pixel, 1), 32, false);
@@ -147,12 +148,12 @@ TEST(TgaWriterTest, FileNames) {
     }
     {
         TempDir dir;
-        writeTga(dir / "tex", texture(3, 1, 1, pixel, 3), 32, false);
+        writeTga(dir / "tex", texture(3, 1, 1, pixels, 3), 32, false);
         EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"tex_00.tga", "tex_01.tga", "tex_02.tga"}));
     }
     {
         TempDir dir;
-        writeTga(dir / "tex", texture(3, 1, 1, pixel, 101), 32, false);
+        writeTga(dir / "tex", texture(3, 1, 1, pixels, 101), 32, false);
         EXPECT_TRUE(std::filesystem::exists(dir / "tex_99.tga"));
         EXPECT_TRUE(std::filesystem::exists(dir / "tex_100.tga"));
         EXPECT_EQ(filesIn(dir.path()).size(), 101u);
@@ -219,23 +220,42 @@ TEST(TgaWriterTest, FormatsWithoutTgaOutputAreRefused) {
     EXPECT_TRUE(filesIn(dir.path()).empty());
 }
 
-TEST(TgaWriterTest, ShortPixelDataReadsZerosPastItsEnd) {
+TEST(TgaWriterTest, ShortPixelDataGivesOnlyTheRowsItReaches) {
     TempDir dir;
-    // Two rows of 4 pixels would take 32 bytes; only 5 are there. Row 1 starts
-    // at offset 16, clamped to the last byte.
-    const Bytes data{1, 2, 3, 4, 5};
-    writeTga(dir / "short", texture(3, 4, 2, data), 32, true);
+    // Three rows of 4 pixels would take 48 bytes; 20 reach into the second
+    // row, whose missing bytes read as zeros. The third row holds no stored
+    // byte and is left out, so the image is 4 x 2.
+    const Bytes data = test::noiseBytes(20, 5);
+    EXPECT_EQ(writeTga(dir / "short", texture(3, 4, 3, data), 32, true), 1);
+    const TgaFile file = readTga(dir / "short.tga");
+    EXPECT_EQ(file.header[14], 2);
     Bytes expected(32, 0);
-    for (int i = 0; i < 5; ++i) expected[i] = data[i];
-    expected[16] = 5;
-    EXPECT_EQ(readTga(dir / "short.tga").payload, expected);
+    std::copy(data.begin(), data.end(), expected.begin());
+    EXPECT_EQ(file.payload, expected);
 
-    // Empty pixel data and zero sizes do not fail.
-    writeTga(dir / "empty", texture(2, 2, 2, {}), 32, true);
-    EXPECT_EQ(readTga(dir / "empty.tga").payload, Bytes(12, 0));
-    writeTga(dir / "bands", texture(10, 8, 8, {}), 8, false);
-    EXPECT_EQ(readTga(dir / "bands.tga").pixels(), Bytes(8 * 8 * 4, 0));
-    writeTga(dir / "zero", texture(9, 0, 0, {}), 4, false);
+    // Bands: 8 x 8 BC1 takes two bands of 16 bytes; 17 bytes give both,
+    // 16 bytes only the first (4 rows).
+    EXPECT_EQ(writeTga(dir / "bands", texture(9, 8, 8, Bytes(16, 0)), 4, true), 1);
+    EXPECT_EQ(readTga(dir / "bands.tga").header[14], 4);
+    EXPECT_EQ(writeTga(dir / "whole", texture(9, 8, 8, Bytes(17, 0)), 4, true), 1);
+    EXPECT_EQ(readTga(dir / "whole.tga").header[14], 8);
+
+    // Six faces with data for two and a half: three files, the third cut off.
+    EXPECT_EQ(writeTga(dir / "cube", texture(3, 2, 2, Bytes(16 * 2 + 8, 0), 6), 32, true), 3);
+    EXPECT_EQ(readTga(dir / "cube_01.tga").header[14], 2);
+    EXPECT_EQ(readTga(dir / "cube_02.tga").header[14], 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "cube_03.tga"));
+
+    // A few bytes for 65535 x 65535 pixels: one row, not gigabytes of zeros.
+    EXPECT_EQ(writeTga(dir / "huge", texture(3, 65535, 65535, Bytes(16, 1)), 32, true), 1);
+    const TgaFile huge = readTga(dir / "huge.tga");
+    EXPECT_EQ(huge.header[14] | huge.header[15] << 8, 1);
+    EXPECT_EQ(huge.pixels().size(), 65535u * 4);
+
+    // Empty pixel data fills nothing: no file. Zero sizes do not fail.
+    EXPECT_EQ(writeTga(dir / "empty", texture(2, 2, 2, {}), 32, true), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "empty.tga"));
+    writeTga(dir / "zero", texture(9, 0, 0, data), 4, false);
     EXPECT_EQ(readTga(dir / "zero.tga").payload, Bytes{});
     writeTga(dir / "flat", texture(3, 5, 0, data), 32, false);
     EXPECT_EQ(readTga(dir / "flat.tga").payload, Bytes{});
@@ -244,6 +264,9 @@ TEST(TgaWriterTest, ShortPixelDataReadsZerosPastItsEnd) {
         writeTga(dir / "narrow", texture(format, 0, 8, data), static_cast<uint8_t>(bits), false);
         EXPECT_EQ(readTga(dir / "narrow.tga").payload, Bytes{}) << format;
     }
+    // Images of no stored bytes take one byte of data each: a hostile image
+    // count makes no more files than the data has bytes.
+    EXPECT_EQ(writeTga(dir / "frames", texture(3, 0, 4, Bytes(3, 0), 1000000), 32, false), 3);
 }
 
 TEST(TgaWriterTest, DimensionsUseTheirLow16Bits) {

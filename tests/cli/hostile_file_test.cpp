@@ -1,0 +1,70 @@
+// Files whose texture dimensions or image counts promise far more than their
+// pixel data holds, converted by the real executable: they give only the
+// images (and rows) the data reaches, never gigabytes of zeros or billions
+// of files.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/resource_writer.h"
+#include "support/run_tool.h"
+#include "support/temp_dir.h"
+
+namespace lumenpull {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using namespace lumenpull::test;
+
+struct HostileCase {
+    const char* name;
+    TextureClass kind;
+    int32_t width, height;
+    uint32_t flags;
+    int32_t frames;
+    size_t dataBytes;
+    const char* summary;
+    int files;
+};
+
+TEST(HostileFileTest, OutputIsBoundedByThePixelData) {
+    const HostileCase cases[] = {
+        {"huge", TextureClass::Static, 65535, 32767, 0, 1, 16, "1 texture(s) converted into 1 image(s)", 1},
+        {"cube", TextureClass::Static, 65535, 32767, 0x2, 1, 16, "1 texture(s) converted into 1 image(s)", 1},
+        // 65535 x 65535 wraps to a negative 32-bit pixel count: images of no
+        // bytes, which the extraction keeps (empty), so nothing is written.
+        {"wrapped", TextureClass::Static, 65535, 65535, 0x2, 1, 16, "1 texture(s) converted into 0 image(s)", 0},
+        {"frames", TextureClass::Anim, 4, 4, 0, 100000, 64 * 2, "1 texture(s) converted into 2 image(s)", 2},
+        {"faces", TextureClass::Static, 4, 4, 0x2, 1, 64 * 2 + 1, "1 texture(s) converted into 3 image(s)", 3},
+    };
+    for (const HostileCase& c : cases) {
+        TempDir dir;
+        ResourceBuilder file;
+        file.addStandardTypes();
+        TextureFields t;
+        t.width = c.width;
+        t.height = c.height;
+        t.flags = c.flags;
+        t.format = 3;
+        t.frameCount = c.frames;
+        t.pixels = Bytes(c.dataBytes, 0x41);
+        file.addTexture(c.kind, t);
+        dir.writeFile("in.tex", file.payload());
+
+        const ToolRun run = runLumenpull({dir / "in.tex"});
+        EXPECT_EQ(run.output, dir / "in.tex" + ": " + c.summary + "\n") << c.name;
+        int files = 0;
+        uintmax_t bytes = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            if (entry.path().extension() != ".tga") continue;
+            ++files;
+            bytes += entry.file_size();
+        }
+        EXPECT_EQ(files, c.files) << c.name;
+        EXPECT_LT(bytes, 1u << 20) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace lumenpull
