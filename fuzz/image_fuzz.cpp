@@ -23,10 +23,10 @@
 namespace lumenpull::fuzz {
 namespace {
 
-// Writers are driven only while a texture's images hold at most this many
-// pixels in all, so that one input stays fast; larger dimensions still go
-// through the unpacking, whose buffers they size.
-constexpr uint64_t kMaxWrittenPixels = uint64_t{1} << 18;
+// The writers write only what the pixel data fills, so any dimensions go to
+// them; inflated data beyond this size and larger image counts are only
+// unpacked, so that one input stays fast.
+constexpr size_t kMaxWrittenData = size_t{4} << 20;
 constexpr int32_t kMaxWrittenImages = 8;
 
 struct Header {
@@ -72,14 +72,22 @@ Header readHeader(InputReader& in) {
     return h;
 }
 
-uint64_t fileSizes(const std::filesystem::path& dir, uint64_t largestAllowed, const char* note) {
+// Checks every file against the largest size an image of its dimensions may
+// take, and all of them together against what the pixel data can fill: at
+// most 6 output bytes per stored byte (4-bit blocks to 24-bit pixels), plus
+// per file its header and one partly filled band of 4 rows.
+void checkFileSizes(const std::filesystem::path& dir, uint64_t largestAllowed, uint64_t perFile, size_t dataLength,
+                    const char* note) {
     uint64_t total = 0;
+    uint64_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         const uint64_t size = entry.file_size();
         FUZZ_CHECK(size <= largestAllowed, note);
         total += size;
+        ++files;
     }
-    return total;
+    FUZZ_CHECK(files <= std::max<size_t>(dataLength, 1), "no more files than bytes of data");
+    FUZZ_CHECK(total <= 6 * uint64_t{dataLength} + files * perFile, "output bounded by the pixel data");
 }
 
 void run(std::span<const uint8_t> data) {
@@ -109,10 +117,7 @@ void run(std::span<const uint8_t> data) {
     const int32_t imageCount = static_cast<int32_t>(h.imageCount);
     const uint64_t width = static_cast<uint16_t>(h.width);
     const uint64_t height = static_cast<uint16_t>(h.height);
-    if (imageCount > kMaxWrittenImages || width * height * static_cast<uint64_t>(std::max(imageCount, 1)) >
-                                              kMaxWrittenPixels) {
-        return;
-    }
+    if (imageCount > kMaxWrittenImages || pixels.size() > kMaxWrittenData) return;
     TextureImage texture;
     texture.width = h.width;
     texture.height = h.height;
@@ -128,10 +133,12 @@ void run(std::span<const uint8_t> data) {
         if (stored->canonical == static_cast<int32_t>(PixelFormat::Hdr32)) {
             writeRadiance(name, texture, (h.layoutWord & 1) != 0, h.noCompression);
             // Header lines, then per row at most a scanline header and the flat pixels.
-            fileSizes(dir.path(), 128 + height * 4 + width * height * 4, "a Radiance file is no larger than its flat form");
+            checkFileSizes(dir.path(), 128 + height * 4 + width * height * 4, 128 + height * 4 + width * 16,
+                           pixels.size(), "a Radiance file is no larger than its flat form");
         } else {
             writeTga(name, texture, stored->bitsPerPixel, h.noCompression);
-            fileSizes(dir.path(), 18 + width * height * 4, "a TGA file is no larger than its uncompressed form");
+            checkFileSizes(dir.path(), 18 + width * height * 4, 18 + width * 16 * 4, pixels.size(),
+                           "a TGA file is no larger than its uncompressed form");
         }
     } catch (const std::string&) {
         // A one-line error for the driver to print (format without TGA output).
