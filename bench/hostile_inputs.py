@@ -249,27 +249,34 @@ def huge_lengths():
 def huge_dimensions():
     cases = []
     tiny = bytes(range(16))
-    fill_tiny = TGA_HEADER + 16  # 4 pixels' worth of real data
-    cases.append(Case("65535 x 65535, 16 bytes", resource([(0, T_STATIC, texture_body(65535, 65535, 3, tiny))]),
-                      real_texture=16, fillable_output=fill_tiny))
-    cases.append(Case("65535 x 65535, 16 bytes, -u", resource([(0, T_STATIC, texture_body(65535, 65535, 3, tiny))]),
-                      real_texture=16, fillable_output=fill_tiny, args=["-u"]))
-    cases.append(Case("65535 x 65535 cube, 16 bytes",
-                      resource([(0, T_STATIC, texture_body(65535, 65535, 3, tiny, flags=2))]),
-                      real_texture=16, fillable_output=6 * fill_tiny))
-    cases.append(Case("65535 x 65535 BC1, 16 bytes", resource([(0, T_STATIC, texture_body(65535, 65535, 9, tiny))]),
-                      real_texture=16, fillable_output=TGA_HEADER + 2 * 16 * 3))
-    cases.append(Case("65535 x 65535 HDR, 16 bytes", resource([(0, T_STATIC, texture_body(65535, 65535, 12, tiny))]),
-                      real_texture=16, fillable_output=128 + 16))
+    # 65535 x 65535 wraps to a negative 32-bit pixel count (images of no
+    # bytes); 65535 x 32767 does not, and reaches the writers.
+    for side in (65535, 32767):
+        dims = f"65535 x {side}"
+        fill_row = TGA_HEADER + 65535 * 4  # the one row 16 bytes begin
+        cases.append(Case(f"{dims}, 16 bytes", resource([(0, T_STATIC, texture_body(65535, side, 3, tiny))]),
+                          real_texture=16, fillable_output=fill_row))
+        cases.append(Case(f"{dims}, 16 bytes, -u", resource([(0, T_STATIC, texture_body(65535, side, 3, tiny))]),
+                          real_texture=16, fillable_output=fill_row, args=["-u"]))
+        cases.append(Case(f"{dims} cube, 16 bytes",
+                          resource([(0, T_STATIC, texture_body(65535, side, 3, tiny, flags=2))]),
+                          real_texture=16, fillable_output=fill_row))
+        cases.append(Case(f"{dims} BC1, 16 bytes", resource([(0, T_STATIC, texture_body(65535, side, 9, tiny))]),
+                          real_texture=16, fillable_output=TGA_HEADER + 65535 * 4 * 3))
+        cases.append(Case(f"{dims} HDR, 16 bytes", resource([(0, T_STATIC, texture_body(65535, side, 12, tiny))]),
+                          real_texture=16, fillable_output=128 + 65535 * 4))
+        many = [(k, T_STATIC, texture_body(65535, side, 3, tiny)) for k in range(300)]
+        cases.append(Case(f"300 textures of {dims}, 16 bytes each", resource(many),
+                          real_texture=16, fillable_output=300 * fill_row))
     cases.append(Case("animation of 2^31-1 frames, 16 bytes",
                       resource([(0, T_ANIM, texture_body(4, 4, 3, tiny, frames=0x7FFFFFFF))]),
-                      real_texture=16, fillable_output=TGA_HEADER + 16))
+                      real_texture=16, fillable_output=TGA_HEADER + 64))
+    cases.append(Case("animation of 2^31-1 empty frames, 16 bytes",
+                      resource([(0, T_ANIM, texture_body(0, 4, 3, tiny, frames=0x7FFFFFFF))]),
+                      real_texture=16, fillable_output=16 * TGA_HEADER))
     cases.append(Case("negative dimensions, 16 bytes",
                       resource([(0, T_STATIC, texture_body(-1, -65536, 3, tiny))]),
-                      real_texture=16, fillable_output=fill_tiny))
-    many = [(k, T_STATIC, texture_body(65535, 65535, 3, tiny)) for k in range(300)]
-    cases.append(Case("300 textures of 65535 x 65535, 16 bytes each", resource(many),
-                      real_texture=16, fillable_output=300 * fill_tiny))
+                      real_texture=16, fillable_output=TGA_HEADER))
     return cases
 
 
