@@ -10,6 +10,7 @@
 // Input: a header of 11 to 15 bytes (see readHeader), then the stored pixel
 // data.
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
