@@ -142,7 +142,12 @@ std::array<uint8_t, 18> tgaHeader(const TgaGeometry& g, uint32_t depth, bool com
 // band; a whole one keeps the rows of a last, partial band too.
 TgaGeometry writtenGeometry(const TgaGeometry& g, bool bands, uint32_t image, std::size_t length) {
     TgaGeometry w = g;
-    w.rowCount = rowsWithData(rowOffset(image, g.imageBytes, 0, 0), g.sourceRowBytes, g.rowCount, length);
+    // A band one BC1 pixel wide stores less than a byte (its size rounds down
+    // to 0); its share of the image's stored bytes measures it instead.
+    const uint64_t rowSize = g.sourceRowBytes != 0 || g.rowCount == 0
+                                 ? g.sourceRowBytes
+                                 : (g.imageBytes + g.rowCount - 1) / g.rowCount;
+    w.rowCount = rowsWithData(rowOffset(image, g.imageBytes, 0, 0), rowSize, g.rowCount, length);
     if (w.rowCount < g.rowCount) w.height = static_cast<uint32_t>(bands ? w.rowCount * 4 : w.rowCount);
     w.expectedBytes = uint64_t{w.width} * w.height * g.outputBytesPerPixel;
     return w;

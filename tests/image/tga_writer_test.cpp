@@ -239,6 +239,11 @@ TEST(TgaWriterTest, ShortPixelDataGivesOnlyTheRowsItReaches) {
     EXPECT_EQ(readTga(dir / "bands.tga").header[14], 4);
     EXPECT_EQ(writeTga(dir / "whole", texture(9, 8, 8, Bytes(17, 0)), 4, true), 1);
     EXPECT_EQ(readTga(dir / "whole.tga").header[14], 8);
+    // BC1 one pixel wide: a band stores less than a byte, so its share of the
+    // image (768 rows, 384 bytes: 2 bytes a band) measures it. 3 bytes reach
+    // two bands.
+    EXPECT_EQ(writeTga(dir / "narrow", texture(9, 1, 768, Bytes(3, 0)), 4, true), 1);
+    EXPECT_EQ(readTga(dir / "narrow.tga").header[14], 8);
 
     // Six faces with data for two and a half: three files, the third cut off.
     EXPECT_EQ(writeTga(dir / "cube", texture(3, 2, 2, Bytes(16 * 2 + 8, 0), 6), 32, true), 3);
