@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+
+#include "image/packet_split.h"
 
 namespace lumenpull {
 
@@ -16,47 +19,22 @@ uint8_t mantissaByte(double value) {
     return 0;  // NaN (a zero largest value) or nothing a decoder produces
 }
 
-// One plane: every fourth byte of the scanline, starting at its channel.
-std::size_t encodePlane(const uint8_t* scanline, std::size_t n, std::size_t channel, std::vector<uint8_t>& out) {
-    const auto p = [&](std::size_t j) { return scanline[4 * j + channel]; };
+// One plane (n bytes) into packets.
+std::size_t encodePlane(const uint8_t* plane, std::size_t n, std::vector<uint8_t>& out) {
+    const PackedPixels<1> bytes(plane, n);
     const std::size_t before = out.size();
     std::size_t i = 0;
     while (i < n) {
-        const std::size_t start = i;
-        std::size_t runStart = i;
-        std::size_t runEnd = i + 1;
-        uint8_t value = p(i);
-        std::size_t scan = i + 1;
-        while (scan < n) {
-            if (runEnd - runStart >= MaxPacket) break;
-            if (p(scan) == value) {
-                ++runEnd;
-            } else {
-                if (runEnd - runStart >= MinRun) break;
-                runStart = scan;
-                runEnd = scan + 1;
-                value = p(scan);
-                if (scan - start >= MaxPacket) break;
-            }
-            ++scan;
+        const PacketSplit split = splitPacket<MaxPacket, MinRun>(bytes, i);
+        if (split.runStart > i) {
+            out.push_back(static_cast<uint8_t>(split.runStart - i));
+            out.insert(out.end(), plane + i, plane + split.runStart);
         }
-        if (runStart - start > MaxPacket) scan = runStart = start + MaxPacket;
-        if (scan >= n && runEnd - runStart < MinRun) {
-            if (scan - start <= MaxPacket) {
-                runStart = runEnd = scan;
-            } else {
-                scan = runStart = start + MaxPacket;
-            }
+        if (split.runEnd - split.runStart >= MinRun) {
+            out.push_back(static_cast<uint8_t>(128 + (split.runEnd - split.runStart)));
+            out.push_back(plane[split.runStart]);
         }
-        if (runStart > start) {
-            out.push_back(static_cast<uint8_t>(runStart - start));
-            for (std::size_t j = start; j < runStart; ++j) out.push_back(p(j));
-        }
-        if (runEnd - runStart >= MinRun) {
-            out.push_back(static_cast<uint8_t>(128 + (runEnd - runStart)));
-            out.push_back(p(runStart));
-        }
-        i = scan;
+        i = split.next;
     }
     return out.size() - before;
 }
@@ -78,8 +56,21 @@ std::size_t encodeRgbeScanline(std::span<const uint8_t> scanline, std::vector<ui
     out.push_back(2);
     out.push_back(static_cast<uint8_t>((n >> 8) & 0xFF));
     out.push_back(static_cast<uint8_t>(n & 0xFF));
+    // The planes side by side, so that each is scanned as contiguous bytes.
+    const auto planes = std::make_unique_for_overwrite<uint8_t[]>(4 * n);
+    uint8_t* red = planes.get();
+    uint8_t* green = red + n;
+    uint8_t* blue = green + n;
+    uint8_t* exponent = blue + n;
+    const uint8_t* pixel = scanline.data();
+    for (std::size_t j = 0; j < n; ++j, pixel += 4) {
+        red[j] = pixel[0];
+        green[j] = pixel[1];
+        blue[j] = pixel[2];
+        exponent[j] = pixel[3];
+    }
     std::size_t written = 0;
-    for (std::size_t channel = 0; channel < 4; ++channel) written += encodePlane(scanline.data(), n, channel, out);
+    for (std::size_t channel = 0; channel < 4; ++channel) written += encodePlane(planes.get() + channel * n, n, out);
     return written;
 }
 

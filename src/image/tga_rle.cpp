@@ -1,7 +1,8 @@
 #include "image/tga_rle.h"
 
-#include <cstring>
 #include <stdexcept>
+
+#include "image/packet_split.h"
 
 namespace lumenpull {
 
@@ -9,61 +10,37 @@ namespace {
 
 constexpr std::size_t MaxPacket = 128;
 
+template <std::size_t Bpp>
+std::size_t encode(const uint8_t* data, std::size_t n, std::vector<uint8_t>& out) {
+    // Equal neighbours become a run from 3 one-byte pixels or 2 larger ones.
+    constexpr std::size_t MinRun = Bpp == 1 ? 3 : 2;
+    const PackedPixels<Bpp> pixels(data, n);
+    const std::size_t before = out.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const PacketSplit split = splitPacket<MaxPacket, MinRun>(pixels, i);
+        if (split.runStart > i) {
+            out.push_back(static_cast<uint8_t>(split.runStart - i - 1));
+            out.insert(out.end(), data + i * Bpp, data + split.runStart * Bpp);
+        }
+        if (split.runEnd - split.runStart >= MinRun) {
+            out.push_back(static_cast<uint8_t>(0x80 | (split.runEnd - split.runStart - 1)));
+            out.insert(out.end(), data + split.runStart * Bpp, data + (split.runStart + 1) * Bpp);
+        }
+        i = split.next;
+    }
+    return out.size() - before;
+}
+
 }  // namespace
 
 std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out) {
-    if (bytesPerPixel != 1 && bytesPerPixel != 3 && bytesPerPixel != 4) {
-        throw std::invalid_argument("TGA pixels take 1, 3 or 4 bytes");
+    switch (bytesPerPixel) {
+        case 1: return encode<1>(pixels.data(), pixels.size(), out);
+        case 3: return encode<3>(pixels.data(), pixels.size() / 3, out);
+        case 4: return encode<4>(pixels.data(), pixels.size() / 4, out);
+        default: throw std::invalid_argument("TGA pixels take 1, 3 or 4 bytes");
     }
-    const std::size_t bpp = bytesPerPixel;
-    const std::size_t n = pixels.size() / bpp;
-    const std::size_t minRun = bpp == 1 ? 3 : 2;
-    const uint8_t* data = pixels.data();
-    const auto same = [&](std::size_t a, std::size_t b) {
-        return std::memcmp(data + a * bpp, data + b * bpp, bpp) == 0;
-    };
-    const std::size_t before = out.size();
-
-    std::size_t i = 0;
-    while (i < n) {
-        const std::size_t start = i;
-        std::size_t runStart = i;
-        std::size_t runEnd = i + 1;
-        std::size_t value = i;
-        std::size_t scan = i + 1;
-        // Look ahead for the first run worth a packet; everything before it is raw.
-        while (scan < n) {
-            if (runEnd - runStart >= MaxPacket) break;
-            if (same(scan, value)) {
-                ++runEnd;
-            } else {
-                if (runEnd - runStart >= minRun) break;
-                runStart = scan;
-                runEnd = scan + 1;
-                value = scan;
-                if (scan - start >= MaxPacket) break;
-            }
-            ++scan;
-        }
-        if (runStart - start > MaxPacket) scan = runStart = start + MaxPacket;
-        if (scan >= n && runEnd - runStart < minRun) {
-            if (scan - start <= MaxPacket) {
-                runStart = runEnd = scan;
-            } else {
-                scan = runStart = start + MaxPacket;
-            }
-        }
-        if (runStart > start) {
-            out.push_back(static_cast<uint8_t>(runStart - start - 1));
-            out.insert(out.end(), data + start * bpp, data + runStart * bpp);
-        }
-        if (runEnd - runStart >= minRun) {
-            out.push_back(static_cast<uint8_t>(0x80 | (runEnd - runStart - 1)));
-            out.insert(out.end(), data + runStart * bpp, data + (runStart + 1) * bpp);
-        }
-        i = scan;
-    }
-    return out.size() - before;
 }
 
 }  // namespace lumenpull
