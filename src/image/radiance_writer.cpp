@@ -31,28 +31,30 @@ void writeRadianceHeader(OutputFile& file, const RadianceGeometry& g) {
     file.write({reinterpret_cast<const uint8_t*>(resolution), static_cast<std::size_t>(length)});
 }
 
-// Decodes one stored row and encodes it as RGBE pixels into the scanline.
-void encodeRow(std::span<const uint8_t> source, std::span<uint8_t> scanline, uint32_t width, bool sharedExponent) {
-    for (std::size_t x = 0; x < width; ++x) {
-        const LinearRgb linear = 4 * x + 4 <= source.size()
-                                     ? decodeHdrPixel(std::span<const uint8_t, 4>(source.data() + 4 * x, 4), sharedExponent)
-                                     : decodeHdrPixel(loadPadded<4>(source, 4 * x), sharedExponent);
-        const auto rgbe = encodeRgbe(linear.red, linear.green, linear.blue);
-        std::copy(rgbe.begin(), rgbe.end(), scanline.begin() + static_cast<std::ptrdiff_t>(4 * x));
+// The per-row work shared by every image of a texture: the decoder with its
+// exponent scales, and the row of linear values between decoding and RGBE.
+struct RowEncoder {
+    HdrRowDecoder decoder;
+    std::vector<LinearRgb> linear;
+
+    // Decodes one stored row and encodes it as RGBE pixels into the scanline.
+    void encode(std::span<const uint8_t> source, std::span<uint8_t> scanline, uint32_t width) {
+        decoder.decodeRow(source, linear, width);
+        encodeRgbeRow(std::span<const LinearRgb>(linear).first(width), scanline);
     }
-}
+};
 
 // Writes one image and returns its pixel byte count (the text header and the
 // 4-byte scanline headers excluded).
 uint64_t writeRadianceImage(const std::string& path, const TextureImage& texture, const RadianceGeometry& g,
-                            uint32_t image, bool sharedExponent, bool compressed, std::vector<uint8_t>& scanline,
+                            uint32_t image, RowEncoder& rows, bool compressed, std::vector<uint8_t>& scanline,
                             std::vector<uint8_t>& packets) {
     OutputFile file(path);
     writeRadianceHeader(file, g);
     uint64_t written = 0;
     for (uint32_t r = 0; r < g.height; ++r) {
         const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.rowBytes));
-        encodeRow(source, scanline, g.width, sharedExponent);
+        rows.encode(source, scanline, g.width);
         if (compressed) {
             packets.clear();
             written += encodeRgbeScanline(scanline, packets);
@@ -80,14 +82,15 @@ void writeRadiance(const std::string& imageName, const TextureImage& texture, bo
     std::vector<uint8_t> scanline(g.rowBytes);
     std::vector<uint8_t> packets;
     packets.reserve(g.rowBytes + g.rowBytes / 64 + 16);
+    RowEncoder rows{HdrRowDecoder(sharedExponent), std::vector<LinearRgb>(g.width)};
 
     for (int32_t i = 0; i < texture.imageCount; ++i) {
         const std::string path = imageFileName(imageName, i, texture.imageCount, "hdr");
         const bool compressed = !noCompression && runLengthWidth;
-        const uint64_t written = writeRadianceImage(path, texture, g, static_cast<uint32_t>(i), sharedExponent,
-                                                    compressed, scanline, packets);
+        const uint64_t written =
+            writeRadianceImage(path, texture, g, static_cast<uint32_t>(i), rows, compressed, scanline, packets);
         if (compressed && written > g.imageBytes) {
-            writeRadianceImage(path, texture, g, static_cast<uint32_t>(i), sharedExponent, false, scanline, packets);
+            writeRadianceImage(path, texture, g, static_cast<uint32_t>(i), rows, false, scanline, packets);
         }
     }
 }

@@ -1,8 +1,11 @@
 #include "image/rgbe.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <stdexcept>
 
 #include "image/packet_split.h"
 
@@ -17,6 +20,17 @@ uint8_t mantissaByte(double value) {
     if (value >= 256.0) return 255;
     if (value > -9.0e18) return static_cast<uint8_t>(static_cast<int64_t>(value));
     return 0;  // NaN (a zero largest value) or nothing a decoder produces
+}
+
+// std::frexp, done on the bits for normal numbers (where it is exact bit
+// surgery: the fraction keeps the significand and gets the exponent of 0.5);
+// zeros, subnormals, infinities and NaN go to the library.
+double splitExponent(double value, int& exponent) {
+    const auto bits = std::bit_cast<uint64_t>(value);
+    const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
+    if (biased == 0 || biased == 0x7FF) return std::frexp(value, &exponent);
+    exponent = biased - 1022;
+    return std::bit_cast<double>((bits & ~(uint64_t{0x7FF} << 52)) | (uint64_t{1022} << 52));
 }
 
 // One plane (n bytes) into packets.
@@ -44,10 +58,20 @@ std::size_t encodePlane(const uint8_t* plane, std::size_t n, std::vector<uint8_t
 std::array<uint8_t, 4> encodeRgbe(double red, double green, double blue) {
     const double largest = std::max({red, green, blue}) - 0x1p-31;
     int exponent = 0;
-    const double fraction = std::frexp(largest, &exponent);
+    const double fraction = splitExponent(largest, exponent);
     const double factor = fraction / largest * 255.0;
     return {mantissaByte(red * factor), mantissaByte(green * factor), mantissaByte(blue * factor),
             static_cast<uint8_t>(exponent + 128)};
+}
+
+void encodeRgbeRow(std::span<const LinearRgb> linear, std::span<uint8_t> out) {
+    if (out.size() < 4 * linear.size()) throw std::invalid_argument("scanline buffer smaller than the row");
+    uint8_t* pixel = out.data();
+    for (const LinearRgb& value : linear) {
+        const auto rgbe = encodeRgbe(value.red, value.green, value.blue);
+        std::memcpy(pixel, rgbe.data(), 4);
+        pixel += 4;
+    }
 }
 
 std::size_t encodeRgbeScanline(std::span<const uint8_t> scanline, std::vector<uint8_t>& out) {
