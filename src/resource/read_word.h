@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+#include "stream/stream.h"
+
+namespace lumenpull {
+
+// Every integer of a resource file is a little-endian 32-bit word.
+inline uint32_t ReadUint32(Stream& stream) {
+    uint8_t bytes[4];
+    stream.Read(bytes, 4);
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+inline int32_t ReadInt32(Stream& stream) { return static_cast<int32_t>(ReadUint32(stream)); }
+
+}  // namespace lumenpull
