@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "image/bc_bands.h"
@@ -137,29 +138,15 @@ std::array<uint8_t, 18> tgaHeader(const TgaGeometry& g, uint32_t depth, bool com
     return header;
 }
 
-// Writes one image and returns its pixel-data byte count (header excluded).
-uint64_t writeTgaImage(const std::string& path, const TextureImage& texture, const TgaLayout& layout,
-                       const TgaGeometry& g, uint32_t image, bool compressed, std::vector<uint8_t>& row,
-                       std::vector<uint8_t>& packets) {
-    OutputFile file(path);
-    file.write(tgaHeader(g, layout.depth, compressed));
-
-    uint64_t written = 0;
-    const auto emit = [&](std::span<const uint8_t> pixels) {
-        if (compressed) {
-            packets.clear();
-            written += encodeTgaRle(pixels, g.outputBytesPerPixel, packets);
-            file.write(packets);
-        } else {
-            file.write(pixels);
-            written += pixels.size();
-        }
-    };
-
+// Decodes the rows of one image in order and hands each to emit, which
+// returns false to stop early.
+template <typename Emit>
+void forEachRow(const TextureImage& texture, const TgaLayout& layout, const TgaGeometry& g, uint32_t image,
+                std::vector<uint8_t>& row, Emit emit) {
     for (uint64_t r = 0; r < g.rowCount; ++r) {
         const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.sourceRowBytes));
         convertRow(layout.kind, source, row, g.width);
-        emit(row);
+        if (!emit(std::span<const uint8_t>(row))) return;
     }
     // The rows of a last, partial band are not covered by any block: zeros.
     const uint32_t leftoverRows = layout.bands ? g.height % 4 : 0;
@@ -167,7 +154,59 @@ uint64_t writeTgaImage(const std::string& path, const TextureImage& texture, con
         std::fill(row.begin(), row.end(), uint8_t{0});
         emit(std::span<const uint8_t>(row).first(std::size_t{leftoverRows} * g.width * g.outputBytesPerPixel));
     }
-    return written;
+}
+
+// Packed bytes held in memory before they go to the file; an image whose
+// packets grow beyond this is written as it is packed.
+constexpr std::size_t HeldPackets = std::size_t{32} << 20;
+
+// The worst case of one row's packets: a header byte for every pixel.
+std::size_t rowPacketBound(const TgaGeometry& g) {
+    return static_cast<std::size_t>(g.outputRowBytes / g.outputBytesPerPixel * (g.outputBytesPerPixel + 1));
+}
+
+// Writes one image, packed unless compression is off or the packets would
+// come out larger than the plain pixel data. The packets are collected in
+// memory (up to HeldPackets) while their total stays within the plain size;
+// the total only grows, so the moment it exceeds the plain size decides
+// exactly what packing every row and then comparing decides, and the image
+// is written plain straight away instead of being packed to the end,
+// written and written again. Only images larger than HeldPackets can still
+// reach the file packed and be rewritten.
+void writeTgaImage(const std::string& path, const TextureImage& texture, const TgaLayout& layout,
+                   const TgaGeometry& g, uint32_t image, bool compression, std::vector<uint8_t>& row,
+                   std::vector<uint8_t>& packets) {
+    std::optional<OutputFile> file(std::in_place, path);
+    if (compression) {
+        packets.clear();
+        uint64_t written = 0;
+        bool spilled = false;
+        forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
+            written += encodeTgaRle(pixels, g.outputBytesPerPixel, packets);
+            if (written > g.expectedBytes) return false;
+            if (packets.size() > HeldPackets) {
+                if (!spilled) file->write(tgaHeader(g, layout.depth, true));
+                spilled = true;
+                file->write(packets);
+                packets.clear();
+            }
+            return true;
+        });
+        if (written <= g.expectedBytes) {
+            if (!spilled) file->write(tgaHeader(g, layout.depth, true));
+            file->write(packets);
+            return;
+        }
+        if (spilled) {
+            file.reset();
+            file.emplace(path);  // created anew for the plain data
+        }
+    }
+    file->write(tgaHeader(g, layout.depth, false));
+    forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
+        file->write(pixels);
+        return true;
+    });
 }
 
 }  // namespace
@@ -181,16 +220,14 @@ void writeTga(const std::string& imageName, const TextureImage& texture, uint8_t
 
     std::vector<uint8_t> row(g.outputRowBytes);
     std::vector<uint8_t> packets;
-    packets.reserve(g.outputRowBytes + g.outputRowBytes / 128 + 16);
+    if (!noCompression) {
+        packets.reserve(static_cast<std::size_t>(std::min<uint64_t>(g.expectedBytes, HeldPackets)) + rowPacketBound(g));
+    }
 
     for (int32_t i = 0; i < texture.imageCount; ++i) {
         const std::string path = imageFileName(imageName, i, texture.imageCount, "tga");
-        const bool compressed = !noCompression;
-        const uint64_t written = writeTgaImage(path, texture, layout, g, static_cast<uint32_t>(i), compressed, row,
-                                               packets);
-        if (compressed && written > g.expectedBytes) {
-            writeTgaImage(path, texture, layout, g, static_cast<uint32_t>(i), false, row, packets);
-        }
+        // Each image starts again with packing on.
+        writeTgaImage(path, texture, layout, g, static_cast<uint32_t>(i), !noCompression, row, packets);
     }
 }
 
