@@ -3,7 +3,7 @@ BUILD ?= build
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 CMAKE_FLAGS ?=
 
-.PHONY: all build test demo asan deps clean windows
+.PHONY: all build test demo asan deps clean windows test-windows
 
 all: build
 
@@ -35,5 +35,9 @@ clean:
 windows:
 	for arch in x86_64 i686; do \
 	  cmake -S . -B build-win-$$arch $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-$$arch.cmake \
-	    -DLUMENPULL_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release && cmake --build build-win-$$arch || exit 1; \
+	    -DLUMENPULL_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release $(WINDOWS_FLAGS) && cmake --build build-win-$$arch || exit 1; \
 	done
+
+# The Windows build's tests under Wine (installs MinGW-w64 and Wine when missing).
+test-windows:
+	@scripts/test-windows $(BUILD)

@@ -1,12 +1,187 @@
 #include "cli/convert_file.h"
 
+#include <algorithm>
+#include <exception>
 #include <iostream>
+#include <memory>
+#include <optional>
+
+#include "cli/pixel_unpacking.h"
+#include "image/pixel_format.h"
+#include "image/radiance_writer.h"
+#include "image/texture_image.h"
+#include "image/tga_writer.h"
+#include "resource/resource_file.h"
+#include "resource/texture_kind.h"
+#include "stream/open_stream.h"
 
 namespace lumenpull {
+namespace {
 
-void convertFile(const std::string& path, bool /*uncompressed*/, bool /*noBig*/) {
-    // Placeholder until the resource reader and the image writers are joined.
-    std::cout << path << ": " << "found, conversion pending" << std::endl;
+constexpr const char* kBigSuffix = "--Big";
+constexpr uint32_t kSixFaces = 0x2;
+constexpr uint16_t kLargestFirst = 0x0000;
+constexpr uint16_t kLargestLast = 0x0100;
+
+// The path up to its last dot, or with --nobig up to its first "--Big":
+// images are written beside the input under this name.
+std::string outputBaseName(const std::string& path, bool noBig) {
+    size_t end = path.rfind('.');
+    if (end == std::string::npos) end = path.size();
+    if (noBig) {
+        const size_t big = path.find(kBigSuffix);
+        if (big != std::string::npos) end = big;
+    }
+    return path.substr(0, end);
+}
+
+// A body whose inline pixel array is empty may be followed by a pixel block:
+// a layout word of 0x0000 or 0x0100, an i32 byte count and the bytes. Any
+// other word means there is no block, and it is only peeked. Returns the word
+// when a block was read, 0 otherwise.
+uint16_t readTrailingPixelBlock(Stream& stream, std::vector<uint8_t>& pixelData) {
+    uint8_t word[2];
+    stream.Peek(word, 2);
+    const auto layoutWord = static_cast<uint16_t>(word[0] | word[1] << 8);
+    if (layoutWord != kLargestFirst && layoutWord != kLargestLast) return 0;
+    stream.Skip(2);
+    uint8_t sizeBytes[4];
+    stream.Read(sizeBytes, 4);
+    const auto size = static_cast<int32_t>(static_cast<uint32_t>(sizeBytes[0]) | sizeBytes[1] << 8 |
+                                           sizeBytes[2] << 16 | static_cast<uint32_t>(sizeBytes[3]) << 24);
+    // A negative size is taken as no pixel data; the block's eight bytes are consumed.
+    if (size > 0) {
+        if (static_cast<uint64_t>(size) > stream.PayloadBytesLeft()) throw std::string("Error reading");
+        pixelData.resize(static_cast<size_t>(size));
+        stream.Read(pixelData.data(), static_cast<uint32_t>(size));
+    }
+    return layoutWord;
+}
+
+// Six faces for a cube; the frame count for a type named exactly
+// CAnimTexture (a differently named descendant has one image); one otherwise.
+// A negative frame count gives no images.
+int32_t imageCountOf(const CBaseTexture& texture, const DataType& type) {
+    if (texture.textureFlags & kSixFaces) return 6;
+    if (type.name == "CAnimTexture") {
+        if (const auto* anim = dynamic_cast<const CAnimTexture*>(&texture)) return std::max(anim->frameCount, 0);
+    }
+    return 1;
+}
+
+class FileConversion {
+public:
+    FileConversion(const std::string& path, bool uncompressed, bool noBig)
+        : path_(path), uncompressed_(uncompressed), noBig_(noBig) {}
+
+    // The outcome text that ends the file's line. Everything made for the
+    // file is released on every path; images written before a failure stay.
+    std::string run() {
+        std::unique_ptr<Stream> stream;
+        try {
+            stream = OpenStream(path_, "r", 1, true, true);
+        } catch (const std::string& text) {
+            return "error opening reading stream: " + text;
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+        ResourceFile file;
+        try {
+            file.ReadMetaData(*stream, ReadDepth::Full);
+        } catch (const std::string& text) {
+            return "error reading meta data: " + text;
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+        try {
+            return convertObjects(*stream, file);
+        } catch (const std::string& text) {
+            return text;
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+    }
+
+private:
+    std::string convertObjects(Stream& stream, ResourceFile& file) {
+        // First pass: one object per stored object, textures counted.
+        uint64_t texturesFound = 0;
+        for (const DataType* type = file.NextObjectType(stream); !file.TypesDone();
+             type = file.NextObjectType(stream)) {
+            const TextureKind kind = textureKindOf(*type);
+            if (kind != TextureKind::None) ++texturesFound;
+            file.RegisterObject(makeObject(kind));
+        }
+        if (texturesFound == 0) return "no textures found";
+
+        // Second pass: the bodies, and the images of every texture with pixels.
+        baseName_ = outputBaseName(path_, noBig_);
+        numbered_ = texturesFound > 1;
+        const DataType* type = nullptr;
+        for (CObject* object = file.NextObject(stream, type); !file.ObjectsDone();
+             object = file.NextObject(stream, type)) {
+            // An External type's object lives in another file: no body here.
+            if (type->typeClass == DataTypeClass::External) continue;
+            file.ReadObjectBody(stream, *type, object);
+            CBaseTexture* texture = asTexture(object);
+            if (texture == nullptr) continue;
+            uint16_t layoutWord = 0;
+            if (texture->pixelData.empty()) layoutWord = readTrailingPixelBlock(stream, texture->pixelData);
+            if (texture->pixelData.empty()) continue;
+            if (auto rejected = writeImages(*texture, *type, file.FormatVersion(), layoutWord)) return *rejected;
+        }
+        return std::to_string(texturesFound) + " texture(s) converted into " + std::to_string(imagesWritten_) +
+               " image(s)";
+    }
+
+    // Normalises, unpacks and writes one texture, then frees its pixels.
+    // Returns the outcome text when its stored format code is rejected.
+    std::optional<std::string> writeImages(CBaseTexture& texture, const DataType& type, uint32_t formatVersion,
+                                           uint16_t layoutWord) {
+        const int32_t imageCount = imageCountOf(texture, type);
+        const auto format = normaliseStoredFormat(static_cast<uint32_t>(texture.pixelFormat), formatVersion);
+        if (!format) return "Invalid texture format " + std::to_string(static_cast<uint32_t>(texture.pixelFormat));
+        texture.pixelFormat = format->canonical;
+
+        UnpackParameters unpack;
+        unpack.width = texture.width;
+        unpack.height = texture.height;
+        unpack.textureFlags = texture.textureFlags;
+        unpack.pixelFormat = format->canonical;
+        unpack.bitsPerPixel = format->bitsPerPixel;
+        unpack.imageCount = static_cast<uint32_t>(imageCount);
+        unpack.layoutWord = layoutWord;
+        unpackPixelData(texture.pixelData, unpack);
+
+        imagesWritten_ += imageCount;
+        texture.imageCount = imageCount;
+        const std::string imageName = numbered_ ? baseName_ + "_" + std::to_string(textureIndex_++) : baseName_;
+        const TextureImage image{texture.width,       texture.height,     texture.textureFlags,
+                                 texture.pixelFormat, texture.imageCount, texture.pixelData};
+        if (format->canonical == static_cast<int32_t>(PixelFormat::Hdr32)) {
+            writeRadiance(imageName, image, layoutWord != 0, uncompressed_);
+        } else {
+            writeTga(imageName, image, format->bitsPerPixel, uncompressed_);
+        }
+        std::vector<uint8_t>().swap(texture.pixelData);  // one texture's pixels in memory at a time
+        return std::nullopt;
+    }
+
+    const std::string& path_;
+    const bool uncompressed_;
+    const bool noBig_;
+    std::string baseName_;
+    bool numbered_ = false;
+    uint64_t textureIndex_ = 0;  // counts only the textures that reach a writer
+    int64_t imagesWritten_ = 0;
+};
+
+}  // namespace
+
+void convertFile(const std::string& path, bool uncompressed, bool noBig) {
+    // The line is begun before the file is opened and ended by one outcome.
+    std::cout << path << ": " << std::flush;
+    std::cout << FileConversion(path, uncompressed, noBig).run() << std::endl;
 }
 
 }  // namespace lumenpull

@@ -5,6 +5,11 @@
 #include <limits>
 #include <system_error>
 
+// Files beyond 4 GiB are read with 64-bit positions on every target,
+// the 32-bit Windows build included.
+static_assert(sizeof(std::streamoff) >= 8, "file positions must be 64-bit");
+static_assert(sizeof(int64_t) == 8 && sizeof(uint32_t) == 4, "fixed-width integers");
+
 namespace lumenpull {
 
 namespace {

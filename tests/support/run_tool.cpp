@@ -57,6 +57,9 @@ ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::strin
         const char* windowsExe = windowsExecutable();
         if (windowsExe != nullptr) {
             ::setenv("WINEDEBUG", "-all", 1);
+            // File names on disk are UTF-8; Wine maps them to the code page by the locale.
+            ::setenv("LANG", "C.UTF-8", 1);
+            ::unsetenv("LC_ALL");
             argv.push_back(const_cast<char*>("wine"));
             argv.push_back(const_cast<char*>(windowsExe));
         } else {

@@ -1,0 +1,376 @@
+// The whole tool, run as a process on files made by the test-side writers,
+// with the images it writes read back by independent readers.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "stream/tag.h"
+#include "support/container_writer.h"
+#include "support/image_reader.h"
+#include "support/pixel_data_writer.h"
+#include "support/resource_writer.h"
+#include "support/run_tool.h"
+#include "support/temp_dir.h"
+
+namespace lumenpull {
+namespace {
+
+using test::ContainerKind;
+using test::ResourceBuilder;
+using test::TextureClass;
+using test::TextureFields;
+
+constexpr uint32_t kSixFaces = 0x2;
+
+TextureFields fields(int32_t width, int32_t height, int32_t format, std::vector<uint8_t> pixels = {}) {
+    TextureFields desc;
+    desc.width = width;
+    desc.height = height;
+    desc.format = format;
+    desc.pixels = std::move(pixels);
+    return desc;
+}
+
+ResourceBuilder standardFile(uint32_t formatVersion = 11) {
+    ResourceBuilder file(formatVersion);
+    file.addStandardTypes();
+    return file;
+}
+
+// RGBA as a reader gives it for an opaque 24-bit image of `image`.
+std::vector<uint8_t> opaque(const test::RgbaImage& image) {
+    std::vector<uint8_t> rgba = image.rgba;
+    for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
+    return rgba;
+}
+
+class EndToEnd : public ::testing::TestWithParam<ContainerKind> {
+protected:
+    void save(const std::string& name, const ResourceBuilder& file, ContainerKind kind) const {
+        dir_.writeFile(name, test::wrapPayload(kind, file.payload()));
+    }
+    void save(const std::string& name, const ResourceBuilder& file) const { save(name, file, GetParam()); }
+
+    // Runs the tool in the scratch folder, so every path is relative.
+    test::ToolRun run(const std::vector<std::string>& arguments) const {
+        return test::runLumenpull(arguments, dir_.path().string());
+    }
+    bool exists(const std::string& name) const { return std::filesystem::exists(dir_.path() / name); }
+    std::string path(const std::string& name) const { return dir_ / name; }
+    std::vector<uint8_t> bytesOf(const std::string& name) const { return test::readFileBytes(dir_ / name); }
+
+    void expectPicture(const std::string& name, const std::string& mode, const test::RgbaImage& picture,
+                       const std::vector<uint8_t>& rgba) const {
+        const test::ReadImage image = test::readWithPillow(path(name));
+        EXPECT_EQ(image.mode, mode) << name;
+        EXPECT_EQ(image.width, picture.width) << name;
+        EXPECT_EQ(image.height, picture.height) << name;
+        EXPECT_TRUE(image.rgba == rgba) << name << ": pixels differ";
+    }
+
+    test::TempDir dir_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Containers, EndToEnd,
+                         ::testing::Values(ContainerKind::Plain, ContainerKind::Work, ContainerKind::Signed),
+                         [](const auto& info) { return test::containerKindName(info.param); });
+
+TEST_P(EndToEnd, CompressedTextureWithMipsBecomesOneImage) {
+    const auto picture = test::makeColourWheel(16, 8);
+    const auto chain = test::buildMipChain(test::storeBgra(picture), 1,
+                                           test::smallerMipLevelsSize(16, 8, 32), 0);
+    ResourceBuilder file = standardFile();
+    file.addTexture(TextureClass::Static, fields(16, 8, 3, test::compressZlib(chain)));
+    save("wheel.tex", file);
+
+    const auto result = run({"wheel.tex"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "wheel.tex: 1 texture(s) converted into 1 image(s)\n");
+    expectPicture("wheel.tga", "RGBA", picture, picture.rgba);
+}
+
+TEST_P(EndToEnd, SeveralTexturesAreNumberedWithFacesAndFrames) {
+    const auto picture = test::makeGradient(8, 4);
+    const auto stored = test::storeBgra(picture);
+    std::vector<uint8_t> sixFaces, threeFrames;
+    for (int i = 0; i < 6; ++i) sixFaces.insert(sixFaces.end(), stored.begin(), stored.end());
+    for (int i = 0; i < 3; ++i) threeFrames.insert(threeFrames.end(), stored.begin(), stored.end());
+
+    ResourceBuilder file = standardFile();
+    file.addStaticTexture(8, 4, 0, 2, stored);
+    TextureFields cube = fields(8, 4, 2, sixFaces);
+    cube.flags = kSixFaces;
+    file.addTexture(TextureClass::DynamicLightStatic, cube);
+    TextureFields anim = fields(8, 4, 2, threeFrames);
+    anim.frameCount = 3;
+    file.addTexture(TextureClass::Anim, anim, /*edited=*/true);
+    save("set.tex", file);
+
+    const auto result = run({"set.tex"});
+    EXPECT_EQ(result.output, "set.tex: 3 texture(s) converted into 10 image(s)\n");
+    expectPicture("set_0.tga", "RGB", picture, opaque(picture));
+    for (const char* name : {"set_1_00.tga", "set_1_05.tga", "set_2_00.tga", "set_2_02.tga"}) {
+        expectPicture(name, "RGB", picture, opaque(picture));
+    }
+    EXPECT_FALSE(exists("set_1_06.tga"));
+    EXPECT_FALSE(exists("set_2_03.tga"));
+    EXPECT_FALSE(exists("set.tga"));
+}
+
+TEST_P(EndToEnd, TrailingPixelBlocksWithBothLayoutWords) {
+    const auto first = test::makeCheckerboard(8, 8, 2);
+    const auto second = test::makeGradient(8, 8);
+    const size_t smaller = test::smallerMipLevelsSize(8, 8, 32);
+    ResourceBuilder file = standardFile();
+    TextureFields largestLast = fields(8, 8, 3);
+    largestLast.trailing = test::TrailingPixels{
+        0x0100, test::buildMipChain(test::storeBgra(first), 1, smaller, 0x0100), std::nullopt};
+    file.addTexture(TextureClass::Static, largestLast);
+    TextureFields largestFirst = fields(8, 8, 3);
+    largestFirst.trailing = test::TrailingPixels{
+        0x0000, test::compressZlib(test::buildMipChain(test::storeBgra(second), 1, smaller, 0)), std::nullopt};
+    file.addTexture(TextureClass::Color, largestFirst);
+    save("pair.tex", file);
+
+    EXPECT_EQ(run({"pair.tex"}).output, "pair.tex: 2 texture(s) converted into 2 image(s)\n");
+    expectPicture("pair_0.tga", "RGBA", first, first.rgba);
+    expectPicture("pair_1.tga", "RGBA", second, second.rgba);
+}
+
+TEST_P(EndToEnd, HighDynamicRangeInBothEncodings) {
+    // Exponent byte 128 scales by 2^(128 * 65793/524288 - 16) / 255; the
+    // shared exponent 15 by 2^-9.
+    const std::vector<uint8_t> exponentBytes = {0, 0, 255, 128, 255, 0, 0, 128};          // red, then blue
+    const uint32_t word = 256u | 0u << 9 | 511u << 18 | 15u << 27;                       // red 0.5, blue ~1
+    const std::vector<uint8_t> shared = {uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24),
+                                         uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24)};
+    ResourceBuilder file = standardFile();
+    file.addStaticTexture(2, 1, 0, 12, exponentBytes);
+    TextureFields trailing = fields(2, 1, 12);
+    trailing.trailing = test::TrailingPixels{0x0100, shared, std::nullopt};
+    file.addTexture(TextureClass::Static, trailing);
+    save("sky.tex", file);
+
+    EXPECT_EQ(run({"sky.tex"}).output, "sky.tex: 2 texture(s) converted into 2 image(s)\n");
+    const auto exponentImage = test::readHdrWithOpenCv(path("sky_0.hdr"));
+    ASSERT_EQ(exponentImage.rgb.size(), 6u);
+    const double unit = std::pow(2.0, 128 * 65793.0 / 524288.0 - 16.0);  // 255 × scale
+    EXPECT_NEAR(exponentImage.rgb[0], unit, unit * 0.02);
+    EXPECT_EQ(exponentImage.rgb[1], 0.0f);
+    EXPECT_NEAR(exponentImage.rgb[5], unit, unit * 0.02);
+    const auto sharedImage = test::readHdrWithOpenCv(path("sky_1.hdr"));
+    ASSERT_EQ(sharedImage.rgb.size(), 6u);
+    EXPECT_NEAR(sharedImage.rgb[0], 0.5, 0.01);
+    EXPECT_NEAR(sharedImage.rgb[2], 511.0 / 512.0, 0.01);
+}
+
+TEST_P(EndToEnd, TextureWithoutPixelsIsSkippedAndNotNumbered) {
+    const auto picture = test::makeGradient(4, 4);
+    ResourceBuilder file = standardFile();
+    file.addTexture(TextureClass::Static, fields(4, 4, 3));  // neither inline pixels nor a block
+    file.addStaticTexture(4, 4, 0, 3, test::storeBgra(picture));
+    save("gap.tex", file);
+
+    EXPECT_EQ(run({"gap.tex"}).output, "gap.tex: 2 texture(s) converted into 1 image(s)\n");
+    expectPicture("gap_0.tga", "RGBA", picture, picture.rgba);
+    EXPECT_FALSE(exists("gap_1.tga"));
+}
+
+TEST_P(EndToEnd, RejectedFormatKeepsTheImagesWrittenBefore) {
+    ResourceBuilder file = standardFile();
+    file.addStaticTexture(4, 4, 0, 3, test::storeBgra(test::makeGradient(4, 4)));
+    file.addStaticTexture(4, 4, 0, 13, std::vector<uint8_t>(64, 1));
+    file.addStaticTexture(4, 4, 0, 3, test::storeBgra(test::makeGradient(4, 4)));
+    save("mixed.tex", file);
+
+    EXPECT_EQ(run({"mixed.tex"}).output, "mixed.tex: Invalid texture format 13\n");
+    EXPECT_TRUE(exists("mixed_0.tga"));
+    EXPECT_FALSE(exists("mixed_1.tga"));
+}
+
+TEST_P(EndToEnd, LegacyFileTranslatesItsFormatCodes) {
+    const auto picture = test::makeColourWheel(8, 8);
+    test::StandardTypeOptions options;
+    options.versions.resource = 6;
+    options.versions.baseTexture = 8;
+    options.versions.staticTexture = 4;
+    ResourceBuilder file(9);
+    file.addStandardTypes(options);
+    file.addStaticTexture(8, 8, 0, 0, test::storeBgr(picture));  // code 0: 24-bit colour in 3 bytes
+    file.addStaticTexture(8, 8, 0, 4, test::storeBgra(picture)); // code 4: 32-bit colour with alpha
+    file.addStaticTexture(8, 8, 0, 10, test::storeBgra(picture)); // code 10: rejected in legacy files
+    save("old.rsc", file);
+
+    EXPECT_EQ(run({"old.rsc"}).output, "old.rsc: Invalid texture format 10\n");
+    expectPicture("old_0.tga", "RGB", picture, opaque(picture));
+    expectPicture("old_1.tga", "RGBA", picture, picture.rgba);
+}
+
+TEST(EndToEndNames, NoBigNamesImagesAfterTheFileWithoutTheSuffix) {
+    test::TempDir dir;
+    ResourceBuilder file = standardFile();
+    file.addStaticTexture(2, 2, 0, 3, std::vector<uint8_t>(16, 7));
+    const auto bytes = file.payload();
+    dir.writeFile("w--Big.tex", bytes);
+    dir.writeFile("pack/a.tex", bytes);
+    dir.writeFile("pack/a--Big.tex", bytes);
+
+    auto result = test::runLumenpull({"w--Big.tex"}, dir.path().string());
+    EXPECT_EQ(result.output, "w--Big.tex: 1 texture(s) converted into 1 image(s)\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "w--Big.tga"));
+
+    result = test::runLumenpull({"--nobig", "w--Big.tex"}, dir.path().string());
+    EXPECT_EQ(result.output, "w--Big.tex: 1 texture(s) converted into 1 image(s)\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "w.tga"));
+
+    // In a walked folder the twin test leaves only the "--Big" file.
+    const std::string sep(1, test::pathSeparator());
+    result = test::runLumenpull({"--nobig", "pack"}, dir.path().string());
+    EXPECT_EQ(result.output, "pack" + sep + "a--Big.tex: 1 texture(s) converted into 1 image(s)\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "pack/a.tga"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "pack/a--Big.tga"));
+}
+
+TEST(EndToEndNames, MoreThan255TexturesKeepTheirCountAndNames) {
+    test::TempDir dir;
+    ResourceBuilder file = standardFile();
+    for (int i = 0; i < 300; ++i) file.addStaticTexture(1, 1, 0, 7, {static_cast<uint8_t>(i), 0, 0, 0});
+    dir.writeFile("many.tex", file.payload());
+
+    const auto result = test::runLumenpull({"many.tex"}, dir.path().string());
+    EXPECT_EQ(result.output, "many.tex: 300 texture(s) converted into 300 image(s)\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "many_0.tga"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "many_299.tga"));
+    // Texture 256 is not confused with texture 0.
+    EXPECT_EQ(test::readWithPillow(dir / "many_256.tga").rgba[0], 0);
+    EXPECT_EQ(test::readWithPillow(dir / "many_257.tga").rgba[0], 1);
+}
+
+TEST(EndToEndNames, UncompressedFlagWritesFlatImages) {
+    test::TempDir dir;
+    ResourceBuilder file = standardFile();
+    file.addStaticTexture(64, 1, 0, 3, std::vector<uint8_t>(256, 9));  // one long run
+    dir.writeFile("flat.tex", file.payload());
+
+    test::runLumenpull({"flat.tex"}, dir.path().string());
+    EXPECT_EQ(test::readFileBytes(dir / "flat.tga")[2], 10);  // run-length true colour
+    test::runLumenpull({"-u", "flat.tex"}, dir.path().string());
+    const auto flat = test::readFileBytes(dir / "flat.tga");
+    EXPECT_EQ(flat[2], 2);
+    EXPECT_EQ(flat.size(), 18u + 256u);
+}
+
+// Files that fail at each stage: the line carries the stage's prefix, if any,
+// and the run goes on with the next file.
+TEST(EndToEndErrors, EveryStageReportsOnItsLine) {
+    test::TempDir dir;
+    auto writePayload = [&](const std::string& name, const std::vector<uint8_t>& payload) {
+        dir.writeFile(name, payload);
+    };
+
+    test::SignedHeader foreignKey;
+    foreignKey.signKey = "Signkey.Somebody";
+    ResourceBuilder good = standardFile();
+    good.addStaticTexture(2, 2, 0, 3, std::vector<uint8_t>(16, 1));
+    dir.writeFile("key.tex", test::wrapSigned(good.payload(), foreignKey));
+
+    ResourceBuilder badCookie = standardFile();
+    badCookie.meta.cookie = 0x12345678;
+    writePayload("cookie.tex", badCookie.payload());
+    writePayload("empty.tex", {});
+
+    ResourceBuilder noTextures = standardFile();
+    noTextures.addObject(noTextures.addType(test::sizedType("CSound", 4)), {1, 2, 3, 4});
+    writePayload("sound.tex", noTextures.payload());
+
+    ResourceBuilder oldBase(11);
+    test::StandardTypeOptions options;
+    options.versions.baseTexture = 4;
+    oldBase.addStandardTypes(options);
+    oldBase.addStaticTexture(2, 2, 0, 3, std::vector<uint8_t>(16, 1));
+    writePayload("version.tex", oldBase.payload());
+
+    ResourceBuilder badIdent = standardFile();
+    TextureFields named = fields(2, 2, 3, std::vector<uint8_t>(16, 1));
+    named.nameIdent = 99;
+    badIdent.addTexture(TextureClass::Static, named);
+    writePayload("ident.tex", badIdent.payload());
+
+    // The meta data is whole, but the object chunks are missing or misnamed.
+    const auto meta = test::writeMetaData(good.meta);
+    writePayload("cut.tex", meta);
+    auto misnamed = good.payload();
+    misnamed[meta.size() + 3] = 'X';  // "OBTY" becomes "OBTX"
+    writePayload("tag.tex", misnamed);
+    writePayload("good.tex", good.payload());
+
+    struct Case {
+        std::string file, line;
+    };
+    const std::vector<Case> cases = {
+        {"missing.tex", "error opening reading stream: Error opening file missing.tex"},
+        {"key.tex", "error opening reading stream: Only editor sign key is available for verification"},
+        {"cookie.tex", "error reading meta data: Invalid endianness cookie"},
+        {"empty.tex", "error reading meta data: Error reading"},
+        {"sound.tex", "no textures found"},
+        {"version.tex", "Invalid CBaseTexture format 4"},
+        {"ident.tex", "invalid vector subscript"},
+        {"cut.tex", "Error reading"},
+        {"tag.tex", "Expected '" + std::to_string(MakeTag("OBTY")) + "' but found '" +
+                        std::to_string(MakeTag("OBTX")) + "'"},
+        {"good.tex", "1 texture(s) converted into 1 image(s)"},
+    };
+    std::vector<std::string> arguments;
+    std::string expected;
+    for (const auto& c : cases) {
+        arguments.push_back(c.file);
+        expected += c.file + ": " + c.line + "\n";
+    }
+    const auto result = test::runLumenpull(arguments, dir.path().string());
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, expected);
+    EXPECT_EQ(result.errors, "");
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "good.tga"));
+}
+
+TEST(EndToEndErrors, OutputThatCannotBeCreated) {
+    test::TempDir dir;
+    ResourceBuilder file = standardFile();
+    file.addStaticTexture(2, 2, 0, 3, std::vector<uint8_t>(16, 1));
+    dir.writeFile("a.tex", file.payload());
+    dir.makeDir("a.tga");  // a folder stands where the image should go
+    EXPECT_EQ(test::runLumenpull({"a.tex"}, dir.path().string()).output, "a.tex: Error creating output file\n");
+}
+
+TEST(EndToEndErrors, NamesTooLongForTheOutputAreRefused) {
+    test::TempDir dir;
+    const std::string folder = std::string(200, 'd') + "/" + std::string(200, 'e') + "/" + std::string(100, 'f');
+    ResourceBuilder file = standardFile();
+    file.addStaticTexture(2, 2, 0, 3, std::vector<uint8_t>(16, 1));
+    dir.writeFile(folder + "/texture.tex", file.payload());
+    const std::string input = folder + "/texture.tex";
+    EXPECT_EQ(test::runLumenpull({input}, dir.path().string()).output,
+              input + ": Output file name longer than 511 characters\n");
+}
+
+TEST(EndToEndErrors, DegenerateCountsGiveAClearOutcome) {
+    test::TempDir dir;
+    ResourceBuilder file = standardFile();
+    TextureFields noFrames = fields(2, 2, 3, std::vector<uint8_t>(16, 1));
+    noFrames.frameCount = 0;
+    file.addTexture(TextureClass::Anim, noFrames);
+    TextureFields negativeBlock = fields(2, 2, 3);
+    negativeBlock.trailing = test::TrailingPixels{0, {}, -5};
+    file.addTexture(TextureClass::Static, negativeBlock);
+    dir.writeFile("odd.tex", file.payload());
+
+    EXPECT_EQ(test::runLumenpull({"odd.tex"}, dir.path().string()).output,
+              "odd.tex: 2 texture(s) converted into 0 image(s)\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "odd_0.tga"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "odd_0_00.tga"));
+}
+
+}  // namespace
+}  // namespace lumenpull
