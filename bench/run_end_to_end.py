@@ -10,7 +10,7 @@ floor as the median over the runs; then how converting the whole corpus with
 one process per file scales from one to two processes (xargs -P).
 
     bench/run_end_to_end.py --build build-bench [--corpus /tmp/lumenpull-corpus]
-                            [--runs 5] [--compare-with OTHER_LUMENPULL]
+                            [--runs 5] [--tool LUMENPULL] [--compare-with OTHER_LUMENPULL]
 
 The corpus is generated under --corpus (outside the source tree) by
 make_bench_corpus when its manifest is missing. With --compare-with, every
@@ -37,6 +37,7 @@ def parse_args():
     parser.add_argument("--corpus", default=os.path.join(tempfile.gettempdir(), "lumenpull-corpus"))
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--scaling-runs", type=int, default=3)
+    parser.add_argument("--tool", help="the converter to time (default: lumenpull in the build folder)")
     parser.add_argument("--compare-with", help="another lumenpull executable whose outputs must be identical")
     return parser.parse_args()
 
@@ -62,16 +63,15 @@ def remove_outputs(entries):
             os.remove(path)
 
 
-def timed(command, stdout=subprocess.DEVNULL):
-    """Runs a command; returns (wall seconds, cpu seconds, peak RSS in MiB)."""
-    start = time.perf_counter()
-    process = subprocess.Popen(command, stdout=stdout)
-    _, status, usage = os.wait4(process.pid, 0)
-    wall = time.perf_counter() - start
-    process.returncode = os.waitstatus_to_exitcode(status)
-    if process.returncode != 0:
-        sys.exit(f"{command[0]} failed with {process.returncode}")
-    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0
+def timed(command):
+    """Runs a command; returns (wall seconds, peak RSS in MiB). The peak is
+    taken by /usr/bin/time: a child forked from this script would count the
+    script's own memory as well."""
+    with tempfile.NamedTemporaryFile(mode="r", suffix=".rss") as rss:
+        start = time.perf_counter()
+        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", rss.name] + command, check=True, stdout=subprocess.DEVNULL)
+        wall = time.perf_counter() - start
+        return wall, int(rss.read().strip().splitlines()[-1]) / 1024.0
 
 
 def digest_outputs(entries):
@@ -85,7 +85,7 @@ def digest_outputs(entries):
 
 def main():
     args = parse_args()
-    tool = os.path.abspath(os.path.join(args.build, "lumenpull"))
+    tool = os.path.abspath(args.tool or os.path.join(args.build, "lumenpull"))
     floor = os.path.abspath(os.path.join(args.build, "bench", "floor_convert"))
     maker = os.path.abspath(os.path.join(args.build, "bench", "make_bench_corpus"))
     manifest = os.path.join(args.corpus, "manifest.tsv")
@@ -141,9 +141,9 @@ def main():
         for group in groups:
             members = by_group[group]
             remove_outputs(members)
-            wall, _, rss = timed([tool] + [e.path for e in members])
+            wall, rss = timed([tool] + [e.path for e in members])
             remove_outputs(members)
-            floor_wall, _, floor_rss = timed([floor, jobs[group]])
+            floor_wall, floor_rss = timed([floor, jobs[group]])
             s = samples[group]
             s["tool"].append(wall)
             s["floor"].append(floor_wall)

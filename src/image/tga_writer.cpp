@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 #include <vector>
 
 #include "image/bc_bands.h"
@@ -156,55 +155,36 @@ void forEachRow(const TextureImage& texture, const TgaLayout& layout, const TgaG
     }
 }
 
-// Packed bytes held in memory before they go to the file; an image whose
-// packets grow beyond this is written as it is packed.
-constexpr std::size_t HeldPackets = std::size_t{32} << 20;
-
-// The worst case of one row's packets: a header byte for every pixel.
-std::size_t rowPacketBound(const TgaGeometry& g) {
-    return static_cast<std::size_t>(g.outputRowBytes / g.outputBytesPerPixel * (g.outputBytesPerPixel + 1));
-}
-
 // Writes one image, packed unless compression is off or the packets would
-// come out larger than the plain pixel data. The packets are collected in
-// memory (up to HeldPackets) while their total stays within the plain size;
-// the total only grows, so the moment it exceeds the plain size decides
-// exactly what packing every row and then comparing decides, and the image
-// is written plain straight away instead of being packed to the end,
-// written and written again. Only images larger than HeldPackets can still
-// reach the file packed and be rewritten.
+// come out larger than the plain pixel data. A first pass only counts the
+// packed size, stopping as soon as it passes the plain size (the total only
+// grows, so that moment decides exactly what packing every row and then
+// comparing decides); the second pass writes the rows in the form chosen.
+// So each file is written once, and an image that does not pack is never
+// packed, written and rewritten.
 void writeTgaImage(const std::string& path, const TextureImage& texture, const TgaLayout& layout,
                    const TgaGeometry& g, uint32_t image, bool compression, std::vector<uint8_t>& row,
                    std::vector<uint8_t>& packets) {
-    std::optional<OutputFile> file(std::in_place, path);
+    OutputFile file(path);
+    bool packed = false;
     if (compression) {
-        packets.clear();
-        uint64_t written = 0;
-        bool spilled = false;
+        uint64_t total = 0;
+        packed = true;
         forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
-            written += encodeTgaRle(pixels, g.outputBytesPerPixel, packets);
-            if (written > g.expectedBytes) return false;
-            if (packets.size() > HeldPackets) {
-                if (!spilled) file->write(tgaHeader(g, layout.depth, true));
-                spilled = true;
-                file->write(packets);
-                packets.clear();
-            }
-            return true;
+            total += tgaRleSize(pixels, g.outputBytesPerPixel);
+            packed = total <= g.expectedBytes;
+            return packed;
         });
-        if (written <= g.expectedBytes) {
-            if (!spilled) file->write(tgaHeader(g, layout.depth, true));
-            file->write(packets);
-            return;
-        }
-        if (spilled) {
-            file.reset();
-            file.emplace(path);  // created anew for the plain data
-        }
     }
-    file->write(tgaHeader(g, layout.depth, false));
+    file.write(tgaHeader(g, layout.depth, packed));
     forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
-        file->write(pixels);
+        if (packed) {
+            packets.clear();
+            encodeTgaRle(pixels, g.outputBytesPerPixel, packets);
+            file.write(packets);
+        } else {
+            file.write(pixels);
+        }
         return true;
     });
 }
@@ -220,9 +200,8 @@ void writeTga(const std::string& imageName, const TextureImage& texture, uint8_t
 
     std::vector<uint8_t> row(g.outputRowBytes);
     std::vector<uint8_t> packets;
-    if (!noCompression) {
-        packets.reserve(static_cast<std::size_t>(std::min<uint64_t>(g.expectedBytes, HeldPackets)) + rowPacketBound(g));
-    }
+    // One row's packets at worst: a header byte for every pixel.
+    if (!noCompression) packets.reserve(g.outputRowBytes / g.outputBytesPerPixel * (g.outputBytesPerPixel + 1));
 
     for (int32_t i = 0; i < texture.imageCount; ++i) {
         const std::string path = imageFileName(imageName, i, texture.imageCount, "tga");

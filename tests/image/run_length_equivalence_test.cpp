@@ -52,6 +52,7 @@ TEST(RunLengthEquivalenceTest, TgaPacketsMatchTheRule) {
                     const std::size_t written = encodeTgaRle(pixels, bpp, packets);
                     const auto expected = test::referenceTgaRle(pixels, bpp);
                     ASSERT_EQ(written, expected.size());
+                    ASSERT_EQ(tgaRleSize(pixels, bpp), expected.size());
                     ASSERT_EQ(std::vector<uint8_t>(packets.begin() + 1, packets.end()), expected)
                         << "bpp " << bpp << ", n " << n << ", profile " << profile << ", round " << round;
                 }
@@ -71,6 +72,7 @@ TEST(RunLengthEquivalenceTest, TgaNoiseAndLongRuns) {
             std::vector<uint8_t> packets;
             encodeTgaRle(noise, bpp, packets);
             ASSERT_EQ(packets, test::referenceTgaRle(noise, bpp)) << "noise, bpp " << bpp << ", n " << n;
+            ASSERT_EQ(tgaRleSize(noise, bpp), packets.size());
             const std::vector<uint8_t> flat(n * bpp, 0x5A);
             packets.clear();
             encodeTgaRle(flat, bpp, packets);
