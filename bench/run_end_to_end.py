@@ -64,14 +64,16 @@ def remove_outputs(entries):
 
 
 def timed(command):
-    """Runs a command; returns (wall seconds, peak RSS in MiB). The peak is
-    taken by /usr/bin/time: a child forked from this script would count the
-    script's own memory as well."""
+    """Runs a command; returns (wall seconds, CPU seconds, peak RSS in MiB).
+    CPU time and peak are taken by /usr/bin/time: a child forked from this
+    script would count the script's own memory as well."""
     with tempfile.NamedTemporaryFile(mode="r", suffix=".rss") as rss:
         start = time.perf_counter()
-        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", rss.name] + command, check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["/usr/bin/time", "-f", "%M %U %S", "-o", rss.name] + command, check=True,
+                       stdout=subprocess.DEVNULL)
         wall = time.perf_counter() - start
-        return wall, int(rss.read().strip().splitlines()[-1]) / 1024.0
+        peak, user, system = rss.read().strip().splitlines()[-1].split()
+        return wall, float(user) + float(system), int(peak) / 1024.0
 
 
 def digest_outputs(entries):
@@ -136,18 +138,20 @@ def main():
         jobs[group] = path
 
     # Interleaved runs: each group by the converter, then by the floor.
-    samples = {g: {"tool": [], "floor": [], "ratio": [], "rss": 0.0, "floor_rss": 0.0} for g in groups}
+    samples = {g: {"tool": [], "floor": [], "ratio": [], "cpu_ratio": [], "rss": 0.0, "floor_rss": 0.0}
+               for g in groups}
     for _ in range(args.runs):
         for group in groups:
             members = by_group[group]
             remove_outputs(members)
-            wall, rss = timed([tool] + [e.path for e in members])
+            wall, cpu, rss = timed([tool] + [e.path for e in members])
             remove_outputs(members)
-            floor_wall, floor_rss = timed([floor, jobs[group]])
+            floor_wall, floor_cpu, floor_rss = timed([floor, jobs[group]])
             s = samples[group]
             s["tool"].append(wall)
             s["floor"].append(floor_wall)
             s["ratio"].append(wall / floor_wall)
+            s["cpu_ratio"].append(cpu / floor_cpu)
             s["rss"] = max(s["rss"], rss)
             s["floor_rss"] = max(s["floor_rss"], floor_rss)
 
@@ -156,9 +160,9 @@ def main():
     print(f"load average before: {load_before[0]:.2f} {load_before[1]:.2f} {load_before[2]:.2f} "
           f"(2 cores, shared); {args.runs} interleaved runs, medians")
     print()
-    print("| group | files | input MB | output MB | tool s | floor s | tool/floor | in MB/s | out MB/s "
-          "| textures/s | tool peak RSS MiB | floor peak RSS MiB |")
-    print("|---|---|---|---|---|---|---|---|---|---|---|---|")
+    print("| group | files | input MB | output MB | tool s | floor s | tool/floor | CPU tool/floor | in MB/s "
+          "| out MB/s | textures/s | tool peak RSS MiB | floor peak RSS MiB |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
     total_tool = [0.0] * args.runs
     total_floor = [0.0] * args.runs
     total_in = total_out = 0
@@ -175,13 +179,14 @@ def main():
         tool_s = statistics.median(s["tool"])
         floor_s = statistics.median(s["floor"])
         print(f"| {group} | {len(members)} | {size_in / mb:.1f} | {size_out / mb:.1f} | {tool_s:.3f} | {floor_s:.3f} "
-              f"| {statistics.median(s['ratio']):.2f} | {size_in / mb / tool_s:.0f} | {size_out / mb / tool_s:.0f} "
+              f"| {statistics.median(s['ratio']):.2f} | {statistics.median(s['cpu_ratio']):.2f} "
+              f"| {size_in / mb / tool_s:.0f} | {size_out / mb / tool_s:.0f} "
               f"| {len(members) / tool_s:.1f} | {s['rss']:.0f} | {s['floor_rss']:.0f} |")
     tool_s = statistics.median(total_tool)
     floor_s = statistics.median(total_floor)
     ratio = statistics.median([t / f for t, f in zip(total_tool, total_floor)])
     print(f"| all | {len(entries)} | {total_in / mb:.1f} | {total_out / mb:.1f} | {tool_s:.3f} | {floor_s:.3f} "
-          f"| {ratio:.2f} | {total_in / mb / tool_s:.0f} | {total_out / mb / tool_s:.0f} | {len(entries) / tool_s:.1f} "
+          f"| {ratio:.2f} | | {total_in / mb / tool_s:.0f} | {total_out / mb / tool_s:.0f} | {len(entries) / tool_s:.1f} "
           f"| {max(s['rss'] for s in samples.values()):.0f} | {max(s['floor_rss'] for s in samples.values()):.0f} |")
 
     # Scaling: one process per file, as README recommends, on 1 and 2 cores.
