@@ -17,6 +17,7 @@ public:
     // returns false (having done nothing) otherwise.
     bool takeBuffered(void* out, std::size_t count) {
         if (static_cast<std::size_t>(egptr() - gptr()) < count) return false;
+        if (count == 0) return true;  // nothing to copy (either pointer may be null)
         if (count == 4) {
             std::memcpy(out, gptr(), 4);  // the common case, copied inline
         } else {
