@@ -39,12 +39,12 @@ ResourceBuilder newFile(uint32_t formatVersion = 11) {
 }
 
 TextureFields texture(int32_t width, int32_t height, int32_t format, uint32_t flags = 0) {
-    TextureFields spec;
-    spec.width = width;
-    spec.height = height;
-    spec.format = format;
-    spec.flags = flags;
-    return spec;
+    TextureFields desc;
+    desc.width = width;
+    desc.height = height;
+    desc.format = format;
+    desc.flags = flags;
+    return desc;
 }
 
 // A picture with its smaller mip levels behind it, zlib-compressed.
@@ -123,16 +123,16 @@ void writeSamples(const std::filesystem::path& folder) {
     }
     {  // 32-bit colour with alpha, zlib-compressed with its mip chain.
         ResourceBuilder file = newFile();
-        TextureFields spec = texture(size, size, 3);
-        spec.pixels = compressedWithMips(storeBgra(wheel), size, size, 32, 0);
-        file.addTexture(TextureClass::Static, spec);
+        TextureFields desc = texture(size, size, 3);
+        desc.pixels = compressedWithMips(storeBgra(wheel), size, size, 32, 0);
+        file.addTexture(TextureClass::Static, desc);
         save(folder, "colour/wheel_rgba.tex", ContainerKind::Signed, file);
     }
     {  // 8-bit grey from delta-coded planes.
         ResourceBuilder file = newFile();
-        TextureFields spec = texture(size, size, 7, kPlaneCoded);
-        spec.pixels = encodePlanes(greyPixels(checker), 7);
-        file.addTexture(TextureClass::DynamicLightStatic, spec);
+        TextureFields desc = texture(size, size, 7, kPlaneCoded);
+        desc.pixels = encodePlanes(greyPixels(checker), 7);
+        file.addTexture(TextureClass::DynamicLightStatic, desc);
         save(folder, "grey/checker_grey.tex", ContainerKind::Work, file);
     }
     {  // Two-channel colour: only red and green carry data, blue is 255.
@@ -165,9 +165,9 @@ void writeSamples(const std::filesystem::path& folder) {
             const auto stored = storeBgra(tinted(checker, face));
             faces.insert(faces.end(), stored.begin(), stored.end());
         }
-        TextureFields spec = texture(size, size, 3, kSixFaces);
-        spec.trailing = TrailingPixels{0x0100, compressedWithMips(faces, size, size, 32, 0x0100, 6), std::nullopt};
-        file.addTexture(TextureClass::Static, spec);
+        TextureFields desc = texture(size, size, 3, kSixFaces);
+        desc.trailing = TrailingPixels{0x0100, compressedWithMips(faces, size, size, 32, 0x0100, 6), std::nullopt};
+        file.addTexture(TextureClass::Static, desc);
         save(folder, "cube/checker_cube.tex", ContainerKind::Signed, file);
     }
     {  // An animation of four frames of the colour wheel in changing tints.
@@ -177,10 +177,10 @@ void writeSamples(const std::filesystem::path& folder) {
             const auto stored = storeBgra(tinted(wheel, frame));
             frames.insert(frames.end(), stored.begin(), stored.end());
         }
-        TextureFields spec = texture(size, size, 5);
-        spec.frameCount = 4;
-        spec.pixels = compressZlib(frames);
-        file.addTexture(TextureClass::Anim, spec);
+        TextureFields desc = texture(size, size, 5);
+        desc.frameCount = 4;
+        desc.pixels = compressZlib(frames);
+        file.addTexture(TextureClass::Anim, desc);
         save(folder, "anim/wheel_frames.tex", ContainerKind::Plain, file);
     }
     {  // High dynamic range in both encodings.
@@ -189,9 +189,9 @@ void writeSamples(const std::filesystem::path& folder) {
         save(folder, "hdr/sky_exponent_byte.tex", ContainerKind::Plain, file);
 
         ResourceBuilder shared = newFile();
-        TextureFields spec = texture(256, 128, 12);
-        spec.trailing = TrailingPixels{0x0100, skySharedExponent(256, 128), std::nullopt};
-        shared.addTexture(TextureClass::Static, spec);
+        TextureFields desc = texture(256, 128, 12);
+        desc.trailing = TrailingPixels{0x0100, skySharedExponent(256, 128), std::nullopt};
+        shared.addTexture(TextureClass::Static, desc);
         save(folder, "hdr/sky_shared_exponent.tex", ContainerKind::Work, shared);
     }
     {  // A legacy file (meta-data version 9, older layouts): stored code 0 is
