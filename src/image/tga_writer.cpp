@@ -155,26 +155,47 @@ void forEachRow(const TextureImage& texture, const TgaLayout& layout, const TgaG
     }
 }
 
+// Packets of one image held in memory while its packed size is decided.
+constexpr std::size_t HeldPackets = std::size_t{8} << 20;
+
+// The worst case of one row's packets: a header byte for every pixel.
+std::size_t rowPacketBound(const TgaGeometry& g) {
+    return static_cast<std::size_t>(g.outputRowBytes / g.outputBytesPerPixel * (g.outputBytesPerPixel + 1));
+}
+
 // Writes one image, packed unless compression is off or the packets would
-// come out larger than the plain pixel data. A first pass only counts the
-// packed size, stopping as soon as it passes the plain size (the total only
+// come out larger than the plain pixel data. A first pass packs the rows
+// and stops as soon as their total passes the plain size (the total only
 // grows, so that moment decides exactly what packing every row and then
-// comparing decides); the second pass writes the rows in the form chosen.
-// So each file is written once, and an image that does not pack is never
-// packed, written and rewritten.
+// comparing decides). The packets are kept in memory up to HeldPackets and
+// written at once; beyond that the pass only counts, and a second pass
+// packs and writes. An image that does not pack is then decoded again and
+// written plain. So each file is written once.
 void writeTgaImage(const std::string& path, const TextureImage& texture, const TgaLayout& layout,
                    const TgaGeometry& g, uint32_t image, bool compression, std::vector<uint8_t>& row,
                    std::vector<uint8_t>& packets) {
     OutputFile file(path);
     bool packed = false;
+    bool held = true;
     if (compression) {
+        packets.clear();
         uint64_t total = 0;
         packed = true;
         forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
-            total += tgaRleSize(pixels, g.outputBytesPerPixel);
+            if (held) {
+                total += encodeTgaRle(pixels, g.outputBytesPerPixel, packets);
+                held = packets.size() <= HeldPackets;
+            } else {
+                total += tgaRleSize(pixels, g.outputBytesPerPixel);
+            }
             packed = total <= g.expectedBytes;
             return packed;
         });
+        if (packed && held) {
+            file.write(tgaHeader(g, layout.depth, true));
+            file.write(packets);
+            return;
+        }
     }
     file.write(tgaHeader(g, layout.depth, packed));
     forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
@@ -200,8 +221,10 @@ void writeTga(const std::string& imageName, const TextureImage& texture, uint8_t
 
     std::vector<uint8_t> row(g.outputRowBytes);
     std::vector<uint8_t> packets;
-    // One row's packets at worst: a header byte for every pixel.
-    if (!noCompression) packets.reserve(g.outputRowBytes / g.outputBytesPerPixel * (g.outputBytesPerPixel + 1));
+    // Reserved, not touched: pages are only used as packets fill them.
+    if (!noCompression) {
+        packets.reserve(static_cast<std::size_t>(std::min<uint64_t>(g.expectedBytes, HeldPackets)) + rowPacketBound(g));
+    }
 
     for (int32_t i = 0; i < texture.imageCount; ++i) {
         const std::string path = imageFileName(imageName, i, texture.imageCount, "tga");

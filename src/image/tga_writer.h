@@ -12,8 +12,8 @@ namespace lumenpull {
 // descriptor 0x20 (top-left origin), then the rows decoded one row, or one
 // band of four rows, at a time. Rows are run-length packed unless
 // noCompression is set or its packed pixel data would come out larger than
-// its plain pixel data (then it is written uncompressed; the packed size is
-// counted first, so every file is written once).
+// its plain pixel data (then it is written uncompressed; that is decided
+// before the file is written, so every file is written once).
 // sourceBitsPerPixel is the stored size the code tables gave for the format.
 // Throws "Error creating output file" when a file cannot be created, and a
 // one-line text for a format that has no TGA output or a name that is too long.

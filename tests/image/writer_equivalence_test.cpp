@@ -152,6 +152,33 @@ TEST(WriterEquivalenceTest, TgaPackedExactlyAsLargeAsPlainStaysPacked) {
     EXPECT_EQ(file, referenceTga(tgaCases[1], data, 4, 1, 0, false));
 }
 
+TEST(WriterEquivalenceTest, TgaImagesWhosePacketsPassWhatIsHeldInMemory) {
+    // Beyond 8 MiB of packets the first pass only counts: an image that then
+    // still fits is packed again in a second pass, one that does not is
+    // written plain.
+    test::TempDir dir;
+    std::mt19937 random(22);
+    const uint32_t side = 1500;  // 9 MB of plain pixels
+    for (int picture : {3, 0}) {
+        const Bytes data = storedPixels(std::size_t{side} * side * 4, picture, random);
+        TextureImage texture;
+        texture.width = static_cast<int32_t>(side);
+        texture.height = static_cast<int32_t>(side);
+        texture.pixelFormat = 3;
+        texture.imageCount = 1;
+        texture.pixelData = data;
+        writeTga(dir / "big", texture, 32, false);
+        const Bytes file = test::readFileBytes(dir / "big.tga");
+        if (picture == 3) {
+            EXPECT_EQ(file[2], 10);
+            EXPECT_GT(file.size(), std::size_t{8} << 20);
+        } else {
+            EXPECT_EQ(file[2], 2);
+        }
+        ASSERT_EQ(file, referenceTga(tgaCases[0], data, side, side, 0, false)) << "picture " << picture;
+    }
+}
+
 // The Radiance file of image `image`, written pass after pass.
 Bytes referenceRadiance(const Bytes& data, uint32_t width, uint32_t height, uint32_t image, bool sharedExponent,
                         bool noCompression) {
