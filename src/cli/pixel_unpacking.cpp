@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "cli/pixel_unpacking_planes.h"
+
 namespace lumenpull {
 namespace {
 
@@ -36,9 +38,29 @@ uint32_t inflationCapacity(const UnpackParameters& p) {
 }
 
 void unpackPixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
-    inflatePixelData(pixelData, p);
-    decodePlanes(pixelData, p);
-    extractLargestImages(pixelData, p);
+    // The three steps in order. Inflated bytes stay in zlib's buffer until a
+    // later step has made its own new buffer from them, so that a texture
+    // with mip levels is copied once (its largest images), not twice.
+    const std::optional<InflatedData> inflated = inflatedPixelData(pixelData, p);
+    if (!inflated) {
+        decodePlanes(pixelData, p);
+        extractLargestImages(pixelData, p);
+        return;
+    }
+    if ((p.textureFlags & kPlaneCodedFlag) != 0 && inflated->length != 0) {
+        // What decodePlanes does, reading the planes where zlib left them.
+        const PlaneLayout layout = planeLayoutFor(p.pixelFormat, inflated->length);
+        std::vector<uint8_t> decoded(layout.decodedSize);
+        decodePlaneElements(inflated->span(), layout, decoded);
+        pixelData = std::move(decoded);
+        extractLargestImages(pixelData, p);
+        return;
+    }
+    if (auto largest = largestImagesOf(inflated->span(), p)) {
+        pixelData = std::move(*largest);
+    } else {
+        pixelData.assign(inflated->bytes.get(), inflated->bytes.get() + inflated->length);
+    }
 }
 
 }  // namespace lumenpull

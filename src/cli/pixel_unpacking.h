@@ -2,6 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
 #include <vector>
 
 namespace lumenpull {
@@ -30,6 +33,17 @@ void unpackPixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p)
 // replaced; on any failure it stays exactly as it was.
 bool inflatePixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
 
+// Step 1 without the final copy: the inflated bytes in the buffer zlib wrote
+// them to (of which only `length` bytes are meaningful), or nothing when the
+// data stays as it is. unpackPixelData hands them straight to the next step.
+struct InflatedData {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t length = 0;
+
+    std::span<const uint8_t> span() const { return {bytes.get(), length}; }
+};
+std::optional<InflatedData> inflatedPixelData(const std::vector<uint8_t>& pixelData, const UnpackParameters& p);
+
 // Step 2. When the texture is flagged plane-coded and the data is not empty,
 // turns the planes of running byte (or endpoint) sums back into pixels or
 // blocks.
@@ -39,6 +53,9 @@ void decodePlanes(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
 // holds smaller mip levels too. Data shorter than the largest images, or an
 // image count of 0, leaves it unchanged.
 void extractLargestImages(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
+// Step 3 on any data: the largest images, or nothing when the data is left
+// as it is.
+std::optional<std::vector<uint8_t>> largestImagesOf(std::span<const uint8_t> data, const UnpackParameters& p);
 
 // The size of the largest image of one face or frame in bytes, and the
 // inflation capacity for all of them (1.5 times as much). Both follow the

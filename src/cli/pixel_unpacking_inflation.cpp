@@ -19,7 +19,7 @@ constexpr uint64_t kMaxInflationRatio = 1032;
 
 // Inflates the stream at `start` into a buffer sized for at most `capacity`
 // bytes; empty when it is not a zlib stream, is damaged or does not fit.
-std::optional<std::vector<uint8_t>> inflateFrom(const std::vector<uint8_t>& data, size_t start, uint32_t capacity) {
+std::optional<InflatedData> inflateFrom(const std::vector<uint8_t>& data, size_t start, uint32_t capacity) {
     const size_t sourceLength = data.size() - start;
     if (sourceLength > std::numeric_limits<uLong>::max()) {
         return std::nullopt;
@@ -27,12 +27,13 @@ std::optional<std::vector<uint8_t>> inflateFrom(const std::vector<uint8_t>& data
     // The capacity decides which streams fit; the buffer is only as large as
     // the source can fill, which never changes that outcome.
     const uint64_t bufferSize = inflationBufferSize(capacity, sourceLength);
-    auto buffer = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
+    InflatedData inflated{std::make_unique_for_overwrite<uint8_t[]>(bufferSize), 0};
     uLongf produced = static_cast<uLongf>(bufferSize);
-    if (uncompress(buffer.get(), &produced, data.data() + start, static_cast<uLong>(sourceLength)) != Z_OK) {
+    if (uncompress(inflated.bytes.get(), &produced, data.data() + start, static_cast<uLong>(sourceLength)) != Z_OK) {
         return std::nullopt;
     }
-    return std::vector<uint8_t>(buffer.get(), buffer.get() + produced);
+    inflated.length = produced;
+    return inflated;
 }
 
 }  // namespace
@@ -44,10 +45,10 @@ uint64_t inflationBufferSize(uint32_t capacity, size_t sourceLength) {
     return std::min<uint64_t>(capacity, sourceLength * kMaxInflationRatio);
 }
 
-bool inflatePixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
+std::optional<InflatedData> inflatedPixelData(const std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
     const size_t length = pixelData.size();
     if (length == 0) {
-        return false;
+        return std::nullopt;
     }
     // Some writers put four bytes before the zlib stream; a marker at offset
     // 4 (or at the last byte of short data) means the stream starts there.
@@ -55,7 +56,7 @@ bool inflatePixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p
     const size_t start = pixelData[markerAt] == kZlibMarker ? 4 : 0;
     // Four bytes or fewer ending in the marker leave nothing to inflate.
     if (start >= length || pixelData[start] != kZlibMarker) {
-        return false;
+        return std::nullopt;
     }
     const uint32_t capacity = inflationCapacity(p);
     auto inflated = inflateFrom(pixelData, start, capacity);
@@ -66,10 +67,15 @@ bool inflatePixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p
     if (!inflated && start == 4 && pixelData[0] == kZlibMarker) {
         inflated = inflateFrom(pixelData, 0, capacity);
     }
+    return inflated;  // empty: not zlib data after all, damaged, or larger than the capacity
+}
+
+bool inflatePixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
+    const auto inflated = inflatedPixelData(pixelData, p);
     if (!inflated) {
-        return false;  // not zlib data after all, damaged, or larger than the capacity
+        return false;
     }
-    pixelData = std::move(*inflated);
+    pixelData.assign(inflated->bytes.get(), inflated->bytes.get() + inflated->length);
     return true;
 }
 

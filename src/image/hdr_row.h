@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -17,8 +18,26 @@ struct LinearRgb {
 // 0-8, green 9-17, blue 18-26) and a 5-bit exponent in bits 27-31.
 LinearRgb decodeHdrPixel(std::span<const uint8_t, 4> pixel, bool sharedExponent);
 
-// width pixels of a stored row into the destination, which must hold them.
-// Stored bytes missing at the end of the source read as zero.
+// Decodes rows of one encoding with the scale of every exponent worked out
+// once, by the very computation decodeHdrPixel makes per pixel, so the
+// values are the same doubles.
+class HdrRowDecoder {
+public:
+    explicit HdrRowDecoder(bool sharedExponent);
+
+    // width pixels of a stored row into the destination, which must hold
+    // them. Stored bytes missing at the end of the source read as zero.
+    void decodeRow(std::span<const uint8_t> source, std::span<LinearRgb> destination, uint32_t width) const;
+
+private:
+    LinearRgb pixel(const uint8_t* p) const;
+
+    bool sharedExponent_;
+    std::array<double, 256> byteScale_{};   // exponent-byte encoding, by exponent byte
+    std::array<float, 32> sharedScale_{};   // shared-exponent encoding, by exponent
+};
+
+// One row with a decoder made for the call.
 void decodeHdrRow(std::span<const uint8_t> source, std::span<LinearRgb> destination, uint32_t width,
                   bool sharedExponent);
 

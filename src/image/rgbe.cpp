@@ -1,7 +1,13 @@
 #include "image/rgbe.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+#include "image/packet_split.h"
 
 namespace lumenpull {
 
@@ -16,47 +22,33 @@ uint8_t mantissaByte(double value) {
     return 0;  // NaN (a zero largest value) or nothing a decoder produces
 }
 
-// One plane: every fourth byte of the scanline, starting at its channel.
-std::size_t encodePlane(const uint8_t* scanline, std::size_t n, std::size_t channel, std::vector<uint8_t>& out) {
-    const auto p = [&](std::size_t j) { return scanline[4 * j + channel]; };
+// std::frexp, done on the bits for normal numbers (where it is exact bit
+// surgery: the fraction keeps the significand and gets the exponent of 0.5);
+// zeros, subnormals, infinities and NaN go to the library.
+double splitExponent(double value, int& exponent) {
+    const auto bits = std::bit_cast<uint64_t>(value);
+    const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
+    if (biased == 0 || biased == 0x7FF) return std::frexp(value, &exponent);
+    exponent = biased - 1022;
+    return std::bit_cast<double>((bits & ~(uint64_t{0x7FF} << 52)) | (uint64_t{1022} << 52));
+}
+
+// One plane (n bytes) into packets.
+std::size_t encodePlane(const uint8_t* plane, std::size_t n, std::vector<uint8_t>& out) {
+    const PackedPixels<1> bytes(plane, n);
     const std::size_t before = out.size();
     std::size_t i = 0;
     while (i < n) {
-        const std::size_t start = i;
-        std::size_t runStart = i;
-        std::size_t runEnd = i + 1;
-        uint8_t value = p(i);
-        std::size_t scan = i + 1;
-        while (scan < n) {
-            if (runEnd - runStart >= MaxPacket) break;
-            if (p(scan) == value) {
-                ++runEnd;
-            } else {
-                if (runEnd - runStart >= MinRun) break;
-                runStart = scan;
-                runEnd = scan + 1;
-                value = p(scan);
-                if (scan - start >= MaxPacket) break;
-            }
-            ++scan;
+        const PacketSplit split = splitPacket<MaxPacket, MinRun>(bytes, i);
+        if (split.runStart > i) {
+            out.push_back(static_cast<uint8_t>(split.runStart - i));
+            out.insert(out.end(), plane + i, plane + split.runStart);
         }
-        if (runStart - start > MaxPacket) scan = runStart = start + MaxPacket;
-        if (scan >= n && runEnd - runStart < MinRun) {
-            if (scan - start <= MaxPacket) {
-                runStart = runEnd = scan;
-            } else {
-                scan = runStart = start + MaxPacket;
-            }
+        if (split.runEnd - split.runStart >= MinRun) {
+            out.push_back(static_cast<uint8_t>(128 + (split.runEnd - split.runStart)));
+            out.push_back(plane[split.runStart]);
         }
-        if (runStart > start) {
-            out.push_back(static_cast<uint8_t>(runStart - start));
-            for (std::size_t j = start; j < runStart; ++j) out.push_back(p(j));
-        }
-        if (runEnd - runStart >= MinRun) {
-            out.push_back(static_cast<uint8_t>(128 + (runEnd - runStart)));
-            out.push_back(p(runStart));
-        }
-        i = scan;
+        i = split.next;
     }
     return out.size() - before;
 }
@@ -66,10 +58,20 @@ std::size_t encodePlane(const uint8_t* scanline, std::size_t n, std::size_t chan
 std::array<uint8_t, 4> encodeRgbe(double red, double green, double blue) {
     const double largest = std::max({red, green, blue}) - 0x1p-31;
     int exponent = 0;
-    const double fraction = std::frexp(largest, &exponent);
+    const double fraction = splitExponent(largest, exponent);
     const double factor = fraction / largest * 255.0;
     return {mantissaByte(red * factor), mantissaByte(green * factor), mantissaByte(blue * factor),
             static_cast<uint8_t>(exponent + 128)};
+}
+
+void encodeRgbeRow(std::span<const LinearRgb> linear, std::span<uint8_t> out) {
+    if (out.size() < 4 * linear.size()) throw std::invalid_argument("scanline buffer smaller than the row");
+    uint8_t* pixel = out.data();
+    for (const LinearRgb& value : linear) {
+        const auto rgbe = encodeRgbe(value.red, value.green, value.blue);
+        std::memcpy(pixel, rgbe.data(), 4);
+        pixel += 4;
+    }
 }
 
 std::size_t encodeRgbeScanline(std::span<const uint8_t> scanline, std::vector<uint8_t>& out) {
@@ -78,8 +80,21 @@ std::size_t encodeRgbeScanline(std::span<const uint8_t> scanline, std::vector<ui
     out.push_back(2);
     out.push_back(static_cast<uint8_t>((n >> 8) & 0xFF));
     out.push_back(static_cast<uint8_t>(n & 0xFF));
+    // The planes side by side, so that each is scanned as contiguous bytes.
+    const auto planes = std::make_unique_for_overwrite<uint8_t[]>(4 * n);
+    uint8_t* red = planes.get();
+    uint8_t* green = red + n;
+    uint8_t* blue = green + n;
+    uint8_t* exponent = blue + n;
+    const uint8_t* pixel = scanline.data();
+    for (std::size_t j = 0; j < n; ++j, pixel += 4) {
+        red[j] = pixel[0];
+        green[j] = pixel[1];
+        blue[j] = pixel[2];
+        exponent[j] = pixel[3];
+    }
     std::size_t written = 0;
-    for (std::size_t channel = 0; channel < 4; ++channel) written += encodePlane(scanline.data(), n, channel, out);
+    for (std::size_t channel = 0; channel < 4; ++channel) written += encodePlane(planes.get() + channel * n, n, out);
     return written;
 }
 

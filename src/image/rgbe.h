@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "image/hdr_row.h"
+
 namespace lumenpull {
 
 // Linear red, green, blue as the four Radiance bytes red, green, blue
@@ -13,6 +15,10 @@ namespace lumenpull {
 // 0, 0, 0, 98. A mantissa that would exceed 255 (values just above the
 // encoder's 2^-31 offset) is stored as 255 rather than wrapping to a small one.
 std::array<uint8_t, 4> encodeRgbe(double red, double green, double blue);
+
+// Every pixel of a row with encodeRgbe, four bytes each, into out (which
+// must hold them).
+void encodeRgbeRow(std::span<const LinearRgb> linear, std::span<uint8_t> out);
 
 // Appends one run-length scanline of the planar kind to out: the header
 // 2, 2, n >> 8, n & 0xFF for the n = scanline.size() / 4 pixels, then the red,

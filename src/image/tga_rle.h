@@ -15,4 +15,8 @@ namespace lumenpull {
 // never reach past the buffer; an empty buffer appends nothing.
 std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out);
 
+// The number of bytes encodeTgaRle would append for the buffer, without
+// making the packets.
+std::size_t tgaRleSize(std::span<const uint8_t> pixels, uint32_t bytesPerPixel);
+
 }  // namespace lumenpull

@@ -153,29 +153,15 @@ TgaGeometry writtenGeometry(const TgaGeometry& g, bool bands, uint32_t image, st
     return w;
 }
 
-// Writes one image and returns its pixel-data byte count (header excluded).
-uint64_t writeTgaImage(const std::string& path, const TextureImage& texture, const TgaLayout& layout,
-                       const TgaGeometry& g, uint32_t image, bool compressed, std::vector<uint8_t>& row,
-                       std::vector<uint8_t>& packets) {
-    OutputFile file(path);
-    file.write(tgaHeader(g, layout.depth, compressed));
-
-    uint64_t written = 0;
-    const auto emit = [&](std::span<const uint8_t> pixels) {
-        if (compressed) {
-            packets.clear();
-            written += encodeTgaRle(pixels, g.outputBytesPerPixel, packets);
-            file.write(packets);
-        } else {
-            file.write(pixels);
-            written += pixels.size();
-        }
-    };
-
+// Decodes the rows of one image in order and hands each to emit, which
+// returns false to stop early.
+template <typename Emit>
+void forEachRow(const TextureImage& texture, const TgaLayout& layout, const TgaGeometry& g, uint32_t image,
+                std::vector<uint8_t>& row, Emit emit) {
     for (uint64_t r = 0; r < g.rowCount; ++r) {
         const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.sourceRowBytes));
         convertRow(layout.kind, source, row, g.width);
-        emit(row);
+        if (!emit(std::span<const uint8_t>(row))) return;
     }
     // The rows of a last, partial band are not covered by any block: zeros.
     const uint32_t leftoverRows = layout.bands ? g.height - static_cast<uint32_t>(g.rowCount * 4) : 0;
@@ -183,7 +169,61 @@ uint64_t writeTgaImage(const std::string& path, const TextureImage& texture, con
         std::fill(row.begin(), row.end(), uint8_t{0});
         emit(std::span<const uint8_t>(row).first(std::size_t{leftoverRows} * g.width * g.outputBytesPerPixel));
     }
-    return written;
+}
+
+// Packets of one image held in memory while its packed size is decided.
+constexpr std::size_t HeldPackets = std::size_t{8} << 20;
+
+// The worst case of one row's packets: a header byte for every pixel.
+std::size_t rowPacketBound(const TgaGeometry& g) {
+    return static_cast<std::size_t>(g.outputRowBytes / g.outputBytesPerPixel * (g.outputBytesPerPixel + 1));
+}
+
+// Writes one image, packed unless compression is off or the packets would
+// come out larger than the plain pixel data. A first pass packs the rows
+// and stops as soon as their total passes the plain size (the total only
+// grows, so that moment decides exactly what packing every row and then
+// comparing decides). The packets are kept in memory up to HeldPackets and
+// written at once; beyond that the pass only counts, and a second pass
+// packs and writes. An image that does not pack is then decoded again and
+// written plain. So each file is written once.
+void writeTgaImage(const std::string& path, const TextureImage& texture, const TgaLayout& layout,
+                   const TgaGeometry& g, uint32_t image, bool compression, std::vector<uint8_t>& row,
+                   std::vector<uint8_t>& packets) {
+    OutputFile file(path);
+    bool packed = false;
+    bool held = true;
+    if (compression) {
+        packets.clear();
+        uint64_t total = 0;
+        packed = true;
+        forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
+            if (held) {
+                total += encodeTgaRle(pixels, g.outputBytesPerPixel, packets);
+                held = packets.size() <= HeldPackets;
+            } else {
+                total += tgaRleSize(pixels, g.outputBytesPerPixel);
+            }
+            packed = total <= g.expectedBytes;
+            return packed;
+        });
+        if (packed && held) {
+            file.write(tgaHeader(g, layout.depth, true));
+            file.write(packets);
+            return;
+        }
+    }
+    file.write(tgaHeader(g, layout.depth, packed));
+    forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
+        if (packed) {
+            packets.clear();
+            encodeTgaRle(pixels, g.outputBytesPerPixel, packets);
+            file.write(packets);
+        } else {
+            file.write(pixels);
+        }
+        return true;
+    });
 }
 
 }  // namespace
@@ -197,7 +237,10 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
 
     std::vector<uint8_t> row(g.outputRowBytes);
     std::vector<uint8_t> packets;
-    packets.reserve(g.outputRowBytes + g.outputRowBytes / 128 + 16);
+    // Reserved, not touched: pages are only used as packets fill them.
+    if (!noCompression) {
+        packets.reserve(static_cast<std::size_t>(std::min<uint64_t>(g.expectedBytes, HeldPackets)) + rowPacketBound(g));
+    }
 
     int32_t files = 0;
     for (int32_t i = 0; i < texture.imageCount; ++i) {
@@ -205,11 +248,8 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
         if (!imageHasData(image, g.imageBytes, texture.pixelData.size())) break;
         const TgaGeometry w = writtenGeometry(g, layout.bands, image, texture.pixelData.size());
         const std::string path = imageFileName(imageName, i, texture.imageCount, "tga");
-        const bool compressed = !noCompression;
-        const uint64_t written = writeTgaImage(path, texture, layout, w, image, compressed, row, packets);
-        if (compressed && written > w.expectedBytes) {
-            writeTgaImage(path, texture, layout, w, image, false, row, packets);
-        }
+        // Each image starts again with packing on.
+        writeTgaImage(path, texture, layout, w, image, !noCompression, row, packets);
         ++files;
     }
     return files;

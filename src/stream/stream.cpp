@@ -62,7 +62,7 @@ void Stream::OpenFile(const std::string& path, char mode, std::ios_base::openmod
     // The C library opens a directory for reading without complaint and only
     // fails on the first read; a directory is no file to read or write.
     std::error_code ignored;
-    auto file = std::make_unique<std::filebuf>();
+    auto file = std::make_unique<FileBuffer>();
     if (std::filesystem::is_directory(path, ignored) || file->open(path, access) == nullptr) {
         throw "Error opening file " + path;
     }
@@ -99,6 +99,16 @@ void Stream::FailRead() {
 void Stream::Read(void* buffer, uint32_t count) { PlainRead(buffer, count); }
 
 void Stream::PlainRead(void* buffer, uint32_t count) {
+    // Most reads are a few bytes that the file buffer already holds.
+    if (file_ && mode_ == 'r' && !failed_ && file_->takeBuffered(buffer, count)) {
+        pos_ += count;
+        if (pos_ > size_) FailRead();  // the file grew since it was measured
+        return;
+    }
+    PlainReadFromFile(buffer, count);
+}
+
+void Stream::PlainReadFromFile(void* buffer, uint32_t count) {
     RequireOpen();
     if (mode_ != 'r') throw std::string("Invalid mode to perform this operation");
     if (failed_) throw std::string("Error reading");
@@ -154,6 +164,10 @@ void Stream::PlainSeek(const int64_t& offset, SeekOrigin origin) {
 
 void Stream::MoveRaw(uint64_t target) {
     if (target == pos_) return;
+    if (target > pos_ && file_->skipBuffered(target - pos_)) {
+        pos_ = target;
+        return;
+    }
     if (target > pos_ && target - pos_ <= kShortHop) {
         char discard[kShortHop];
         const auto hop = static_cast<std::streamsize>(target - pos_);

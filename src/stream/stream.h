@@ -6,6 +6,7 @@
 #include <string>
 
 #include "stream/counted_string.h"
+#include "stream/file_buffer.h"
 
 namespace lumenpull {
 
@@ -51,6 +52,8 @@ protected:
     // "Error opening file <path>" when it cannot be opened.
     void OpenFile(const std::string& path, char mode, std::ios_base::openmode access);
     void PlainRead(void* buffer, uint32_t count);
+    // The checks and the read through the file buffer's own interface.
+    void PlainReadFromFile(void* buffer, uint32_t count);
     void PlainSeek(const int64_t& offset, SeekOrigin origin);
     void PlainWrite(const void* buffer, uint32_t count);
     void PlainClose();
@@ -86,7 +89,7 @@ protected:
     virtual uint64_t PeekState() const { return 0; }
     virtual void RestorePeekState(uint64_t rawPosition, uint64_t state);
 
-    std::unique_ptr<std::filebuf> file_;
+    std::unique_ptr<FileBuffer> file_;
     char mode_ = 0;
     uint64_t size_ = 0;
     uint64_t pos_ = 0;      // raw position, tracked so Tell costs no system call

@@ -136,6 +136,14 @@ std::vector<PayloadCase> payloadCases() {
             }
         }
     }
+    // Payloads of several file-buffer lengths, so that reads are served from
+    // the buffer, straddle its refills and end exactly on them.
+    for (size_t length : {size_t{40000}, size_t{3 * 8192}}) {
+        cases.push_back({ContainerKind::Plain, 0, 0, length});
+        cases.push_back({ContainerKind::Work, 0, 0, length});
+        cases.push_back({ContainerKind::Signed, 7, 4, length});
+        cases.push_back({ContainerKind::Signed, 4096, 256, length});
+    }
     return cases;
 }
 

@@ -1,0 +1,217 @@
+#!/usr/bin/env python3
+"""End-to-end benchmark: converts the benchmark corpus with the real
+executable and, in the same run, with the floor program (read the same input
+bytes, inflate the same zlib streams with zlib's uncompress, write the same
+number of output bytes), group by group, interleaved, several times.
+
+Reports per format group and in total: input MB/s, output MB/s, textures/s
+and peak RSS of the converter, the floor's time, and the ratio converter /
+floor as the median over the runs; then how converting the whole corpus with
+one process per file scales from one to two processes (xargs -P).
+
+    bench/run_end_to_end.py --build build-bench [--corpus /tmp/lumenpull-corpus]
+                            [--runs 5] [--tool LUMENPULL] [--compare-with OTHER_LUMENPULL]
+
+The corpus is generated under --corpus (outside the source tree) by
+make_bench_corpus when its manifest is missing. With --compare-with, every
+output file of the corpus is also produced by the other executable and
+compared byte for byte first.
+"""
+
+import argparse
+import glob
+import hashlib
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+OUTPUT_SUFFIXES = (".tga", "_??.tga", ".hdr", "_??.hdr")
+
+
+def parse_args():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default="build-bench", help="build folder with lumenpull and bench/ programs")
+    parser.add_argument("--corpus", default=os.path.join(tempfile.gettempdir(), "lumenpull-corpus"))
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--scaling-runs", type=int, default=3)
+    parser.add_argument("--tool", help="the converter to time (default: lumenpull in the build folder)")
+    parser.add_argument("--compare-with", help="another lumenpull executable whose outputs must be identical")
+    return parser.parse_args()
+
+
+class Entry:
+    def __init__(self, corpus, line):
+        name, self.group, self.container, raw_size, self.ranges = line.rstrip("\n").split("\t")
+        self.path = os.path.join(corpus, name)
+        self.raw_size = int(raw_size)
+        self.stem = os.path.splitext(self.path)[0]
+        self.outputs = []  # (path, size) after the first conversion
+
+    def output_files(self):
+        found = []
+        for suffix in OUTPUT_SUFFIXES:
+            found.extend(glob.glob(glob.escape(self.stem) + suffix))
+        return sorted(found)
+
+
+def remove_outputs(entries):
+    for entry in entries:
+        for path in entry.output_files():
+            os.remove(path)
+
+
+def timed(command):
+    """Runs a command; returns (wall seconds, CPU seconds, peak RSS in MiB).
+    CPU time and peak are taken by /usr/bin/time: a child forked from this
+    script would count the script's own memory as well."""
+    with tempfile.NamedTemporaryFile(mode="r", suffix=".rss") as rss:
+        start = time.perf_counter()
+        subprocess.run(["/usr/bin/time", "-f", "%M %U %S", "-o", rss.name] + command, check=True,
+                       stdout=subprocess.DEVNULL)
+        wall = time.perf_counter() - start
+        peak, user, system = rss.read().strip().splitlines()[-1].split()
+        return wall, float(user) + float(system), int(peak) / 1024.0
+
+
+def digest_outputs(entries):
+    digests = {}
+    for entry in entries:
+        for path in entry.output_files():
+            with open(path, "rb") as f:
+                digests[os.path.relpath(path, os.path.dirname(entry.path))] = hashlib.sha256(f.read()).hexdigest()
+    return digests
+
+
+def main():
+    args = parse_args()
+    tool = os.path.abspath(args.tool or os.path.join(args.build, "lumenpull"))
+    floor = os.path.abspath(os.path.join(args.build, "bench", "floor_convert"))
+    maker = os.path.abspath(os.path.join(args.build, "bench", "make_bench_corpus"))
+    manifest = os.path.join(args.corpus, "manifest.tsv")
+    if not os.path.exists(manifest):
+        print(f"generating the corpus in {args.corpus} ...", flush=True)
+        subprocess.run([maker, args.corpus], check=True, stdout=subprocess.DEVNULL)
+    with open(manifest) as f:
+        entries = [Entry(args.corpus, line) for line in f if line.strip()]
+    groups = []
+    for entry in entries:
+        if entry.group not in groups:
+            groups.append(entry.group)
+    by_group = {g: [e for e in entries if e.group == g] for g in groups}
+
+    load_before = os.getloadavg()
+
+    # First conversion: learn every file's outputs (the floor writes as many
+    # bytes into as many files), and check the report lines.
+    remove_outputs(entries)
+    for group in groups:
+        result = subprocess.run([tool] + [e.path for e in by_group[group]], check=True, capture_output=True, text=True)
+        for line in result.stdout.splitlines():
+            if "texture(s) converted into" not in line:
+                sys.exit(f"conversion failed: {line}")
+    for entry in entries:
+        entry.outputs = [(p, os.path.getsize(p)) for p in entry.output_files()]
+
+    if args.compare_with:
+        mine = digest_outputs(entries)
+        remove_outputs(entries)
+        for group in groups:
+            subprocess.run([args.compare_with] + [e.path for e in by_group[group]], check=True,
+                           stdout=subprocess.DEVNULL)
+        theirs = digest_outputs(entries)
+        differing = sorted(k for k in set(mine) | set(theirs) if mine.get(k) != theirs.get(k))
+        print(f"output files compared with {args.compare_with}: {len(mine)} files, "
+              f"{'all identical' if not differing else str(len(differing)) + ' differ: ' + ', '.join(differing[:5])}")
+        if differing:
+            sys.exit(1)
+
+    jobs = {}
+    for group in groups:
+        fd, path = tempfile.mkstemp(prefix=f"floor-{group}-", suffix=".jobs")
+        with os.fdopen(fd, "w") as f:
+            for e in by_group[group]:
+                outputs = "\t".join(f"{p}:{s}" for p, s in e.outputs)
+                f.write(f"{e.path}\t{e.raw_size}\t{e.ranges}\t{outputs}\n")
+        jobs[group] = path
+
+    # Interleaved runs: each group by the converter, then by the floor.
+    samples = {g: {"tool": [], "floor": [], "ratio": [], "cpu_ratio": [], "rss": 0.0, "floor_rss": 0.0}
+               for g in groups}
+    for _ in range(args.runs):
+        for group in groups:
+            members = by_group[group]
+            remove_outputs(members)
+            wall, cpu, rss = timed([tool] + [e.path for e in members])
+            remove_outputs(members)
+            floor_wall, floor_cpu, floor_rss = timed([floor, jobs[group]])
+            s = samples[group]
+            s["tool"].append(wall)
+            s["floor"].append(floor_wall)
+            s["ratio"].append(wall / floor_wall)
+            s["cpu_ratio"].append(cpu / floor_cpu)
+            s["rss"] = max(s["rss"], rss)
+            s["floor_rss"] = max(s["floor_rss"], floor_rss)
+
+    mb = 1e6
+    print()
+    print(f"load average before: {load_before[0]:.2f} {load_before[1]:.2f} {load_before[2]:.2f} "
+          f"(2 cores, shared); {args.runs} interleaved runs, medians")
+    print()
+    print("| group | files | input MB | output MB | tool s | floor s | tool/floor | CPU tool/floor | in MB/s "
+          "| out MB/s | textures/s | tool peak RSS MiB | floor peak RSS MiB |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
+    total_tool = [0.0] * args.runs
+    total_floor = [0.0] * args.runs
+    total_in = total_out = 0
+    for group in groups:
+        members = by_group[group]
+        s = samples[group]
+        size_in = sum(os.path.getsize(e.path) for e in members)
+        size_out = sum(size for e in members for _, size in e.outputs)
+        total_in += size_in
+        total_out += size_out
+        for i in range(args.runs):
+            total_tool[i] += s["tool"][i]
+            total_floor[i] += s["floor"][i]
+        tool_s = statistics.median(s["tool"])
+        floor_s = statistics.median(s["floor"])
+        print(f"| {group} | {len(members)} | {size_in / mb:.1f} | {size_out / mb:.1f} | {tool_s:.3f} | {floor_s:.3f} "
+              f"| {statistics.median(s['ratio']):.2f} | {statistics.median(s['cpu_ratio']):.2f} "
+              f"| {size_in / mb / tool_s:.0f} | {size_out / mb / tool_s:.0f} "
+              f"| {len(members) / tool_s:.1f} | {s['rss']:.0f} | {s['floor_rss']:.0f} |")
+    tool_s = statistics.median(total_tool)
+    floor_s = statistics.median(total_floor)
+    ratio = statistics.median([t / f for t, f in zip(total_tool, total_floor)])
+    print(f"| all | {len(entries)} | {total_in / mb:.1f} | {total_out / mb:.1f} | {tool_s:.3f} | {floor_s:.3f} "
+          f"| {ratio:.2f} | | {total_in / mb / tool_s:.0f} | {total_out / mb / tool_s:.0f} | {len(entries) / tool_s:.1f} "
+          f"| {max(s['rss'] for s in samples.values()):.0f} | {max(s['floor_rss'] for s in samples.values()):.0f} |")
+
+    # Scaling: one process per file, as README recommends, on 1 and 2 cores.
+    files = "\0".join(e.path for e in entries) + "\0"
+    scaling = {1: [], 2: []}
+    for _ in range(args.scaling_runs):
+        for parallel in (1, 2):
+            remove_outputs(entries)
+            start = time.perf_counter()
+            subprocess.run(["xargs", "-0", "-n", "1", "-P", str(parallel), tool], input=files.encode(), check=True,
+                           stdout=subprocess.DEVNULL)
+            scaling[parallel].append(time.perf_counter() - start)
+    one = statistics.median(scaling[1])
+    two = statistics.median(scaling[2])
+    print()
+    print(f"one process per file (xargs -n 1), median of {args.scaling_runs}: "
+          f"-P 1 {one:.2f} s ({len(entries) / one:.1f} textures/s), -P 2 {two:.2f} s ({len(entries) / two:.1f} textures/s), "
+          f"speed-up {one / two:.2f}")
+    load_after = os.getloadavg()
+    print(f"load average after: {load_after[0]:.2f} {load_after[1]:.2f} {load_after[2]:.2f}")
+
+    remove_outputs(entries)
+    for path in jobs.values():
+        os.remove(path)
+
+
+if __name__ == "__main__":
+    main()
