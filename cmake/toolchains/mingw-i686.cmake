@@ -12,3 +12,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The .exe runs alone: no MinGW runtime DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(ZLIB_USE_STATIC_LIBS ON)
+# SSE2 arithmetic, as on x86-64: double-precision results (the HDR decode and
+# RGBE encode) then do not depend on how x87 registers keep intermediates.
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
