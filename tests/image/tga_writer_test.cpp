@@ -1,3 +1,4 @@
+#include "texture_fixture.h"
 #include "image/tga_writer.h"
 
 #include <gtest/gtest.h>
@@ -36,22 +37,12 @@ TgaFile readTga(const std::string& path) {
     return {Bytes(bytes.begin(), bytes.begin() + 18), Bytes(bytes.begin() + 18, bytes.end())};
 }
 
-TextureImage texture(int32_t format, int32_t width, int32_t height, const Bytes& data, int32_t count = 1,
-                     uint32_t flags = 0) {
-    TextureImage t;
-    t.width = width;
-    t.height = height;
-    t.pixelFormat = format;
-    t.imageCount = count;
-    t.textureFlags = flags;
-    t.pixelData = data;
-    return t;
-}
+using test::textureImage;
 
 TEST(TgaWriterTest, HeaderFields) {
     TempDir dir;
     const Bytes data = test::noiseBytes(3 * 2 * 4, 1);
-    writeTga(dir / "tex", texture(3, 3, 2, data), 32, true);
+    writeTga(dir / "tex", textureImage(3, 3, 2, data), 32, true);
     const TgaFile file = readTga(dir / "tex.tga");
     // No id, no colour map, origin 0, width 3, height 2, depth 32, descriptor 0x20.
     EXPECT_EQ(file.header, (Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 32, 0x20}));
@@ -74,7 +65,7 @@ TEST(TgaWriterTest, TypeAndDepthFollowTheFormat) {
     const Bytes zeros(8 * 8 * 4);  // uniform pixels: packing always pays off
     for (const Case& c : cases) {
         for (const bool noCompression : {false, true}) {
-            writeTga(dir / "t", texture(c.format, 8, 8, zeros, 1, c.flags), c.sourceBits, noCompression);
+            writeTga(dir / "t", textureImage(c.format, 8, 8, zeros, 1, c.flags), c.sourceBits, noCompression);
             const TgaFile file = readTga(dir / "t.tga");
             const uint8_t plainType = c.depth == 8 ? 3 : 2;
             EXPECT_EQ(file.imageType(), noCompression ? plainType : plainType + 8) << "format " << c.format;
@@ -88,15 +79,15 @@ TEST(TgaWriterTest, TypeAndDepthFollowTheFormat) {
 TEST(TgaWriterTest, RowConversionsReachTheFile) {
     TempDir dir;
     const Bytes stored{1, 2, 3, 4, 5, 6, 7, 8};
-    writeTga(dir / "rgb", texture(2, 2, 1, stored), 32, true);
+    writeTga(dir / "rgb", textureImage(2, 2, 1, stored), 32, true);
     EXPECT_EQ(readTga(dir / "rgb.tga").payload, (Bytes{1, 2, 3, 5, 6, 7}));
-    writeTga(dir / "two", texture(4, 2, 1, stored, 1, TwoChannel), 32, true);
+    writeTga(dir / "two", textureImage(4, 2, 1, stored, 1, TwoChannel), 32, true);
     EXPECT_EQ(readTga(dir / "two.tga").payload, (Bytes{255, 2, 3, 255, 6, 7}));
-    writeTga(dir / "legacy", texture(2, 2, 1, stored), 24, true);
+    writeTga(dir / "legacy", textureImage(2, 2, 1, stored), 24, true);
     EXPECT_EQ(readTga(dir / "legacy.tga").payload, (Bytes{1, 2, 3, 4, 5, 6}));
-    writeTga(dir / "grey", texture(7, 2, 1, stored), 32, true);
+    writeTga(dir / "grey", textureImage(7, 2, 1, stored), 32, true);
     EXPECT_EQ(readTga(dir / "grey.tga").payload, (Bytes{1, 5}));
-    writeTga(dir / "grey24", texture(7, 2, 1, stored), 24, true);
+    writeTga(dir / "grey24", textureImage(7, 2, 1, stored), 24, true);
     EXPECT_EQ(readTga(dir / "grey24.tga").payload, (Bytes{1, 4}));
 }
 
@@ -104,14 +95,14 @@ TEST(TgaWriterTest, PackedRowsAndTheFallbackToPlainData) {
     TempDir dir;
     // 300 equal grey pixels per row pack well and stay packed.
     const Bytes uniform(300 * 2 * 4, 9);
-    writeTga(dir / "uniform", texture(7, 300, 2, uniform), 32, false);
+    writeTga(dir / "uniform", textureImage(7, 300, 2, uniform), 32, false);
     const TgaFile packed = readTga(dir / "uniform.tga");
     EXPECT_EQ(packed.imageType(), 11);
     EXPECT_EQ(packed.payload, (Bytes{0xFF, 9, 0xFF, 9, 0xAB, 9, 0xFF, 9, 0xFF, 9, 0xAB, 9}));
 
     // Noise packs larger than it is: the file is written again without packing.
     const Bytes noise = test::noiseBytes(64 * 3 * 4, 5);
-    writeTga(dir / "noise", texture(3, 64, 3, noise), 32, false);
+    writeTga(dir / "noise", textureImage(3, 64, 3, noise), 32, false);
     const TgaFile plain = readTga(dir / "noise.tga");
     EXPECT_EQ(plain.imageType(), 2);
     EXPECT_EQ(plain.payload, noise);
@@ -122,7 +113,7 @@ TEST(TgaWriterTest, EveryImageStartsWithPackingOnAndReadsItsOwnData) {
     Bytes data = test::noiseBytes(16 * 4, 3);  // image 0: noise
     data.resize(16 * 4 * 3, 0);                // images 1 and 2: zeros
     data[16 * 4 * 2] = 77;                     // first byte of image 2
-    writeTga(dir / "anim", texture(3, 4, 4, data, 3), 32, false);
+    writeTga(dir / "anim", textureImage(3, 4, 4, data, 3), 32, false);
     const TgaFile first = readTga(dir / "anim_00.tga");
     EXPECT_EQ(first.imageType(), 2);
     EXPECT_EQ(first.payload, Bytes(data.begin(), data.begin() + 64));
@@ -143,24 +134,24 @@ TEST(TgaWriterTest, FileNames) {
     const Bytes pixels(4 * 101);  // one pixel for each of up to 101 images
     {
         TempDir dir;
-        writeTga(dir / "tex", texture(3, 1, 1, pixel, 1), 32, false);
+        writeTga(dir / "tex", textureImage(3, 1, 1, pixel, 1), 32, false);
         EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"tex.tga"}));
     }
     {
         TempDir dir;
-        writeTga(dir / "tex", texture(3, 1, 1, pixels, 3), 32, false);
+        writeTga(dir / "tex", textureImage(3, 1, 1, pixels, 3), 32, false);
         EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"tex_00.tga", "tex_01.tga", "tex_02.tga"}));
     }
     {
         TempDir dir;
-        writeTga(dir / "tex", texture(3, 1, 1, pixels, 101), 32, false);
+        writeTga(dir / "tex", textureImage(3, 1, 1, pixels, 101), 32, false);
         EXPECT_TRUE(std::filesystem::exists(dir / "tex_99.tga"));
         EXPECT_TRUE(std::filesystem::exists(dir / "tex_100.tga"));
         EXPECT_EQ(filesIn(dir.path()).size(), 101u);
     }
     for (const int32_t count : {0, -1}) {
         TempDir dir;
-        writeTga(dir / "tex", texture(3, 1, 1, pixel, count), 32, false);
+        writeTga(dir / "tex", textureImage(3, 1, 1, pixel, count), 32, false);
         EXPECT_TRUE(filesIn(dir.path()).empty());
     }
 }
@@ -184,26 +175,26 @@ TEST(TgaWriterTest, NamesLongerThan511CharactersAreRefusedNotCut) {
     TempDir dir;
     const Bytes pixel(4);
     const std::string longest = nameOfLength(dir, 511);
-    EXPECT_NO_THROW(writeTga(longest, texture(3, 1, 1, pixel), 32, false));
+    EXPECT_NO_THROW(writeTga(longest, textureImage(3, 1, 1, pixel), 32, false));
     EXPECT_TRUE(std::filesystem::exists(longest + ".tga"));
 
     const std::string tooLong = longest + "x";
     try {
-        writeTga(tooLong, texture(3, 1, 1, pixel), 32, false);
+        writeTga(tooLong, textureImage(3, 1, 1, pixel), 32, false);
         ADD_FAILURE() << "no error";
     } catch (const std::string& error) {
         EXPECT_EQ(error, "Output file name longer than 511 characters");
     }
     EXPECT_FALSE(std::filesystem::exists(tooLong + ".tga"));
     // With several images the suffix counts too.
-    EXPECT_THROW(writeTga(longest, texture(3, 1, 1, pixel, 2), 32, false), std::string);
+    EXPECT_THROW(writeTga(longest, textureImage(3, 1, 1, pixel, 2), 32, false), std::string);
 }
 
 TEST(TgaWriterTest, FileThatCannotBeCreated) {
     TempDir dir;
     const Bytes pixel(4);
     try {
-        writeTga(dir / "missing/tex", texture(3, 1, 1, pixel), 32, false);
+        writeTga(dir / "missing/tex", textureImage(3, 1, 1, pixel), 32, false);
         ADD_FAILURE() << "no error";
     } catch (const std::string& error) {
         EXPECT_EQ(error, "Error creating output file");
@@ -213,10 +204,10 @@ TEST(TgaWriterTest, FileThatCannotBeCreated) {
 TEST(TgaWriterTest, FormatsWithoutTgaOutputAreRefused) {
     TempDir dir;
     const Bytes pixel(64);
-    EXPECT_THROW(writeTga(dir / "a", texture(12, 1, 1, pixel), 32, false), std::string);
-    EXPECT_THROW(writeTga(dir / "b", texture(13, 1, 1, pixel), 32, false), std::string);
-    EXPECT_THROW(writeTga(dir / "c", texture(9, 4, 4, pixel), 32, false), std::string);
-    EXPECT_THROW(writeTga(dir / "d", texture(3, 1, 1, pixel), 24, false), std::string);
+    EXPECT_THROW(writeTga(dir / "a", textureImage(12, 1, 1, pixel), 32, false), std::string);
+    EXPECT_THROW(writeTga(dir / "b", textureImage(13, 1, 1, pixel), 32, false), std::string);
+    EXPECT_THROW(writeTga(dir / "c", textureImage(9, 4, 4, pixel), 32, false), std::string);
+    EXPECT_THROW(writeTga(dir / "d", textureImage(3, 1, 1, pixel), 24, false), std::string);
     EXPECT_TRUE(filesIn(dir.path()).empty());
 }
 
@@ -226,7 +217,7 @@ TEST(TgaWriterTest, ShortPixelDataGivesOnlyTheRowsItReaches) {
     // row, whose missing bytes read as zeros. The third row holds no stored
     // byte and is left out, so the image is 4 x 2.
     const Bytes data = test::noiseBytes(20, 5);
-    EXPECT_EQ(writeTga(dir / "short", texture(3, 4, 3, data), 32, true), 1);
+    EXPECT_EQ(writeTga(dir / "short", textureImage(3, 4, 3, data), 32, true), 1);
     const TgaFile file = readTga(dir / "short.tga");
     EXPECT_EQ(file.header[14], 2);
     Bytes expected(32, 0);
@@ -235,49 +226,49 @@ TEST(TgaWriterTest, ShortPixelDataGivesOnlyTheRowsItReaches) {
 
     // Bands: 8 x 8 BC1 takes two bands of 16 bytes; 17 bytes give both,
     // 16 bytes only the first (4 rows).
-    EXPECT_EQ(writeTga(dir / "bands", texture(9, 8, 8, Bytes(16, 0)), 4, true), 1);
+    EXPECT_EQ(writeTga(dir / "bands", textureImage(9, 8, 8, Bytes(16, 0)), 4, true), 1);
     EXPECT_EQ(readTga(dir / "bands.tga").header[14], 4);
-    EXPECT_EQ(writeTga(dir / "whole", texture(9, 8, 8, Bytes(17, 0)), 4, true), 1);
+    EXPECT_EQ(writeTga(dir / "whole", textureImage(9, 8, 8, Bytes(17, 0)), 4, true), 1);
     EXPECT_EQ(readTga(dir / "whole.tga").header[14], 8);
     // BC1 one pixel wide: a band stores less than a byte, so its share of the
     // image (768 rows, 384 bytes: 2 bytes a band) measures it. 3 bytes reach
     // two bands.
-    EXPECT_EQ(writeTga(dir / "narrow", texture(9, 1, 768, Bytes(3, 0)), 4, true), 1);
+    EXPECT_EQ(writeTga(dir / "narrow", textureImage(9, 1, 768, Bytes(3, 0)), 4, true), 1);
     EXPECT_EQ(readTga(dir / "narrow.tga").header[14], 8);
 
     // Six faces with data for two and a half: three files, the third cut off.
-    EXPECT_EQ(writeTga(dir / "cube", texture(3, 2, 2, Bytes(16 * 2 + 8, 0), 6), 32, true), 3);
+    EXPECT_EQ(writeTga(dir / "cube", textureImage(3, 2, 2, Bytes(16 * 2 + 8, 0), 6), 32, true), 3);
     EXPECT_EQ(readTga(dir / "cube_01.tga").header[14], 2);
     EXPECT_EQ(readTga(dir / "cube_02.tga").header[14], 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "cube_03.tga"));
 
     // A few bytes for 65535 x 65535 pixels: one row, not gigabytes of zeros.
-    EXPECT_EQ(writeTga(dir / "huge", texture(3, 65535, 65535, Bytes(16, 1)), 32, true), 1);
+    EXPECT_EQ(writeTga(dir / "huge", textureImage(3, 65535, 65535, Bytes(16, 1)), 32, true), 1);
     const TgaFile huge = readTga(dir / "huge.tga");
     EXPECT_EQ(huge.header[14] | huge.header[15] << 8, 1);
     EXPECT_EQ(huge.pixels().size(), 65535u * 4);
 
     // Empty pixel data fills nothing: no file. Zero sizes do not fail.
-    EXPECT_EQ(writeTga(dir / "empty", texture(2, 2, 2, {}), 32, true), 0);
+    EXPECT_EQ(writeTga(dir / "empty", textureImage(2, 2, 2, {}), 32, true), 0);
     EXPECT_FALSE(std::filesystem::exists(dir / "empty.tga"));
-    writeTga(dir / "zero", texture(9, 0, 0, data), 4, false);
+    writeTga(dir / "zero", textureImage(9, 0, 0, data), 4, false);
     EXPECT_EQ(readTga(dir / "zero.tga").payload, Bytes{});
-    writeTga(dir / "flat", texture(3, 5, 0, data), 32, false);
+    writeTga(dir / "flat", textureImage(3, 5, 0, data), 32, false);
     EXPECT_EQ(readTga(dir / "flat.tga").payload, Bytes{});
     // Bands of width 0 have no buffer to decode into or clear.
     for (const auto& [format, bits] : {std::pair{9, 4}, {10, 8}, {11, 8}, {15, 8}}) {
-        writeTga(dir / "narrow", texture(format, 0, 8, data), static_cast<uint8_t>(bits), false);
+        writeTga(dir / "narrow", textureImage(format, 0, 8, data), static_cast<uint8_t>(bits), false);
         EXPECT_EQ(readTga(dir / "narrow.tga").payload, Bytes{}) << format;
     }
     // Images of no stored bytes take one byte of data each: a hostile image
     // count makes no more files than the data has bytes.
-    EXPECT_EQ(writeTga(dir / "frames", texture(3, 0, 4, Bytes(3, 0), 1000000), 32, false), 3);
+    EXPECT_EQ(writeTga(dir / "frames", textureImage(3, 0, 4, Bytes(3, 0), 1000000), 32, false), 3);
 }
 
 TEST(TgaWriterTest, DimensionsUseTheirLow16Bits) {
     TempDir dir;
     const Bytes data = test::noiseBytes(2 * 3 * 4, 2);
-    writeTga(dir / "wide", texture(3, 0x10002, 0x30003, data), 32, true);
+    writeTga(dir / "wide", textureImage(3, 0x10002, 0x30003, data), 32, true);
     const TgaFile file = readTga(dir / "wide.tga");
     EXPECT_EQ(file.header[12], 2);
     EXPECT_EQ(file.header[13], 0);
@@ -292,7 +283,7 @@ TEST(TgaWriterTest, BlockImagesNotAMultipleOfFourGiveZerosWhereNoBlockReaches) {
     Bytes data(6 * 6 * 4 / 8, 0);
     const Bytes white{0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
     std::copy(white.begin(), white.end(), data.begin());
-    writeTga(dir / "odd", texture(9, 6, 6, data), 4, true);
+    writeTga(dir / "odd", textureImage(9, 6, 6, data), 4, true);
     const TgaFile file = readTga(dir / "odd.tga");
     EXPECT_EQ(file.header[14], 6);
     ASSERT_EQ(file.payload.size(), 6u * 6 * 3);

@@ -12,6 +12,7 @@
 //       Writes <name>.tga uncompressed from the stored block data in the file
 //       <blocks>, for comparison with another block decoder.
 
+#include "../texture_fixture.h"
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -46,17 +47,7 @@ Bytes readBytes(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TextureImage texture(int32_t format, int32_t width, int32_t height, const Bytes& data, int32_t count = 1,
-                     uint32_t flags = 0) {
-    TextureImage t;
-    t.width = width;
-    t.height = height;
-    t.pixelFormat = format;
-    t.imageCount = count;
-    t.textureFlags = flags;
-    t.pixelData = data;
-    return t;
-}
+using test::textureImage;
 
 // Pixel identities row by row, each row of a different make: equal pixels
 // (runs longer than a packet), all different, pairs, triples, few values at
@@ -135,7 +126,7 @@ void addPlainTga(FixtureSet& set, const std::string& name, int32_t format, uint8
                  Expect expect, bool noCompression, const char* form, uint32_t width = 300, uint32_t height = 12) {
     const std::size_t bytesPerPixel = sourceBits / 8;
     const Bytes stored = storedPixels(pixelIds(width, height, 3), bytesPerPixel, 11);
-    writeTga(set.path(name), texture(format, width, height, stored, 1, flags), sourceBits, noCompression);
+    writeTga(set.path(name), textureImage(format, width, height, stored, 1, flags), sourceBits, noCompression);
     const int channels = expect == Expect::Grey ? 1 : expect == Expect::Rgba ? 4 : 3;
     set.add("pillow", name + ".tga", expectedFromStored(stored, std::size_t{width} * height, bytesPerPixel, expect),
             width, height, channels, form);
@@ -210,7 +201,7 @@ void addBlockTga(FixtureSet& set, const std::string& name, int32_t format, uint3
                  uint32_t width = 260, uint32_t height = 12) {
     const Bytes data = blockData(width, height, blockBytes, 5);
     const uint8_t sourceBits = blockBytes == 8 ? 4 : 8;
-    writeTga(set.path(name), texture(format, width, height, data, 1, flags), sourceBits, noCompression);
+    writeTga(set.path(name), textureImage(format, width, height, data, 1, flags), sourceBits, noCompression);
     const std::size_t bandSourceBytes = std::size_t{width} * sourceBits / 8 * 4;
     set.add(reader, name + ".tga", expectedFromBands(data, width, height, bandSourceBytes, decode, channels), width,
             height, channels, form);
@@ -221,7 +212,7 @@ void addBlock8Tga(FixtureSet& set) {
     const uint32_t width = 260;
     const uint32_t height = 8;
     const Bytes data = blockData(width, height, 16, 8);
-    writeTga(set.path("block8_rle"), texture(11, width, height, data), 8, false);
+    writeTga(set.path("block8_rle"), textureImage(11, width, height, data), 8, false);
     Bytes expected(std::size_t{width} * height * 4, 0);
     for (uint32_t b = 0; b < height / 4; ++b) {
         const std::size_t rowStart = std::size_t{b} * width * 16;  // output bytes of a band
@@ -245,7 +236,7 @@ Bytes floatBytes(const std::vector<float>& values) {
 
 void addRadiance(FixtureSet& set, const std::string& name, uint32_t width, uint32_t height, const Bytes& stored,
                  bool sharedExponent, bool noCompression, const char* form) {
-    writeRadiance(set.path(name), texture(12, width, height, stored), sharedExponent, noCompression);
+    writeRadiance(set.path(name), textureImage(12, width, height, stored), sharedExponent, noCompression);
     std::vector<float> expected;
     std::vector<LinearRgb> row(width);
     for (uint32_t y = 0; y < height; ++y) {
@@ -289,13 +280,13 @@ void writeImageFixtures(const std::string& dir) {
         Bytes stored;
         std::mt19937 random(4);
         for (int i = 0; i < 64 * 16 * 4; ++i) stored.push_back(static_cast<uint8_t>(random()));
-        writeTga(set.path("rgba_fallback"), texture(5, 64, 16, stored), 32, false);
+        writeTga(set.path("rgba_fallback"), textureImage(5, 64, 16, stored), 32, false);
         set.add("pillow", "rgba_fallback.tga", expectedFromStored(stored, 64 * 16, 4, Expect::Rgba), 64, 16, 4, "2");
     }
     // Several images of one texture, each from its own part of the data.
     {
         const Bytes stored = storedPixels(pixelIds(130, 6 * 3, 2), 4, 2);
-        writeTga(set.path("frames"), texture(6, 130, 6, stored, 3), 32, false);
+        writeTga(set.path("frames"), textureImage(6, 130, 6, stored, 3), 32, false);
         for (int i = 0; i < 3; ++i) {
             const Bytes image(stored.begin() + i * 130 * 6 * 4, stored.begin() + (i + 1) * 130 * 6 * 4);
             char name[32];
@@ -307,7 +298,7 @@ void writeImageFixtures(const std::string& dir) {
     {
         const Bytes stored = storedPixels(pixelIds(40, 3, 6), 4, 6);
         const Bytes cut(stored.begin(), stored.begin() + 40 * 4 + 37);
-        writeTga(set.path("short_data"), texture(2, 40, 4, cut), 32, false);
+        writeTga(set.path("short_data"), textureImage(2, 40, 4, cut), 32, false);
         // Rows 2 and 3 start past the end of the data and are left out; the
         // rest of row 1 reads as zeros.
         const Bytes expected = expectedFromStored(cut, 40 * 2, 4, Expect::Rgb);
@@ -358,7 +349,7 @@ int run(int argc, char** argv) {
         const uint32_t flags = static_cast<uint32_t>(std::stoul(argv[3]));
         const Bytes data = readBytes(argv[6]);
         const uint8_t sourceBits = format == static_cast<int32_t>(PixelFormat::Bc1) ? 4 : 8;
-        writeTga(argv[7], texture(format, std::stoi(argv[4]), std::stoi(argv[5]), data, 1, flags), sourceBits, true);
+        writeTga(argv[7], textureImage(format, std::stoi(argv[4]), std::stoi(argv[5]), data, 1, flags), sourceBits, true);
         return 0;
     }
     std::fprintf(stderr, "usage: %s images <dir> | blocks <format> <flags> <width> <height> <blocks> <name>\n",
