@@ -199,12 +199,13 @@ def main():
             subprocess.run(["xargs", "-0", "-n", "1", "-P", str(parallel), tool], input=files.encode(), check=True,
                            stdout=subprocess.DEVNULL)
             scaling[parallel].append(time.perf_counter() - start)
-    one = statistics.median(scaling[1])
-    two = statistics.median(scaling[2])
-    print()
-    print(f"one process per file (xargs -n 1), median of {args.scaling_runs}: "
-          f"-P 1 {one:.2f} s ({len(entries) / one:.1f} textures/s), -P 2 {two:.2f} s ({len(entries) / two:.1f} textures/s), "
-          f"speed-up {one / two:.2f}")
+    if args.scaling_runs > 0:
+        one = statistics.median(scaling[1])
+        two = statistics.median(scaling[2])
+        print()
+        print(f"one process per file (xargs -n 1), median of {args.scaling_runs}: "
+              f"-P 1 {one:.2f} s ({len(entries) / one:.1f} textures/s), "
+              f"-P 2 {two:.2f} s ({len(entries) / two:.1f} textures/s), speed-up {one / two:.2f}")
     load_after = os.getloadavg()
     print(f"load average after: {load_after[0]:.2f} {load_after[1]:.2f} {load_after[2]:.2f}")
 

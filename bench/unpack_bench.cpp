@@ -79,9 +79,8 @@ void BM_UnpackRgbaWithMips(benchmark::State& state) {
     const auto stored = test::compressZlib(test::encodePlanes(raw, 3), true);
     const auto p = parameters(3, 32, kPlaneCodedFlag);
     for (auto _ : state) {
-        auto data = stored;
-        unpackPixelData(data, p);
-        benchmark::DoNotOptimize(data.data());
+        const UnpackedPixels unpacked = unpackedPixels(stored, p);
+        benchmark::DoNotOptimize(unpacked.images().data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * raw.size()));
 }

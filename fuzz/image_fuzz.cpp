@@ -107,9 +107,9 @@ void run(std::span<const uint8_t> data) {
     p.layoutWord = h.layoutWord;
 
     const auto rest = in.rest();
-    std::vector<uint8_t> pixels(rest.begin(), rest.end());
-    const size_t storedLength = pixels.size();
-    unpackPixelData(pixels, p);
+    const size_t storedLength = rest.size();
+    const UnpackedPixels unpacked = unpackedPixels(std::vector<uint8_t>(rest.begin(), rest.end()), p);
+    const std::span<const uint8_t> pixels = unpacked.images();
     // Inflation is bounded by the capacity, plane decoding at most
     // quadruples, extraction only shrinks.
     const uint64_t bound = std::max<uint64_t>(inflationCapacity(p), storedLength) * 4 + 16;

@@ -151,12 +151,13 @@ private:
         unpack.bitsPerPixel = format->bitsPerPixel;
         unpack.imageCount = static_cast<uint32_t>(imageCount);
         unpack.layoutWord = layoutWord;
-        unpackPixelData(texture.pixelData, unpack);
+        const UnpackedPixels unpacked = unpackedPixels(std::move(texture.pixelData), unpack);
+        std::vector<uint8_t>().swap(texture.pixelData);  // the stored bytes are unpacked's now, freed once written
 
         texture.imageCount = imageCount;
         const std::string imageName = numbered_ ? baseName_ + "_" + std::to_string(textureIndex_++) : baseName_;
         const TextureImage image{texture.width,       texture.height,     texture.textureFlags,
-                                 texture.pixelFormat, texture.imageCount, texture.pixelData};
+                                 texture.pixelFormat, texture.imageCount, unpacked.images()};
         // The writers leave out images the pixel data does not reach, so the
         // count is what they wrote (the image count for well-formed data).
         if (format->canonical == static_cast<int32_t>(PixelFormat::Hdr32)) {
@@ -164,7 +165,6 @@ private:
         } else {
             imagesWritten_ += writeTga(imageName, image, format->bitsPerPixel, uncompressed_);
         }
-        std::vector<uint8_t>().swap(texture.pixelData);  // one texture's pixels in memory at a time
         return std::nullopt;
     }
 

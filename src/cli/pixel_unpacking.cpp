@@ -1,6 +1,7 @@
 #include "cli/pixel_unpacking.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "cli/pixel_unpacking_planes.h"
 
@@ -37,30 +38,50 @@ uint32_t inflationCapacity(const UnpackParameters& p) {
                             static_cast<double>(p.imageCount));
 }
 
+namespace {
+
+// Step 2 into a buffer of its own. Bytes after the last whole element (a
+// length that is not a multiple of the element size) come out as 0.
+std::unique_ptr<uint8_t[]> decodedPlanes(std::span<const uint8_t> source, const PlaneLayout& layout,
+                                         size_t& decodedSize) {
+    decodedSize = layout.decodedSize;
+    auto decoded = std::make_unique_for_overwrite<uint8_t[]>(decodedSize);
+    const size_t written = decodePlaneElements(source, layout, {decoded.get(), decodedSize});
+    std::memset(decoded.get() + written, 0, decodedSize - written);
+    return decoded;
+}
+
+bool planeCoded(const UnpackParameters& p, size_t length) {
+    return (p.textureFlags & kPlaneCodedFlag) != 0 && length != 0;
+}
+
+}  // namespace
+
+UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameters& p) {
+    // The three steps in order; each later step works in the buffer the
+    // one before it left.
+    std::optional<InflatedData> inflated = inflatedPixelData(stored, p);
+    std::unique_ptr<uint8_t[]> made;
+    std::span<uint8_t> data(stored);
+    if (inflated) {
+        data = {inflated->bytes.get(), inflated->length};
+        made = std::move(inflated->bytes);
+        std::vector<uint8_t>().swap(stored);  // the compressed bytes are done with
+    }
+    if (planeCoded(p, data.size())) {
+        size_t decodedSize = 0;
+        auto decoded = decodedPlanes(data, planeLayoutFor(p.pixelFormat, data.size()), decodedSize);
+        data = {decoded.get(), decodedSize};
+        made = std::move(decoded);
+        std::vector<uint8_t>().swap(stored);
+    }
+    const std::span<uint8_t> images = gatherLargestImages(data, p);
+    return UnpackedPixels(std::move(stored), std::move(made), images);
+}
+
 void unpackPixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
-    // The three steps in order. Inflated bytes stay in zlib's buffer until a
-    // later step has made its own new buffer from them, so that a texture
-    // with mip levels is copied once (its largest images), not twice.
-    const std::optional<InflatedData> inflated = inflatedPixelData(pixelData, p);
-    if (!inflated) {
-        decodePlanes(pixelData, p);
-        extractLargestImages(pixelData, p);
-        return;
-    }
-    if ((p.textureFlags & kPlaneCodedFlag) != 0 && inflated->length != 0) {
-        // What decodePlanes does, reading the planes where zlib left them.
-        const PlaneLayout layout = planeLayoutFor(p.pixelFormat, inflated->length);
-        std::vector<uint8_t> decoded(layout.decodedSize);
-        decodePlaneElements(inflated->span(), layout, decoded);
-        pixelData = std::move(decoded);
-        extractLargestImages(pixelData, p);
-        return;
-    }
-    if (auto largest = largestImagesOf(inflated->span(), p)) {
-        pixelData = std::move(*largest);
-    } else {
-        pixelData.assign(inflated->bytes.get(), inflated->bytes.get() + inflated->length);
-    }
+    const UnpackedPixels unpacked = unpackedPixels(std::move(pixelData), p);
+    pixelData.assign(unpacked.images().begin(), unpacked.images().end());
 }
 
 }  // namespace lumenpull

@@ -22,9 +22,30 @@ struct UnpackParameters {
 
 inline constexpr uint32_t kPlaneCodedFlag = 0x200;
 
-// Turns a texture's stored pixel data into its plain images, one after
-// another: inflates zlib data, decodes delta-coded planes and keeps only the
-// largest image of every face or frame. Prints nothing.
+// A texture's plain images, one after another, and the buffer they lie in:
+// the stored bytes, zlib's output or the decoded planes. Nothing is copied
+// to make them: smaller mip levels are dropped by moving the largest images
+// together inside that buffer, so only pages the steps write are touched.
+class UnpackedPixels {
+public:
+    UnpackedPixels(std::vector<uint8_t> stored, std::unique_ptr<uint8_t[]> made, std::span<uint8_t> images)
+        : stored_(std::move(stored)), made_(std::move(made)), images_(images) {}
+
+    std::span<const uint8_t> images() const { return images_; }
+
+private:
+    // Moving either owner keeps its bytes where they are, so the view stays valid.
+    std::vector<uint8_t> stored_;
+    std::unique_ptr<uint8_t[]> made_;
+    std::span<uint8_t> images_;
+};
+
+// Turns a texture's stored pixel data into its plain images: inflates zlib
+// data, decodes delta-coded planes and keeps only the largest image of every
+// face or frame. Prints nothing.
+UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameters& p);
+
+// The same, leaving the images in `pixelData`.
 void unpackPixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
 
 // Step 1. When the data looks like zlib data (0x78 at offset 0 or, after a
@@ -53,9 +74,9 @@ void decodePlanes(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
 // holds smaller mip levels too. Data shorter than the largest images, or an
 // image count of 0, leaves it unchanged.
 void extractLargestImages(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
-// Step 3 on any data: the largest images, or nothing when the data is left
-// as it is.
-std::optional<std::vector<uint8_t>> largestImagesOf(std::span<const uint8_t> data, const UnpackParameters& p);
+// Step 3 in place: moves the largest images together inside `data` and
+// returns where they now are (`data` itself when it is left as it is).
+std::span<uint8_t> gatherLargestImages(std::span<uint8_t> data, const UnpackParameters& p);
 
 // The size of the largest image of one face or frame in bytes, and the
 // inflation capacity for all of them (1.5 times as much). Both follow the

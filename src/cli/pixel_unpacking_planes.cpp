@@ -145,8 +145,8 @@ PlaneLayout planeLayoutFor(int32_t pixelFormat, size_t sourceLength) {
     return layout;
 }
 
-void decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout,
-                         std::span<uint8_t> destination) {
+size_t decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout,
+                           std::span<uint8_t> destination) {
     // Never write past the destination, whatever the layout claims.
     const size_t n = std::min(layout.elements, destination.size() / elementSize(layout));
     if (layout.kind == PlaneKind::Block) {
@@ -154,6 +154,7 @@ void decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& lay
     } else {
         decodePixels(source, layout, n, destination.data());
     }
+    return n * elementSize(layout);
 }
 
 void decodePlanes(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {

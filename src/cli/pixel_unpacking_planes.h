@@ -28,7 +28,8 @@ PlaneLayout planeLayoutFor(int32_t pixelFormat, size_t sourceLength);
 // (8 or 16 bytes) from `source` into the start of `destination`, which must
 // hold layout.decodedSize bytes; the bytes after the last element are left as
 // they are. A source shorter than the planes need reads its missing bytes as 0.
-void decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout,
+// Returns the bytes written.
+size_t decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout,
                          std::span<uint8_t> destination);
 
 }  // namespace lumenpull
