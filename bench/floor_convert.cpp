@@ -12,10 +12,14 @@
 
 #include <zlib.h>
 
+#include "cli/platform_memory.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,55 +31,66 @@ namespace {
     std::exit(1);
 }
 
-std::vector<unsigned char> readWhole(const std::string& path) {
+// A buffer that is never cleared: every byte the floor uses is written first
+// (by fread or by zlib), so zero-filling it would be work a converter need not do.
+class Bytes {
+public:
+    unsigned char* reserve(size_t size) {
+        if (size > capacity_) {
+            data_ = std::make_unique_for_overwrite<unsigned char[]>(size);
+            capacity_ = size;
+        }
+        return data_.get();
+    }
+
+private:
+    std::unique_ptr<unsigned char[]> data_;
+    size_t capacity_ = 0;
+};
+
+size_t readWhole(const std::string& path, Bytes& into) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) fail("cannot open " + path);
     std::fseek(file, 0, SEEK_END);
-    const long size = std::ftell(file);
+    const auto size = static_cast<size_t>(std::ftell(file));
     std::fseek(file, 0, SEEK_SET);
-    std::vector<unsigned char> bytes(static_cast<size_t>(size));
-    if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) fail("cannot read " + path);
+    if (std::fread(into.reserve(size), 1, size, file) != size) fail("cannot read " + path);
     std::fclose(file);
-    return bytes;
+    return size;
 }
 
-void runJob(const std::string& line, std::vector<unsigned char>& gathered, std::vector<unsigned char>& inflated) {
+void runJob(const std::string& line, Bytes& input, Bytes& inflated) {
     std::istringstream fields(line);
-    std::string input, rawSize, ranges;
-    std::getline(fields, input, '\t');
+    std::string inputPath, rawSize, ranges;
+    std::getline(fields, inputPath, '\t');
     std::getline(fields, rawSize, '\t');
     std::getline(fields, ranges, '\t');
-    const std::vector<unsigned char> file = readWhole(input);
+    const size_t fileSize = readWhole(inputPath, input);
+    unsigned char* const file = input.reserve(fileSize);
 
-    // The stream's bytes: in place when it is one range, gathered otherwise.
-    const unsigned char* stream = nullptr;
+    // The stream's bytes: its ranges moved together in place, after the first.
+    unsigned char* stream = nullptr;
     size_t streamLength = 0;
     std::istringstream pieces(ranges);
     std::string piece;
-    gathered.clear();
-    int count = 0;
+    size_t previousEnd = 0;
     while (std::getline(pieces, piece, ',')) {
         const size_t plus = piece.find('+');
         const size_t offset = std::stoull(piece.substr(0, plus));
         const size_t length = std::stoull(piece.substr(plus + 1));
-        if (offset + length > file.size()) fail("range outside " + input);
-        if (count++ == 0) {
-            stream = file.data() + offset;
-            streamLength = length;
-        } else {
-            if (count == 2) gathered.assign(stream, stream + streamLength);
-            gathered.insert(gathered.end(), file.data() + offset, file.data() + offset + length);
-        }
+        if (offset < previousEnd || offset + length > fileSize) fail("bad range in " + inputPath);
+        previousEnd = offset + length;
+        if (stream == nullptr) stream = file + offset;
+        std::memmove(stream + streamLength, file + offset, length);
+        streamLength += length;
     }
-    if (count > 1) {
-        stream = gathered.data();
-        streamLength = gathered.size();
-    }
+    if (stream == nullptr) fail("no stream in " + inputPath);
 
-    inflated.resize(std::stoull(rawSize));
-    uLongf produced = static_cast<uLongf>(inflated.size());
-    if (uncompress(inflated.data(), &produced, stream, static_cast<uLong>(streamLength)) != Z_OK) {
-        fail("cannot inflate " + input);
+    const size_t inflatedSize = std::stoull(rawSize);
+    unsigned char* const inflatedBytes = inflated.reserve(inflatedSize);
+    uLongf produced = static_cast<uLongf>(inflatedSize);
+    if (uncompress(inflatedBytes, &produced, stream, static_cast<uLong>(streamLength)) != Z_OK) {
+        fail("cannot inflate " + inputPath);
     }
 
     std::string output;
@@ -87,7 +102,7 @@ void runJob(const std::string& line, std::vector<unsigned char>& gathered, std::
         if (out == nullptr) fail("cannot create " + path);
         while (left > 0) {
             const size_t chunk = std::min(left, static_cast<size_t>(produced));
-            std::fwrite(inflated.data(), 1, chunk, out);
+            std::fwrite(inflatedBytes, 1, chunk, out);
             left -= chunk;
         }
         std::fclose(out);
@@ -101,12 +116,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: floor_convert <jobs file>\n");
         return 2;
     }
+    // The converter keeps freed memory for its next texture; so does the
+    // floor, or its page faults would flatter the ratio.
+    lumenpull::keepFreedMemoryForReuse();
     std::ifstream jobs(argv[1]);
     if (!jobs) fail(std::string("cannot read ") + argv[1]);
-    std::vector<unsigned char> gathered, inflated;
+    Bytes input;
+    Bytes inflated;
     std::string line;
     while (std::getline(jobs, line)) {
-        if (!line.empty()) runJob(line, gathered, inflated);
+        if (!line.empty()) runJob(line, input, inflated);
     }
     return 0;
 }
