@@ -7,7 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "image/packet_split.h"
+#include "image/repeat_bits.h"
 
 namespace lumenpull {
 
@@ -33,23 +33,30 @@ double splitExponent(double value, int& exponent) {
     return std::bit_cast<double>((bits & ~(uint64_t{0x7FF} << 52)) | (uint64_t{1022} << 52));
 }
 
+// Appends one plane's packets: a raw packet is its count and its bytes, a
+// run packet 128 + its count and the byte.
+class PlaneWriter {
+public:
+    PlaneWriter(const uint8_t* plane, std::vector<uint8_t>& out) : plane_(plane), out_(out) {}
+    void raw(std::size_t first, std::size_t count) {
+        out_.push_back(static_cast<uint8_t>(count));
+        out_.insert(out_.end(), plane_ + first, plane_ + first + count);
+    }
+    void run(std::size_t first, std::size_t count) {
+        out_.push_back(static_cast<uint8_t>(128 + count));
+        out_.push_back(plane_[first]);
+    }
+
+private:
+    const uint8_t* plane_;
+    std::vector<uint8_t>& out_;
+};
+
 // One plane (n bytes) into packets.
 std::size_t encodePlane(const uint8_t* plane, std::size_t n, std::vector<uint8_t>& out) {
-    const PackedPixels<1> bytes(plane, n);
     const std::size_t before = out.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const PacketSplit split = splitPacket<MaxPacket, MinRun>(bytes, i);
-        if (split.runStart > i) {
-            out.push_back(static_cast<uint8_t>(split.runStart - i));
-            out.insert(out.end(), plane + i, plane + split.runStart);
-        }
-        if (split.runEnd - split.runStart >= MinRun) {
-            out.push_back(static_cast<uint8_t>(128 + (split.runEnd - split.runStart)));
-            out.push_back(plane[split.runStart]);
-        }
-        i = split.next;
-    }
+    PlaneWriter writer(plane, out);
+    forEachPacket<MaxPacket, MinRun>(RepeatBits<1>(plane, n), writer);
     return out.size() - before;
 }
 

@@ -1,8 +1,9 @@
 #include "image/tga_rle.h"
 
+#include <cstring>
 #include <stdexcept>
 
-#include "image/packet_split.h"
+#include "image/repeat_bits.h"
 
 namespace lumenpull {
 
@@ -10,69 +11,81 @@ namespace {
 
 constexpr std::size_t MaxPacket = 128;
 
-// Appends the packets to a byte buffer.
+// Writes the packets into room made beforehand: at most one header byte
+// per pixel on top of the pixels themselves.
+template <std::size_t Bpp>
 class PacketWriter {
 public:
-    explicit PacketWriter(std::vector<uint8_t>& out) : out_(out), before_(out.size()) {}
-    void packet(uint8_t header, const uint8_t* bytes, std::size_t count) {
-        out_.push_back(header);
-        out_.insert(out_.end(), bytes, bytes + count);
+    PacketWriter(const uint8_t* pixels, uint8_t* out) : pixels_(pixels), start_(out), out_(out) {}
+    void raw(std::size_t first, std::size_t count) {
+        *out_++ = static_cast<uint8_t>(count - 1);
+        std::memcpy(out_, pixels_ + first * Bpp, count * Bpp);
+        out_ += count * Bpp;
     }
-    std::size_t written() const { return out_.size() - before_; }
+    void run(std::size_t first, std::size_t count) {
+        *out_++ = static_cast<uint8_t>(0x80 | (count - 1));
+        std::memcpy(out_, pixels_ + first * Bpp, Bpp);
+        out_ += Bpp;
+    }
+    std::size_t written() const { return static_cast<std::size_t>(out_ - start_); }
 
 private:
-    std::vector<uint8_t>& out_;
-    std::size_t before_;
+    const uint8_t* pixels_;
+    uint8_t* start_;
+    uint8_t* out_;
 };
 
 // Only counts the bytes the packets would take.
+template <std::size_t Bpp>
 class PacketCounter {
 public:
-    void packet(uint8_t, const uint8_t*, std::size_t count) { written_ += 1 + count; }
+    void raw(std::size_t, std::size_t count) { written_ += 1 + count * Bpp; }
+    void run(std::size_t, std::size_t) { written_ += 1 + Bpp; }
     std::size_t written() const { return written_; }
 
 private:
     std::size_t written_ = 0;
 };
 
-template <std::size_t Bpp, typename Sink>
-std::size_t encode(const uint8_t* data, std::size_t n, Sink sink) {
-    // Equal neighbours become a run from 3 one-byte pixels or 2 larger ones.
-    constexpr std::size_t MinRun = Bpp == 1 ? 3 : 2;
-    const PackedPixels<Bpp> pixels(data, n);
-    std::size_t i = 0;
-    while (i < n) {
-        const PacketSplit split = splitPacket<MaxPacket, MinRun>(pixels, i);
-        if (split.runStart > i) {
-            sink.packet(static_cast<uint8_t>(split.runStart - i - 1), data + i * Bpp, (split.runStart - i) * Bpp);
-        }
-        if (split.runEnd - split.runStart >= MinRun) {
-            sink.packet(static_cast<uint8_t>(0x80 | (split.runEnd - split.runStart - 1)), data + split.runStart * Bpp,
-                        Bpp);
-        }
-        i = split.next;
-    }
-    return sink.written();
+// Equal neighbours become a run from 3 one-byte pixels or 2 larger ones.
+template <std::size_t Bpp>
+constexpr std::size_t MinRun = Bpp == 1 ? 3 : 2;
+
+template <std::size_t Bpp>
+std::size_t encode(const uint8_t* data, std::size_t n, std::vector<uint8_t>& out) {
+    const std::size_t before = out.size();
+    out.resize(before + n * (Bpp + 1));
+    PacketWriter<Bpp> writer(data, out.data() + before);
+    forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), writer);
+    out.resize(before + writer.written());
+    return writer.written();
 }
 
-template <typename Sink>
-std::size_t encodeAny(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, Sink sink) {
-    switch (bytesPerPixel) {
-        case 1: return encode<1>(pixels.data(), pixels.size(), sink);
-        case 3: return encode<3>(pixels.data(), pixels.size() / 3, sink);
-        case 4: return encode<4>(pixels.data(), pixels.size() / 4, sink);
-        default: throw std::invalid_argument("TGA pixels take 1, 3 or 4 bytes");
-    }
+template <std::size_t Bpp>
+std::size_t count(const uint8_t* data, std::size_t n) {
+    PacketCounter<Bpp> counter;
+    forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), counter);
+    return counter.written();
 }
 
 }  // namespace
 
 std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out) {
-    return encodeAny(pixels, bytesPerPixel, PacketWriter(out));
+    switch (bytesPerPixel) {
+        case 1: return encode<1>(pixels.data(), pixels.size(), out);
+        case 3: return encode<3>(pixels.data(), pixels.size() / 3, out);
+        case 4: return encode<4>(pixels.data(), pixels.size() / 4, out);
+        default: throw std::invalid_argument("TGA pixels take 1, 3 or 4 bytes");
+    }
 }
 
 std::size_t tgaRleSize(std::span<const uint8_t> pixels, uint32_t bytesPerPixel) {
-    return encodeAny(pixels, bytesPerPixel, PacketCounter());
+    switch (bytesPerPixel) {
+        case 1: return count<1>(pixels.data(), pixels.size());
+        case 3: return count<3>(pixels.data(), pixels.size() / 3);
+        case 4: return count<4>(pixels.data(), pixels.size() / 4);
+        default: throw std::invalid_argument("TGA pixels take 1, 3 or 4 bytes");
+    }
 }
 
 }  // namespace lumenpull

@@ -22,9 +22,16 @@ std::vector<uint8_t> runsOfPixels(std::size_t n, std::size_t bytes, int profile,
     for (auto& pixel : palette) {
         for (auto& b : pixel) b = static_cast<uint8_t>(random());
     }
-    // Pixels that differ in one byte only must not compare equal.
+    // Pixels that differ in one byte only (the last, the first, a middle
+    // one) must not compare equal.
     palette[1] = palette[0];
     palette[1][bytes - 1] ^= 1;
+    if (palette.size() > 3) {
+        palette[2] = palette[0];
+        palette[2][0] ^= 0x80;
+        palette[3] = palette[0];
+        palette[3][bytes / 2] ^= 0x10;
+    }
     std::vector<uint8_t> out;
     while (out.size() < n * bytes) {
         std::size_t run = 1;
