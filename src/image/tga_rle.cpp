@@ -1,5 +1,6 @@
 #include "image/tga_rle.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -52,12 +53,9 @@ template <std::size_t Bpp>
 constexpr std::size_t MinRun = Bpp == 1 ? 3 : 2;
 
 template <std::size_t Bpp>
-std::size_t encode(const uint8_t* data, std::size_t n, std::vector<uint8_t>& out) {
-    const std::size_t before = out.size();
-    out.resize(before + n * (Bpp + 1));
-    PacketWriter<Bpp> writer(data, out.data() + before);
+std::size_t encode(const uint8_t* data, std::size_t n, uint8_t* out) {
+    PacketWriter<Bpp> writer(data, out);
     forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), writer);
-    out.resize(before + writer.written());
     return writer.written();
 }
 
@@ -70,13 +68,24 @@ std::size_t count(const uint8_t* data, std::size_t n) {
 
 }  // namespace
 
-std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out) {
+std::size_t encodeTgaRleInto(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::span<uint8_t> out) {
+    if (out.size() < tgaRleBound(pixels.size() / std::max<uint32_t>(bytesPerPixel, 1), bytesPerPixel)) {
+        throw std::invalid_argument("TGA packet buffer smaller than the bound");
+    }
     switch (bytesPerPixel) {
-        case 1: return encode<1>(pixels.data(), pixels.size(), out);
-        case 3: return encode<3>(pixels.data(), pixels.size() / 3, out);
-        case 4: return encode<4>(pixels.data(), pixels.size() / 4, out);
+        case 1: return encode<1>(pixels.data(), pixels.size(), out.data());
+        case 3: return encode<3>(pixels.data(), pixels.size() / 3, out.data());
+        case 4: return encode<4>(pixels.data(), pixels.size() / 4, out.data());
         default: throw std::invalid_argument("TGA pixels take 1, 3 or 4 bytes");
     }
+}
+
+std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out) {
+    const std::size_t before = out.size();
+    out.resize(before + tgaRleBound(pixels.size() / std::max<uint32_t>(bytesPerPixel, 1), bytesPerPixel));
+    const std::size_t written = encodeTgaRleInto(pixels, bytesPerPixel, std::span<uint8_t>(out).subspan(before));
+    out.resize(before + written);
+    return written;
 }
 
 std::size_t tgaRleSize(std::span<const uint8_t> pixels, uint32_t bytesPerPixel) {

@@ -15,6 +15,16 @@ namespace lumenpull {
 // never reach past the buffer; an empty buffer appends nothing.
 std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out);
 
+// The most bytes the packets of `pixelCount` pixels can take: one header
+// byte per pixel on top of the pixels.
+constexpr std::size_t tgaRleBound(std::size_t pixelCount, uint32_t bytesPerPixel) {
+    return pixelCount * (bytesPerPixel + 1);
+}
+
+// The same packets written to the start of `out`, which must hold at least
+// tgaRleBound bytes for the buffer; returns the number of bytes written.
+std::size_t encodeTgaRleInto(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::span<uint8_t> out);
+
 // The number of bytes encodeTgaRle would append for the buffer, without
 // making the packets.
 std::size_t tgaRleSize(std::span<const uint8_t> pixels, uint32_t bytesPerPixel);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "image/bc_bands.h"
@@ -171,57 +172,35 @@ void forEachRow(const TextureImage& texture, const TgaLayout& layout, const TgaG
     }
 }
 
-// Packets of one image held in memory while its packed size is decided.
-constexpr std::size_t HeldPackets = std::size_t{8} << 20;
-
-// The worst case of one row's packets: a header byte for every pixel.
-std::size_t rowPacketBound(const TgaGeometry& g) {
-    return static_cast<std::size_t>(g.outputRowBytes / g.outputBytesPerPixel * (g.outputBytesPerPixel + 1));
-}
-
 // Writes one image, packed unless compression is off or the packets would
-// come out larger than the plain pixel data. A first pass packs the rows
-// and stops as soon as their total passes the plain size (the total only
-// grows, so that moment decides exactly what packing every row and then
-// comparing decides). The packets are kept in memory up to HeldPackets and
-// written at once; beyond that the pass only counts, and a second pass
-// packs and writes. An image that does not pack is then decoded again and
-// written plain. So each file is written once.
+// come out larger than the plain pixel data. The packets are written as
+// each row is packed, under a header that says packed; as soon as their
+// total passes the plain size (the total only grows, so that moment decides
+// exactly what packing every row and then comparing decides) the file is
+// opened again empty and the image is decoded again and written plain.
+// Images that pack are so written once, from one pass, with one row of
+// packets in memory.
 void writeTgaImage(const std::string& path, const TextureImage& texture, const TgaLayout& layout,
                    const TgaGeometry& g, uint32_t image, bool compression, std::vector<uint8_t>& row,
-                   std::vector<uint8_t>& packets) {
-    OutputFile file(path);
-    bool packed = false;
-    bool held = true;
+                   std::span<uint8_t> packets) {
     if (compression) {
-        packets.clear();
+        OutputFile file(path);
+        file.write(tgaHeader(g, layout.depth, true));
         uint64_t total = 0;
-        packed = true;
+        bool packed = true;
         forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
-            if (held) {
-                total += encodeTgaRle(pixels, g.outputBytesPerPixel, packets);
-                held = packets.size() <= HeldPackets;
-            } else {
-                total += tgaRleSize(pixels, g.outputBytesPerPixel);
-            }
+            const std::size_t written = encodeTgaRleInto(pixels, g.outputBytesPerPixel, packets);
+            total += written;
             packed = total <= g.expectedBytes;
+            if (packed) file.write(packets.first(written));
             return packed;
         });
-        if (packed && held) {
-            file.write(tgaHeader(g, layout.depth, true));
-            file.write(packets);
-            return;
-        }
+        if (packed) return;
     }
-    file.write(tgaHeader(g, layout.depth, packed));
+    OutputFile file(path);
+    file.write(tgaHeader(g, layout.depth, false));
     forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
-        if (packed) {
-            packets.clear();
-            encodeTgaRle(pixels, g.outputBytesPerPixel, packets);
-            file.write(packets);
-        } else {
-            file.write(pixels);
-        }
+        file.write(pixels);
         return true;
     });
 }
@@ -236,11 +215,11 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
     const TgaGeometry g = tgaGeometry(texture, layout, sourceBitsPerPixel);
 
     std::vector<uint8_t> row(g.outputRowBytes);
-    std::vector<uint8_t> packets;
-    // Reserved, not touched: pages are only used as packets fill them.
-    if (!noCompression) {
-        packets.reserve(static_cast<std::size_t>(std::min<uint64_t>(g.expectedBytes, HeldPackets)) + rowPacketBound(g));
-    }
+    // Room for one row's packets at worst; never cleared, only written.
+    const std::size_t packetRoom =
+        noCompression ? 0 : tgaRleBound(static_cast<std::size_t>(g.outputRowBytes / g.outputBytesPerPixel),
+                                        g.outputBytesPerPixel);
+    const auto packets = std::make_unique_for_overwrite<uint8_t[]>(packetRoom);
 
     int32_t files = 0;
     for (int32_t i = 0; i < texture.imageCount; ++i) {
@@ -249,7 +228,7 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
         const TgaGeometry w = writtenGeometry(g, layout.bands, image, texture.pixelData.size());
         const std::string path = imageFileName(imageName, i, texture.imageCount, "tga");
         // Each image starts again with packing on.
-        writeTgaImage(path, texture, layout, w, image, !noCompression, row, packets);
+        writeTgaImage(path, texture, layout, w, image, !noCompression, row, {packets.get(), packetRoom});
         ++files;
     }
     return files;

@@ -152,10 +152,9 @@ TEST(WriterEquivalenceTest, TgaPackedExactlyAsLargeAsPlainStaysPacked) {
     EXPECT_EQ(file, referenceTga(tgaCases[1], data, 4, 1, 0, false));
 }
 
-TEST(WriterEquivalenceTest, TgaImagesWhosePacketsPassWhatIsHeldInMemory) {
-    // Beyond 8 MiB of packets the first pass only counts: an image that then
-    // still fits is packed again in a second pass, one that does not is
-    // written plain.
+TEST(WriterEquivalenceTest, TgaLargeImagesPackedOrPlain) {
+    // Packets are written as rows are packed; an image whose packets pass
+    // the plain size is written again, plain, into the emptied file.
     test::TempDir dir;
     std::mt19937 random(22);
     const uint32_t side = 1500;  // 9 MB of plain pixels
@@ -177,6 +176,29 @@ TEST(WriterEquivalenceTest, TgaImagesWhosePacketsPassWhatIsHeldInMemory) {
         }
         ASSERT_EQ(file, referenceTga(tgaCases[0], data, side, side, 0, false)) << "picture " << picture;
     }
+}
+
+TEST(WriterEquivalenceTest, TgaPacketsPassingThePlainSizeLateAreReplacedByPlainPixels) {
+    // One flat row saves about 1000 bytes; each noise row after it costs 2
+    // bytes more than plain, so the total passes the plain size near row 500
+    // of 600, after most packets have been written.
+    test::TempDir dir;
+    std::mt19937 random(23);
+    const uint32_t width = 256;
+    const uint32_t height = 600;
+    Bytes data(std::size_t{width} * height * 4, 0x40);
+    for (std::size_t i = std::size_t{width} * 4; i < data.size(); ++i) data[i] = static_cast<uint8_t>(random());
+    TextureImage texture;
+    texture.width = static_cast<int32_t>(width);
+    texture.height = static_cast<int32_t>(height);
+    texture.pixelFormat = 3;
+    texture.imageCount = 1;
+    texture.pixelData = data;
+    writeTga(dir / "late", texture, 32, false);
+    const Bytes file = test::readFileBytes(dir / "late.tga");
+    EXPECT_EQ(file[2], 2);
+    EXPECT_EQ(file.size(), 18 + data.size());
+    EXPECT_EQ(file, referenceTga(tgaCases[0], data, width, height, 0, false));
 }
 
 // The Radiance file of image `image`, written pass after pass.
