@@ -20,7 +20,7 @@ namespace lumenpull {
 template <std::size_t Bytes>
 class RepeatBits {
 public:
-    RepeatBits(const uint8_t* data, std::size_t count) : count_(count), words_(count / 64 + 2, 0) {
+    RepeatBits(const uint8_t* data, std::size_t count) : count_(count), words_(count / 64 + 3, 0) {
         for (std::size_t w = 0; w * 64 < count; ++w) words_[w] = wordAt(data, w * 64);
     }
 
@@ -52,12 +52,13 @@ public:
 
 private:
     // Bits `position` .. position + 63; bits past the buffer are clear.
+    // Searches never start more than a word past the buffer, and two clear
+    // words follow its last one, so no bounds test is needed; the double
+    // shift keeps a shift of 0 defined without a branch.
     uint64_t window(std::size_t position) const {
         const std::size_t w = position / 64;
         const unsigned shift = position % 64;
-        if (w + 1 >= words_.size()) return w < words_.size() ? words_[w] >> shift : 0;
-        if (shift == 0) return words_[w];
-        return words_[w] >> shift | words_[w + 1] << (64 - shift);
+        return words_[w] >> shift | (words_[w + 1] << 1) << (63 - shift);
     }
 
     // The repeat bits of pixels base .. base + 63 (pixel 0 repeats nothing).
