@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -14,51 +15,70 @@
 namespace lumenpull {
 
 // One bit per pixel of a buffer: set when the pixel equals the one before
-// it. The run-length encoders find every packet from these bits a word at a
-// time, where comparing pixel values would take a step (and, on short runs,
-// a mispredicted branch) per pixel.
+// it. The run-length encoders take every packet from the blocks of equal
+// pixels these bits outline, found a word at a time, where comparing pixel
+// values would take a step (and, on short runs, a mispredicted branch) per
+// pixel.
 template <std::size_t Bytes>
 class RepeatBits {
 public:
-    RepeatBits(const uint8_t* data, std::size_t count) : count_(count), words_(count / 64 + 3, 0) {
+    RepeatBits(const uint8_t* data, std::size_t count) : count_(count), words_(count / 64 + 2, 0) {
         for (std::size_t w = 0; w * 64 < count; ++w) words_[w] = wordAt(data, w * 64);
     }
 
     std::size_t size() const { return count_; }
 
-    // The first r in [from, to) where a run of minRun equal pixels begins, or
-    // `to` when there is none.
-    template <std::size_t MinRun>
-    std::size_t firstRun(std::size_t from, std::size_t to) const {
-        for (std::size_t r = from; r < to; r += 64) {
-            // Bit k: pixels r + k .. r + k + MinRun - 1 are equal, that is
-            // the repeat bits r + k + 1 .. r + k + MinRun - 1 are all set.
-            uint64_t starts = window(r + 1);
-            for (std::size_t m = 2; m < MinRun; ++m) starts &= window(r + m);
-            if (starts != 0) return std::min(r + static_cast<std::size_t>(std::countr_zero(starts)), to);
+    // Calls visit(a, b) for every block [a, b) of two or more equal pixels
+    // that cannot grow (pixel a - 1 and pixel b differ from them), in order.
+    template <typename Visit>
+    void forEachBlock(Visit visit) const {
+        // A block is a stretch of set bits: it begins one pixel before its
+        // first set bit and ends after its last. Begins and ends are listed
+        // a chunk of words at a time and pair up in order; a block still
+        // open at the end of a chunk carries its begin into the next.
+        constexpr std::size_t ChunkWords = 32;
+        constexpr std::size_t Room = ChunkWords * 32 + 8;  // blocks a chunk can end, and the slack of listBits
+        std::array<std::size_t, Room> begins;
+        std::array<std::size_t, Room> ends;
+        std::size_t open = 0;  // begins listed but not yet ended: 0 or 1 between chunks
+        const std::size_t usedWords = (count_ + 63) / 64;
+        uint64_t previousTop = 0;  // the last bit of the word before
+        for (std::size_t chunk = 0; chunk < usedWords; chunk += ChunkWords) {
+            std::size_t beginCount = open;
+            std::size_t endCount = 0;
+            const std::size_t last = std::min(chunk + ChunkWords, usedWords);
+            for (std::size_t w = chunk; w < last; ++w) {
+                const uint64_t bits = words_[w];
+                const uint64_t rising = bits & ~(bits << 1 | previousTop);
+                const uint64_t falling = bits & ~(bits >> 1 | words_[w + 1] << 63);
+                previousTop = bits >> 63;
+                listBits(rising, w * 64 - 1, begins.data(), beginCount);
+                listBits(falling, w * 64 + 1, ends.data(), endCount);
+            }
+            for (std::size_t k = 0; k < endCount; ++k) visit(begins[k], ends[k]);
+            open = beginCount - endCount;
+            if (open != 0) begins[0] = begins[endCount];
         }
-        return to;
-    }
-
-    // The first j in [from, to) whose pixel differs from the one before it,
-    // or `to`: where a run that has reached `from` ends.
-    std::size_t runEnd(std::size_t from, std::size_t to) const {
-        for (std::size_t j = from; j < to; j += 64) {
-            const uint64_t differing = ~window(j);
-            if (differing != 0) return std::min(j + static_cast<std::size_t>(std::countr_zero(differing)), to);
-        }
-        return to;
     }
 
 private:
-    // Bits `position` .. position + 63; bits past the buffer are clear.
-    // Searches never start more than a word past the buffer, and two clear
-    // words follow its last one, so no bounds test is needed; the double
-    // shift keeps a shift of 0 defined without a branch.
-    uint64_t window(std::size_t position) const {
-        const std::size_t w = position / 64;
-        const unsigned shift = position % 64;
-        return words_[w] >> shift | (words_[w + 1] << 1) << (63 - shift);
+    // Appends base + the position of every set bit of `bits` to list[count...].
+    // Four entries are written per step whatever the number of bits, so up
+    // to three past the new count are scribbled on.
+    static void listBits(uint64_t bits, std::size_t base, std::size_t* list, std::size_t& count) {
+        const auto total = static_cast<std::size_t>(std::popcount(bits));
+        std::size_t* out = list + count;
+        for (std::size_t k = 0; k < total; k += 4) {
+            out[k] = base + static_cast<std::size_t>(std::countr_zero(bits));
+            bits &= bits - 1;
+            out[k + 1] = base + static_cast<std::size_t>(std::countr_zero(bits));
+            bits &= bits - 1;
+            out[k + 2] = base + static_cast<std::size_t>(std::countr_zero(bits));
+            bits &= bits - 1;
+            out[k + 3] = base + static_cast<std::size_t>(std::countr_zero(bits));
+            bits &= bits - 1;
+        }
+        count += total;
     }
 
     // The repeat bits of pixels base .. base + 63 (pixel 0 repeats nothing).
@@ -66,7 +86,7 @@ private:
     uint64_t wordAt(const uint8_t* data, std::size_t base) const { return wordAt(data, base, count_); }
 
     std::size_t count_;
-    std::vector<uint64_t> words_;
+    std::vector<uint64_t> words_;  // and one clear word after the last used
 };
 
 namespace repeat_detail {
@@ -142,25 +162,42 @@ uint64_t RepeatBits<Bytes>::wordAt(const uint8_t* data, std::size_t base, std::s
 // define step by step: from `start`, the pixels before the first run of at
 // least MinRun equal pixels form a raw packet, and the run (up to MaxPacket
 // pixels) a run packet; with no such run beginning within MaxPacket pixels,
-// MaxPacket pixels (or what is left) are raw. A run that would begin just
-// at the raw packet's limit begins the next packet instead, which gives the
-// same packets. Calls sink.raw(first, count) and sink.run(first, count) in
+// MaxPacket pixels (or what is left) are raw. So every block of MinRun or
+// more equal pixels becomes run packets of MaxPacket pixels and a last one
+// of the rest, unless fewer than MinRun are left over (they begin the next
+// raw packet), and the pixels between blocks raw packets of at most
+// MaxPacket. (A run that would begin just at a raw packet's limit begins the
+// next packet instead, which gives the same packets.) Calls sink.raw(first,
+// count), with count 0 meaning no packet, and sink.run(first, count) in
 // order.
 template <std::size_t MaxPacket, std::size_t MinRun, std::size_t Bytes, typename Sink>
 void forEachPacket(const RepeatBits<Bytes>& bits, Sink& sink) {
-    const std::size_t n = bits.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const std::size_t limit = std::min(i + MaxPacket, n);
-        const std::size_t run = bits.template firstRun<MinRun>(i, limit);
-        if (run > i) sink.raw(i, run - i);
-        if (run == limit) {
-            i = limit;
-            continue;
+    static_assert(MinRun >= 2 && MinRun <= MaxPacket);
+    std::size_t i = 0;  // the first pixel not yet in a packet
+    bits.forEachBlock([&](std::size_t begin, std::size_t end) {
+        if (end - begin < MinRun) return;  // too short for a run: raw pixels
+        while (begin - i > MaxPacket) {
+            sink.raw(i, MaxPacket);
+            i += MaxPacket;
         }
-        const std::size_t end = bits.runEnd(run + MinRun, std::min(run + MaxPacket, n));
-        sink.run(run, end - run);
-        i = end;
+        sink.raw(i, begin - i);
+        std::size_t r = begin;
+        while (end - r > MaxPacket) {
+            sink.run(r, MaxPacket);
+            r += MaxPacket;
+        }
+        if (end - r >= MinRun) {
+            sink.run(r, end - r);
+            i = end;
+        } else {
+            i = r;
+        }
+    });
+    const std::size_t n = bits.size();
+    while (i < n) {
+        const std::size_t count = std::min(MaxPacket, n - i);
+        sink.raw(i, count);
+        i += count;
     }
 }
 

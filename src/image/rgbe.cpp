@@ -39,6 +39,7 @@ class PlaneWriter {
 public:
     PlaneWriter(const uint8_t* plane, std::vector<uint8_t>& out) : plane_(plane), out_(out) {}
     void raw(std::size_t first, std::size_t count) {
+        if (count == 0) return;
         out_.push_back(static_cast<uint8_t>(count));
         out_.insert(out_.end(), plane_ + first, plane_ + first + count);
     }

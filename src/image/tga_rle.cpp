@@ -19,20 +19,20 @@ class PacketWriter {
 public:
     PacketWriter(const uint8_t* pixels, std::size_t pixelCount, uint8_t* out)
         : pixels_(pixels), pixelBytes_(pixelCount * Bpp), start_(out), out_(out) {}
+    // Writes a raw packet, or nothing for count 0 (without a branch: the
+    // bytes written then lie where the next packet goes, or in the slack).
     void raw(std::size_t first, std::size_t count) {
-        *out_++ = static_cast<uint8_t>(count - 1);
         const std::size_t offset = first * Bpp;
         const std::size_t bytes = count * Bpp;
+        out_[0] = static_cast<uint8_t>(count - 1);
         // Short packets, the usual ones in pictures with many short runs,
-        // copy a fixed 16 bytes (a single move) while the pixels have them;
-        // what lands past the packet is overwritten by the next one or lies
-        // in the slack.
+        // copy a fixed 16 bytes (a single move) while the pixels have them.
         if (bytes <= 16 && offset + 16 <= pixelBytes_) {
-            std::memcpy(out_, pixels_ + offset, 16);
+            std::memcpy(out_ + 1, pixels_ + offset, 16);
         } else {
-            std::memcpy(out_, pixels_ + offset, bytes);
+            std::memcpy(out_ + 1, pixels_ + offset, bytes);
         }
-        out_ += bytes;
+        out_ += count != 0 ? 1 + bytes : 0;
     }
     void run(std::size_t first, std::size_t count) {
         *out_++ = static_cast<uint8_t>(0x80 | (count - 1));
@@ -52,7 +52,7 @@ private:
 template <std::size_t Bpp>
 class PacketCounter {
 public:
-    void raw(std::size_t, std::size_t count) { written_ += 1 + count * Bpp; }
+    void raw(std::size_t, std::size_t count) { written_ += count != 0 ? 1 + count * Bpp : 0; }
     void run(std::size_t, std::size_t) { written_ += 1 + Bpp; }
     std::size_t written() const { return written_; }
 
