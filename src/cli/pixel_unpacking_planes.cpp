@@ -39,45 +39,78 @@ size_t elementSize(const PlaneLayout& layout) {
 }
 
 // Colour, grey and alpha-only pixels: four running byte sums, written as
-// blue, green, red, alpha.
-void decodePixels(std::span<const uint8_t> source, const PlaneLayout& layout, size_t n, uint8_t* out) {
-    const Plane p0(source, 0, n);
-    const Plane p1(source, n, n);
-    const Plane p2(source, 2 * n, n);
-    const Plane p3(source, 3 * n, n);
-    uint8_t red = 0;
-    uint8_t green = 0;
-    uint8_t blue = 0;
-    uint8_t alpha = layout.alpha ? 255 : 0;
-    for (size_t i = 0; i < n; ++i) {
-        switch (layout.kind) {
-        case PlaneKind::Colour:
-            red = static_cast<uint8_t>(red + p0.byte(i));
-            green = static_cast<uint8_t>(green + p1.byte(i));
-            blue = static_cast<uint8_t>(blue + p2.byte(i));
-            if (layout.alpha) {
-                alpha = static_cast<uint8_t>(alpha + p3.byte(i));
-            }
-            break;
-        case PlaneKind::Grey:
-            red = static_cast<uint8_t>(red + p0.byte(i));
-            green = red;
-            blue = red;
-            if (layout.alpha) {
-                alpha = static_cast<uint8_t>(alpha + p1.byte(i));
-            }
-            break;
-        case PlaneKind::AlphaOnly:
-            alpha = static_cast<uint8_t>(alpha + p0.byte(i));
-            break;
-        case PlaneKind::Block:
-            break;
+// blue, green, red, alpha. Plane k holds the deltas of pixel i at k * n + i.
+template <PlaneKind Kind, bool Alpha>
+class PixelSums {
+public:
+    // The planes this kind reads: red, green, blue (alpha); grey (alpha); alpha.
+    static constexpr size_t PlanesRead = Kind == PlaneKind::Colour ? (Alpha ? 4 : 3) : Kind == PlaneKind::Grey ? (Alpha ? 2 : 1) : 1;
+
+    // Pixel i from the deltas d[0 .. PlanesRead - 1].
+    void next(const uint8_t* d, uint8_t* out) {
+        if constexpr (Kind == PlaneKind::Colour) {
+            red_ = static_cast<uint8_t>(red_ + d[0]);
+            green_ = static_cast<uint8_t>(green_ + d[1]);
+            blue_ = static_cast<uint8_t>(blue_ + d[2]);
+            if constexpr (Alpha) alpha_ = static_cast<uint8_t>(alpha_ + d[3]);
+        } else if constexpr (Kind == PlaneKind::Grey) {
+            red_ = static_cast<uint8_t>(red_ + d[0]);
+            green_ = red_;
+            blue_ = red_;
+            if constexpr (Alpha) alpha_ = static_cast<uint8_t>(alpha_ + d[1]);
+        } else {
+            alpha_ = static_cast<uint8_t>(alpha_ + d[0]);
         }
-        out[0] = blue;
-        out[1] = green;
-        out[2] = red;
-        out[3] = alpha;
-        out += 4;
+        out[0] = blue_;
+        out[1] = green_;
+        out[2] = red_;
+        out[3] = alpha_;
+    }
+
+private:
+    uint8_t red_ = 0;
+    uint8_t green_ = 0;
+    uint8_t blue_ = 0;
+    uint8_t alpha_ = Alpha ? 255 : 0;
+};
+
+template <PlaneKind Kind, bool Alpha>
+void decodePixelsOf(std::span<const uint8_t> source, size_t n, uint8_t* out) {
+    using Sums = PixelSums<Kind, Alpha>;
+    constexpr size_t Planes = Sums::PlanesRead;
+    Sums sums;
+    uint8_t d[Planes];
+    // While the last plane read still has its byte, every plane has it: read
+    // straight from the source. The rest reads missing bytes as 0.
+    const size_t lastPlane = (Planes - 1) * n;
+    const size_t whole = source.size() > lastPlane ? std::min(n, source.size() - lastPlane) : 0;
+    const uint8_t* p = source.data();
+    for (size_t i = 0; i < whole; ++i, out += 4) {
+        for (size_t k = 0; k < Planes; ++k) d[k] = p[k * n + i];
+        sums.next(d, out);
+    }
+    for (size_t i = whole; i < n; ++i, out += 4) {
+        for (size_t k = 0; k < Planes; ++k) d[k] = Plane(source, k * n, n).byte(i);
+        sums.next(d, out);
+    }
+}
+
+void decodePixels(std::span<const uint8_t> source, const PlaneLayout& layout, size_t n, uint8_t* out) {
+    const bool alpha = layout.alpha;
+    switch (layout.kind) {
+    case PlaneKind::Colour:
+        alpha ? decodePixelsOf<PlaneKind::Colour, true>(source, n, out)
+              : decodePixelsOf<PlaneKind::Colour, false>(source, n, out);
+        break;
+    case PlaneKind::Grey:
+        alpha ? decodePixelsOf<PlaneKind::Grey, true>(source, n, out)
+              : decodePixelsOf<PlaneKind::Grey, false>(source, n, out);
+        break;
+    case PlaneKind::AlphaOnly:
+        alpha ? decodePixelsOf<PlaneKind::AlphaOnly, true>(source, n, out)
+              : decodePixelsOf<PlaneKind::AlphaOnly, false>(source, n, out);
+        break;
+    case PlaneKind::Block: break;
     }
 }
 
