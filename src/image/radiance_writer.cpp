@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -45,69 +44,42 @@ struct RowEncoder {
     }
 };
 
-// Flat RGBE bytes of one image held in memory so that deciding between the
-// run-length and the flat form needs one decoding pass; larger images are
-// decoded again for the flat form.
-constexpr uint64_t HeldImageBytes = uint64_t{32} << 20;
-
 // Buffers reused by every image of a texture.
 struct RadianceBuffers {
     std::vector<uint8_t> scanline;  // one row of flat RGBE pixels
-    std::vector<uint8_t> packets;   // run-length scanlines
-    std::unique_ptr<uint8_t[]> flat;  // a whole image of flat RGBE pixels, made when first needed
+    std::vector<uint8_t> packets;   // one run-length scanline
 };
 
-// Writes one image, decoding its rows as they are written, in the run-length
-// form or flat; returns the pixel byte count (the text header and the 4-byte
-// scanline headers excluded).
-uint64_t streamRadianceImage(const std::string& path, const TextureImage& texture, const RadianceGeometry& g,
-                             uint32_t image, RowEncoder& rows, bool compressed, RadianceBuffers& buffers) {
+// Writes one image, decoding its rows as they are written. In the
+// run-length form, scanlines are written as they are packed; as soon as
+// their payload passes the flat size (it only grows, so the image is then
+// flat for certain) the file is opened again empty and the image is decoded
+// again and written flat: the same file as writing the run-length form and
+// rewriting it flat when too large.
+void writeRadianceImage(const std::string& path, const TextureImage& texture, const RadianceGeometry& g,
+                        uint32_t image, RowEncoder& rows, bool compressed, RadianceBuffers& buffers) {
+    const uint64_t flatBytes = g.rowBytes * g.height;
+    if (compressed) {
+        OutputFile file(path);
+        writeRadianceHeader(file, g);
+        uint64_t written = 0;
+        bool packed = true;
+        for (uint32_t r = 0; r < g.height && packed; ++r) {
+            const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.rowBytes));
+            rows.encode(source, buffers.scanline, g.width);
+            buffers.packets.clear();
+            written += encodeRgbeScanline(buffers.scanline, buffers.packets);
+            packed = written <= flatBytes;
+            if (packed) file.write(buffers.packets);
+        }
+        if (packed) return;
+    }
     OutputFile file(path);
     writeRadianceHeader(file, g);
-    uint64_t written = 0;
     for (uint32_t r = 0; r < g.height; ++r) {
         const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.rowBytes));
         rows.encode(source, buffers.scanline, g.width);
-        if (compressed) {
-            buffers.packets.clear();
-            written += encodeRgbeScanline(buffers.scanline, buffers.packets);
-            file.write(buffers.packets);
-        } else {
-            file.write(buffers.scanline);
-            written += buffers.scanline.size();
-        }
-    }
-    return written;
-}
-
-// Decodes the image once into flat pixels and packs its scanlines while
-// their payload stays within the flat size (it only grows, so once beyond it
-// the image is flat for certain), then writes whichever form wins: the same
-// file as writing the run-length form and rewriting it flat when too large.
-void writeHeldRadianceImage(const std::string& path, const TextureImage& texture, const RadianceGeometry& g,
-                            uint32_t image, RowEncoder& rows, RadianceBuffers& buffers) {
-    OutputFile file(path);
-    if (!buffers.flat) buffers.flat = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(g.imageBytes));
-    // The rows written, which may be fewer than the image has (see writeRadiance).
-    const uint64_t flatBytes = g.rowBytes * g.height;
-    const std::span<uint8_t> flat(buffers.flat.get(), static_cast<std::size_t>(flatBytes));
-    buffers.packets.clear();
-    uint64_t written = 0;
-    bool packing = true;
-    for (uint32_t r = 0; r < g.height; ++r) {
-        const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.rowBytes));
-        const auto scanline = flat.subspan(r * g.rowBytes, g.rowBytes);
-        rows.encode(source, scanline, g.width);
-        if (packing) {
-            written += encodeRgbeScanline(scanline, buffers.packets);
-            packing = written <= flatBytes;
-        }
-    }
-    writeRadianceHeader(file, g);
-    if (packing) {
-        file.write(buffers.packets);
-    } else {
-        file.write(flat);
+        file.write(buffers.scanline);
     }
 }
 
@@ -125,11 +97,6 @@ int32_t writeRadiance(const std::string& imageName, const TextureImage& texture,
     const bool runLengthWidth = g.width >= MinRunLengthWidth && g.width <= MaxRunLengthWidth;
     RadianceBuffers buffers;
     buffers.scanline.resize(g.rowBytes);
-    if (!noCompression && runLengthWidth && g.imageBytes <= HeldImageBytes) {
-        // Room for a whole image's scanlines up to the flat size, plus their
-        // headers and the worst case of the last row; reserved, not touched.
-        buffers.packets.reserve(static_cast<std::size_t>(g.imageBytes + 4 * uint64_t{g.height} + 2 * g.rowBytes));
-    }
     RowEncoder rows{HdrRowDecoder(sharedExponent), std::vector<LinearRgb>(g.width)};
 
     int32_t files = 0;
@@ -143,15 +110,7 @@ int32_t writeRadiance(const std::string& imageName, const TextureImage& texture,
         const std::string path = imageFileName(imageName, i, texture.imageCount, "hdr");
         ++files;
         // Each image starts again with compression on.
-        const bool compressed = !noCompression && runLengthWidth;
-        if (compressed && g.imageBytes <= HeldImageBytes) {
-            writeHeldRadianceImage(path, texture, w, image, rows, buffers);
-            continue;
-        }
-        const uint64_t written = streamRadianceImage(path, texture, w, image, rows, compressed, buffers);
-        if (compressed && written > w.rowBytes * w.height) {
-            streamRadianceImage(path, texture, w, image, rows, false, buffers);
-        }
+        writeRadianceImage(path, texture, w, image, rows, !noCompression && runLengthWidth, buffers);
     }
     return files;
 }
