@@ -61,13 +61,24 @@ std::size_t encodePlane(const uint8_t* plane, std::size_t n, std::vector<uint8_t
     return out.size() - before;
 }
 
+// fraction / largest * 255 for a largest value split into fraction and
+// exponent. For a normal largest value the fraction is that value scaled by
+// 2^-exponent exactly, so the quotient is exactly 2^-exponent: made from
+// its bits, it spares a division per pixel and gives the same double.
+double mantissaFactor(double largest, double fraction, int exponent) {
+    const auto biased = static_cast<int>((std::bit_cast<uint64_t>(largest) >> 52) & 0x7FF);
+    // (2^-exponent is itself normal for every exponent below 1023.)
+    if (biased == 0 || biased == 0x7FF || exponent > 1022) return fraction / largest * 255.0;
+    return std::bit_cast<double>(static_cast<uint64_t>(1023 - exponent) << 52) * 255.0;
+}
+
 }  // namespace
 
 std::array<uint8_t, 4> encodeRgbe(double red, double green, double blue) {
     const double largest = std::max({red, green, blue}) - 0x1p-31;
     int exponent = 0;
     const double fraction = splitExponent(largest, exponent);
-    const double factor = fraction / largest * 255.0;
+    const double factor = mantissaFactor(largest, fraction, exponent);
     return {mantissaByte(red * factor), mantissaByte(green * factor), mantissaByte(blue * factor),
             static_cast<uint8_t>(exponent + 128)};
 }

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <limits>
+#include <random>
 #include <vector>
 
 #include "image/hdr_row.h"
@@ -29,6 +33,37 @@ TEST(RgbeTest, EncodesWithFactor255) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(encodeRgbe(c.red, c.green, c.blue), c.expected) << c.red << " " << c.green << " " << c.blue;
+    }
+}
+
+// The encoding written out with the library's frexp and a division per
+// pixel: whatever shortcuts encodeRgbe takes must give the same bytes.
+Rgbe plainRgbe(double red, double green, double blue) {
+    const double largest = std::max({red, green, blue}) - 0x1p-31;
+    int exponent = 0;
+    const double factor = std::frexp(largest, &exponent) / largest * 255.0;
+    const auto mantissa = [&](double v) -> uint8_t {
+        const double scaled = v * factor;
+        if (scaled >= 256.0) return 255;
+        if (scaled > -9.0e18) return static_cast<uint8_t>(static_cast<int64_t>(scaled));
+        return 0;
+    };
+    return {mantissa(red), mantissa(green), mantissa(blue), static_cast<uint8_t>(exponent + 128)};
+}
+
+TEST(RgbeTest, MatchesTheEncodingWithADivisionPerPixel) {
+    std::mt19937_64 random(9);
+    std::vector<double> values = {0.0, -0.0, 0x1p-31, 0x1p-31 * (1 + 0x1p-52), 1e-300, 4.9e-324, 1e300, 0x1p1022,
+                                  1.7e308, -1.0, 65535.0, std::numeric_limits<double>::infinity()};
+    for (int k = 0; k < 20000; ++k) {
+        // Magnitudes across the whole range, and across what decoders give.
+        const double mantissa = std::ldexp(static_cast<double>(random() >> 11), -53);
+        values.push_back(std::ldexp(mantissa, static_cast<int>(random() % 2100) - 1075));
+        values.push_back(std::ldexp(mantissa, static_cast<int>(random() % 48) - 32));
+    }
+    for (std::size_t k = 0; k + 2 < values.size(); ++k) {
+        const double r = values[k], g = values[(k * 7 + 1) % values.size()], b = values[(k * 13 + 2) % values.size()];
+        ASSERT_EQ(encodeRgbe(r, g, b), plainRgbe(r, g, b)) << r << " " << g << " " << b;
     }
 }
 
