@@ -66,7 +66,7 @@ private:
     // Four entries are written per step whatever the number of bits, so up
     // to three past the new count are scribbled on.
     static void listBits(uint64_t bits, std::size_t base, std::size_t* list, std::size_t& count) {
-        const auto total = static_cast<std::size_t>(std::popcount(bits));
+        const std::size_t total = bitCount(bits);
         std::size_t* out = list + count;
         for (std::size_t k = 0; k < total; k += 4) {
             out[k] = base + static_cast<std::size_t>(std::countr_zero(bits));
@@ -79,6 +79,16 @@ private:
             bits &= bits - 1;
         }
         count += total;
+    }
+
+    // std::popcount without a population-count instruction in the target
+    // (the baseline x86-64 has none) becomes a library call; this is a few
+    // inline operations.
+    static std::size_t bitCount(uint64_t x) {
+        x -= (x >> 1) & 0x5555555555555555ull;
+        x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+        x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+        return static_cast<std::size_t>((x * 0x0101010101010101ull) >> 56);
     }
 
     // The repeat bits of pixels base .. base + 63 (pixel 0 repeats nothing).
