@@ -179,13 +179,17 @@ uint64_t RepeatBits<Bytes>::wordAt(const uint8_t* data, std::size_t base, std::s
 // MaxPacket. (A run that would begin just at a raw packet's limit begins the
 // next packet instead, which gives the same packets.) Calls sink.raw(first,
 // count), with count 0 meaning no packet, and sink.run(first, count) in
-// order.
+// order, and returns the sink. (It works on its own copy: a sink that writes
+// bytes through a pointer would otherwise have its members reloaded after
+// every byte it stores, since such stores may alias anything.)
 template <std::size_t MaxPacket, std::size_t MinRun, std::size_t Bytes, typename Sink>
-void forEachPacket(const RepeatBits<Bytes>& bits, Sink& sink) {
+Sink forEachPacket(const RepeatBits<Bytes>& bits, Sink sink) {
     static_assert(MinRun >= 2 && MinRun <= MaxPacket);
     std::size_t i = 0;  // the first pixel not yet in a packet
     bits.forEachBlock([&](std::size_t begin, std::size_t end) {
-        if (end - begin < MinRun) return;  // too short for a run: raw pixels
+        if constexpr (MinRun > 2) {
+            if (end - begin < MinRun) return;  // too short for a run: raw pixels
+        }
         while (begin - i > MaxPacket) {
             sink.raw(i, MaxPacket);
             i += MaxPacket;
@@ -209,6 +213,7 @@ void forEachPacket(const RepeatBits<Bytes>& bits, Sink& sink) {
         sink.raw(i, count);
         i += count;
     }
+    return sink;
 }
 
 }  // namespace lumenpull

@@ -56,8 +56,7 @@ private:
 // One plane (n bytes) into packets.
 std::size_t encodePlane(const uint8_t* plane, std::size_t n, std::vector<uint8_t>& out) {
     const std::size_t before = out.size();
-    PlaneWriter writer(plane, out);
-    forEachPacket<MaxPacket, MinRun>(RepeatBits<1>(plane, n), writer);
+    forEachPacket<MaxPacket, MinRun>(RepeatBits<1>(plane, n), PlaneWriter(plane, out));
     return out.size() - before;
 }
 

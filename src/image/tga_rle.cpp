@@ -66,16 +66,12 @@ constexpr std::size_t MinRun = Bpp == 1 ? 3 : 2;
 
 template <std::size_t Bpp>
 std::size_t encode(const uint8_t* data, std::size_t n, uint8_t* out) {
-    PacketWriter<Bpp> writer(data, n, out);
-    forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), writer);
-    return writer.written();
+    return forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), PacketWriter<Bpp>(data, n, out)).written();
 }
 
 template <std::size_t Bpp>
 std::size_t count(const uint8_t* data, std::size_t n) {
-    PacketCounter<Bpp> counter;
-    forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), counter);
-    return counter.written();
+    return forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), PacketCounter<Bpp>()).written();
 }
 
 }  // namespace
