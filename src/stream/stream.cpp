@@ -213,9 +213,12 @@ Stream& ReadString(Stream& stream, CountedString& string) {
     string.Clear();
     const uint32_t length = stream.ReadU32();
     if (length == 0) return stream;
-    // Refuse a length the payload cannot hold before allocating for it (and
-    // one whose terminator would not fit a 32-bit size).
-    if (length > stream.PayloadBytesLeft() || length >= std::numeric_limits<size_t>::max()) stream.FailRead();
+    // Refuse a length the payload cannot hold before allocating for it.
+    if (length > stream.PayloadBytesLeft()) stream.FailRead();
+    if constexpr (sizeof(size_t) <= sizeof(uint32_t)) {
+        // Where size_t is 32 bits, the terminator of the longest length would not fit.
+        if (length == std::numeric_limits<uint32_t>::max()) stream.FailRead();
+    }
     string.length = length;
     string.text = std::make_unique<char[]>(static_cast<size_t>(length) + 1);  // zero-filled
     stream.Read(string.text.get(), length);
