@@ -22,17 +22,6 @@ uint8_t mantissaByte(double value) {
     return 0;  // NaN (a zero largest value) or nothing a decoder produces
 }
 
-// std::frexp, done on the bits for normal numbers (where it is exact bit
-// surgery: the fraction keeps the significand and gets the exponent of 0.5);
-// zeros, subnormals, infinities and NaN go to the library.
-double splitExponent(double value, int& exponent) {
-    const auto bits = std::bit_cast<uint64_t>(value);
-    const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
-    if (biased == 0 || biased == 0x7FF) return std::frexp(value, &exponent);
-    exponent = biased - 1022;
-    return std::bit_cast<double>((bits & ~(uint64_t{0x7FF} << 52)) | (uint64_t{1022} << 52));
-}
-
 // Appends one plane's packets: a raw packet is its count and its bytes, a
 // run packet 128 + its count and the byte.
 class PlaneWriter {
@@ -60,34 +49,51 @@ std::size_t encodePlane(const uint8_t* plane, std::size_t n, std::vector<uint8_t
     return out.size() - before;
 }
 
-// fraction / largest * 255 for a largest value split into fraction and
-// exponent. For a normal largest value the fraction is that value scaled by
-// 2^-exponent exactly, so the quotient is exactly 2^-exponent: made from
-// its bits, it spares a division per pixel and gives the same double.
-double mantissaFactor(double largest, double fraction, int exponent) {
+// The mantissa factor (fraction / largest * 255) and exponent of a largest
+// value that is zero, subnormal, infinite or NaN, or too large for the
+// shortcut below: the library's frexp and a division. Never taken for
+// values a decoder produces, so kept out of line.
+[[gnu::noinline]] double unusualFactor(double largest, int& exponent) {
+    return std::frexp(largest, &exponent) / largest * 255.0;
+}
+
+// The four RGBE bytes of one pixel, as a word (red in the low byte). For a
+// normal largest value, frexp is bit surgery (the fraction keeps the
+// significand and gets the exponent of 0.5), and the fraction is the value
+// scaled by 2^-exponent exactly, so fraction / largest is exactly that power
+// of two: made from its bits, it spares a division per pixel and gives the
+// same double. (2^-exponent is itself normal for every exponent below 1023.)
+[[gnu::always_inline]] inline uint32_t rgbeWord(double red, double green, double blue) {
+    const double largest = std::max({red, green, blue}) - 0x1p-31;
     const auto biased = static_cast<int>((std::bit_cast<uint64_t>(largest) >> 52) & 0x7FF);
-    // (2^-exponent is itself normal for every exponent below 1023.)
-    if (biased == 0 || biased == 0x7FF || exponent > 1022) return fraction / largest * 255.0;
-    return std::bit_cast<double>(static_cast<uint64_t>(1023 - exponent) << 52) * 255.0;
+    int exponent = biased - 1022;
+    double factor = 0;
+    if (biased == 0 || biased == 0x7FF || exponent > 1022) [[unlikely]] {
+        factor = unusualFactor(largest, exponent);
+    } else {
+        factor = std::bit_cast<double>(static_cast<uint64_t>(1023 - exponent) << 52) * 255.0;
+    }
+    return mantissaByte(red * factor) | uint32_t{mantissaByte(green * factor)} << 8 |
+           uint32_t{mantissaByte(blue * factor)} << 16 | static_cast<uint32_t>(static_cast<uint8_t>(exponent + 128)) << 24;
 }
 
 }  // namespace
 
 std::array<uint8_t, 4> encodeRgbe(double red, double green, double blue) {
-    const double largest = std::max({red, green, blue}) - 0x1p-31;
-    int exponent = 0;
-    const double fraction = splitExponent(largest, exponent);
-    const double factor = mantissaFactor(largest, fraction, exponent);
-    return {mantissaByte(red * factor), mantissaByte(green * factor), mantissaByte(blue * factor),
-            static_cast<uint8_t>(exponent + 128)};
+    const uint32_t word = rgbeWord(red, green, blue);
+    return {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word >> 16),
+            static_cast<uint8_t>(word >> 24)};
 }
 
 void encodeRgbeRow(std::span<const LinearRgb> linear, std::span<uint8_t> out) {
     if (out.size() < 4 * linear.size()) throw std::invalid_argument("scanline buffer smaller than the row");
     uint8_t* pixel = out.data();
     for (const LinearRgb& value : linear) {
-        const auto rgbe = encodeRgbe(value.red, value.green, value.blue);
-        std::memcpy(pixel, rgbe.data(), 4);
+        const uint32_t word = rgbeWord(value.red, value.green, value.blue);
+        pixel[0] = static_cast<uint8_t>(word);
+        pixel[1] = static_cast<uint8_t>(word >> 8);
+        pixel[2] = static_cast<uint8_t>(word >> 16);
+        pixel[3] = static_cast<uint8_t>(word >> 24);
         pixel += 4;
     }
 }
