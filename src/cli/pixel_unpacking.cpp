@@ -51,6 +51,31 @@ std::unique_ptr<uint8_t[]> decodedPlanes(std::span<const uint8_t> source, const 
     return decoded;
 }
 
+// Steps 2 and 3 at once: when the decoded data will hold smaller levels to
+// drop, and the largest images begin and end on whole elements, decodes
+// only the elements of those images (the sums run on through the others),
+// so the smaller levels never take memory. Nothing otherwise.
+struct DecodedImages {
+    std::unique_ptr<uint8_t[]> bytes;
+    std::span<uint8_t> span;
+};
+std::optional<DecodedImages> decodedLargestImages(std::span<const uint8_t> source, const UnpackParameters& p) {
+    const PlaneLayout layout = planeLayoutFor(p.pixelFormat, source.size());
+    const auto kept = largestImagesIn(layout.decodedSize, p);
+    const uint64_t element = elementSizeOf(layout);
+    if (!kept || kept->imageSize % element != 0 || kept->stride % element != 0 || kept->offset % element != 0) {
+        return std::nullopt;
+    }
+    const auto size = static_cast<size_t>(kept->count * kept->imageSize);
+    DecodedImages images{std::make_unique_for_overwrite<uint8_t[]>(size), {}};
+    images.span = {images.bytes.get(), size};
+    const Stretches stretches{kept->offset / element, kept->stride / element, kept->imageSize / element, kept->count};
+    const size_t written = decodePlaneStretches(source, layout, stretches, images.span);
+    // As in the whole decoded data, bytes past the last whole element are 0.
+    std::memset(images.bytes.get() + written, 0, size - written);
+    return images;
+}
+
 bool planeCoded(const UnpackParameters& p, size_t length) {
     return (p.textureFlags & kPlaneCodedFlag) != 0 && length != 0;
 }
@@ -69,6 +94,9 @@ UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameter
         std::vector<uint8_t>().swap(stored);  // the compressed bytes are done with
     }
     if (planeCoded(p, data.size())) {
+        if (auto images = decodedLargestImages(data, p)) {
+            return UnpackedPixels(std::vector<uint8_t>(), std::move(images->bytes), images->span);
+        }
         size_t decodedSize = 0;
         auto decoded = decodedPlanes(data, planeLayoutFor(p.pixelFormat, data.size()), decodedSize);
         data = {decoded.get(), decodedSize};

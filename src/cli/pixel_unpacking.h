@@ -74,6 +74,18 @@ void decodePlanes(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
 // holds smaller mip levels too. Data shorter than the largest images, or an
 // image count of 0, leaves it unchanged.
 void extractLargestImages(std::vector<uint8_t>& pixelData, const UnpackParameters& p);
+// Where the largest images lie in `length` bytes of unpacked data: `count`
+// images of `imageSize` bytes, the first at `offset`, each `stride` after
+// the one before. Nothing when the data holds no smaller levels to drop
+// (or is too short for the images, or there are no images).
+struct LargestImages {
+    uint64_t count;
+    uint64_t imageSize;
+    uint64_t stride;
+    uint64_t offset;
+};
+std::optional<LargestImages> largestImagesIn(uint64_t length, const UnpackParameters& p);
+
 // Step 3 in place: moves the largest images together inside `data` and
 // returns where they now are (`data` itself when it is left as it is).
 std::span<uint8_t> gatherLargestImages(std::span<uint8_t> data, const UnpackParameters& p);

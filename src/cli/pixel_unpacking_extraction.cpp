@@ -4,32 +4,37 @@
 
 namespace lumenpull {
 
-std::span<uint8_t> gatherLargestImages(std::span<uint8_t> data, const UnpackParameters& p) {
+std::optional<LargestImages> largestImagesIn(uint64_t length, const UnpackParameters& p) {
     const uint64_t count = p.imageCount;
     if (count == 0) {
-        return data;  // no faces or frames: nothing to keep, nothing to divide by
+        return std::nullopt;  // no faces or frames: nothing to keep, nothing to divide by
     }
     const uint64_t imageSize = largestImageSize(p);
     const uint64_t imagesSize = imageSize * count;
-    const uint64_t length = data.size();
     if (length < imagesSize) {
         // Too short for the largest images alone: left as it is for the
         // writers, which write what exists and fill the rest with zeros.
-        return data;
+        return std::nullopt;
     }
     const uint64_t rest = (length - imagesSize) / count;
     if (rest == 0) {
-        return data;  // no smaller levels (extra bytes fewer than the image count stay)
+        return std::nullopt;  // no smaller levels (extra bytes fewer than the image count stay)
     }
     // Each face or frame is a block of its largest image and its smaller
     // levels; the layout word says which end of the block the image is at.
+    return LargestImages{count, imageSize, imageSize + rest, p.layoutWord == 0 ? 0 : rest};
+}
+
+std::span<uint8_t> gatherLargestImages(std::span<uint8_t> data, const UnpackParameters& p) {
+    const auto kept = largestImagesIn(data.size(), p);
+    if (!kept) return data;
     // The first image stays where it is and each later one moves down to
     // follow it: its new place never lies after its old one, and never on an
     // image not yet moved.
-    const uint64_t offsetInBlock = p.layoutWord == 0 ? 0 : rest;
-    const std::span<uint8_t> images = data.subspan(offsetInBlock, imagesSize);
-    for (uint64_t k = 1; k < count; ++k) {
-        std::memmove(images.data() + k * imageSize, data.data() + k * (imageSize + rest) + offsetInBlock, imageSize);
+    const std::span<uint8_t> images = data.subspan(kept->offset, kept->count * kept->imageSize);
+    for (uint64_t k = 1; k < kept->count; ++k) {
+        std::memmove(images.data() + k * kept->imageSize, data.data() + kept->offset + k * kept->stride,
+                     kept->imageSize);
     }
     return images;
 }

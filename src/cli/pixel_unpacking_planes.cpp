@@ -38,106 +38,150 @@ size_t elementSize(const PlaneLayout& layout) {
     return layout.alpha ? 16 : 8;
 }
 
+// The running sums carried from one element to the next.
+struct RunningSums {
+    uint8_t red = 0;
+    uint8_t green = 0;
+    uint8_t blue = 0;
+    uint8_t alpha = 0;
+    uint16_t endpoint0 = 0;
+    uint16_t endpoint1 = 0;
+};
+
 // Colour, grey and alpha-only pixels: four running byte sums, written as
 // blue, green, red, alpha. Plane k holds the deltas of pixel i at k * n + i.
 template <PlaneKind Kind, bool Alpha>
-class PixelSums {
-public:
+struct PixelPlanes {
     // The planes this kind reads: red, green, blue (alpha); grey (alpha); alpha.
-    static constexpr size_t PlanesRead = Kind == PlaneKind::Colour ? (Alpha ? 4 : 3) : Kind == PlaneKind::Grey ? (Alpha ? 2 : 1) : 1;
+    static constexpr size_t Read = Kind == PlaneKind::Colour ? (Alpha ? 4 : 3) : Kind == PlaneKind::Grey ? (Alpha ? 2 : 1) : 1;
 
-    // Pixel i from the deltas d[0 .. PlanesRead - 1].
-    void next(const uint8_t* d, uint8_t* out) {
+    // Adds the deltas d[0 .. Read - 1] of one pixel, or of a stretch of
+    // pixels (the sums of their deltas).
+    static void add(RunningSums& s, const uint32_t* d) {
         if constexpr (Kind == PlaneKind::Colour) {
-            red_ = static_cast<uint8_t>(red_ + d[0]);
-            green_ = static_cast<uint8_t>(green_ + d[1]);
-            blue_ = static_cast<uint8_t>(blue_ + d[2]);
-            if constexpr (Alpha) alpha_ = static_cast<uint8_t>(alpha_ + d[3]);
+            s.red = static_cast<uint8_t>(s.red + d[0]);
+            s.green = static_cast<uint8_t>(s.green + d[1]);
+            s.blue = static_cast<uint8_t>(s.blue + d[2]);
+            if constexpr (Alpha) s.alpha = static_cast<uint8_t>(s.alpha + d[3]);
         } else if constexpr (Kind == PlaneKind::Grey) {
-            red_ = static_cast<uint8_t>(red_ + d[0]);
-            green_ = red_;
-            blue_ = red_;
-            if constexpr (Alpha) alpha_ = static_cast<uint8_t>(alpha_ + d[1]);
+            s.red = static_cast<uint8_t>(s.red + d[0]);
+            s.green = s.red;
+            s.blue = s.red;
+            if constexpr (Alpha) s.alpha = static_cast<uint8_t>(s.alpha + d[1]);
         } else {
-            alpha_ = static_cast<uint8_t>(alpha_ + d[0]);
+            s.alpha = static_cast<uint8_t>(s.alpha + d[0]);
         }
-        out[0] = blue_;
-        out[1] = green_;
-        out[2] = red_;
-        out[3] = alpha_;
     }
 
-private:
-    uint8_t red_ = 0;
-    uint8_t green_ = 0;
-    uint8_t blue_ = 0;
-    uint8_t alpha_ = Alpha ? 255 : 0;
+    static void store(const RunningSums& s, uint8_t* out) {
+        out[0] = s.blue;
+        out[1] = s.green;
+        out[2] = s.red;
+        out[3] = s.alpha;
+    }
+
+    // Pixels [from, from + count) of n into out (or, with no out, only
+    // through the sums).
+    static void decode(std::span<const uint8_t> source, size_t n, size_t from, size_t count, RunningSums& s,
+                       uint8_t* out) {
+        uint32_t d[Read];
+        // While the last plane read still has its byte, every plane has it:
+        // read straight from the source. The rest reads missing bytes as 0.
+        const size_t lastPlane = (Read - 1) * n;
+        const size_t whole = source.size() > lastPlane ? std::min(n, source.size() - lastPlane) : 0;
+        const size_t end = from + count;
+        size_t i = from;
+        if (out == nullptr) {
+            // Skipping: only the sums of the deltas matter.
+            const size_t direct = std::max(std::min(end, whole), i);
+            for (size_t k = 0; k < Read; ++k) {
+                const uint8_t* plane = source.data() + k * n;
+                d[k] = 0;
+                for (size_t j = i; j < direct; ++j) d[k] += plane[j];
+            }
+            add(s, d);
+            for (i = direct; i < end; ++i) {
+                for (size_t k = 0; k < Read; ++k) d[k] = Plane(source, k * n, n).byte(i);
+                add(s, d);
+            }
+            return;
+        }
+        const uint8_t* p = source.data();
+        for (; i < std::min(end, whole); ++i, out += 4) {
+            for (size_t k = 0; k < Read; ++k) d[k] = p[k * n + i];
+            add(s, d);
+            store(s, out);
+        }
+        for (; i < end; ++i, out += 4) {
+            for (size_t k = 0; k < Read; ++k) d[k] = Plane(source, k * n, n).byte(i);
+            add(s, d);
+            store(s, out);
+        }
+    }
 };
-
-template <PlaneKind Kind, bool Alpha>
-void decodePixelsOf(std::span<const uint8_t> source, size_t n, uint8_t* out) {
-    using Sums = PixelSums<Kind, Alpha>;
-    constexpr size_t Planes = Sums::PlanesRead;
-    Sums sums;
-    uint8_t d[Planes];
-    // While the last plane read still has its byte, every plane has it: read
-    // straight from the source. The rest reads missing bytes as 0.
-    const size_t lastPlane = (Planes - 1) * n;
-    const size_t whole = source.size() > lastPlane ? std::min(n, source.size() - lastPlane) : 0;
-    const uint8_t* p = source.data();
-    for (size_t i = 0; i < whole; ++i, out += 4) {
-        for (size_t k = 0; k < Planes; ++k) d[k] = p[k * n + i];
-        sums.next(d, out);
-    }
-    for (size_t i = whole; i < n; ++i, out += 4) {
-        for (size_t k = 0; k < Planes; ++k) d[k] = Plane(source, k * n, n).byte(i);
-        sums.next(d, out);
-    }
-}
-
-void decodePixels(std::span<const uint8_t> source, const PlaneLayout& layout, size_t n, uint8_t* out) {
-    const bool alpha = layout.alpha;
-    switch (layout.kind) {
-    case PlaneKind::Colour:
-        alpha ? decodePixelsOf<PlaneKind::Colour, true>(source, n, out)
-              : decodePixelsOf<PlaneKind::Colour, false>(source, n, out);
-        break;
-    case PlaneKind::Grey:
-        alpha ? decodePixelsOf<PlaneKind::Grey, true>(source, n, out)
-              : decodePixelsOf<PlaneKind::Grey, false>(source, n, out);
-        break;
-    case PlaneKind::AlphaOnly:
-        alpha ? decodePixelsOf<PlaneKind::AlphaOnly, true>(source, n, out)
-              : decodePixelsOf<PlaneKind::AlphaOnly, false>(source, n, out);
-        break;
-    case PlaneKind::Block: break;
-    }
-}
 
 // Blocks: running sums of the two colour endpoints; the index words and the
 // alpha halves are stored as they are.
-void decodeBlocks(std::span<const uint8_t> source, const PlaneLayout& layout, size_t n, uint8_t* out) {
+void decodeBlocks(std::span<const uint8_t> source, bool alpha, size_t n, size_t from, size_t count,
+                  RunningSums& s, uint8_t* out) {
     const Plane first(source, 0, 2 * n);
     const Plane second(source, 2 * n, 2 * n);
     const Plane indices(source, 4 * n, 4 * n);
     const Plane alphaHalves(source, 8 * n, 8 * n);
-    uint16_t e0 = 0;
-    uint16_t e1 = 0;
-    for (size_t i = 0; i < n; ++i) {
-        e0 = static_cast<uint16_t>(e0 + first.word16(i));
-        e1 = static_cast<uint16_t>(e1 + second.word16(i));
-        if (layout.alpha) {
+    for (size_t i = from; i < from + count; ++i) {
+        s.endpoint0 = static_cast<uint16_t>(s.endpoint0 + first.word16(i));
+        s.endpoint1 = static_cast<uint16_t>(s.endpoint1 + second.word16(i));
+        if (out == nullptr) continue;
+        if (alpha) {
             alphaHalves.copy(8 * i, 8, out);
             out += 8;
         }
-        out[0] = static_cast<uint8_t>(e0);
-        out[1] = static_cast<uint8_t>(e0 >> 8);
-        out[2] = static_cast<uint8_t>(e1);
-        out[3] = static_cast<uint8_t>(e1 >> 8);
+        out[0] = static_cast<uint8_t>(s.endpoint0);
+        out[1] = static_cast<uint8_t>(s.endpoint0 >> 8);
+        out[2] = static_cast<uint8_t>(s.endpoint1);
+        out[3] = static_cast<uint8_t>(s.endpoint1 >> 8);
         indices.copy(4 * i, 4, out + 4);
         out += 8;
     }
 }
+
+// The elements of plane-coded data in order, a stretch at a time; a
+// stretch may be skipped, which only carries the sums on.
+class PlaneDecoder {
+public:
+    PlaneDecoder(std::span<const uint8_t> source, const PlaneLayout& layout) : source_(source), layout_(layout) {
+        sums_.alpha = layout.alpha && layout.kind != PlaneKind::Block ? 255 : 0;
+    }
+
+    // The next `count` elements into out, or past them when out is null.
+    void decode(size_t count, uint8_t* out) {
+        const size_t n = layout_.elements;
+        switch (layout_.kind) {
+        case PlaneKind::Colour:
+            layout_.alpha ? PixelPlanes<PlaneKind::Colour, true>::decode(source_, n, next_, count, sums_, out)
+                          : PixelPlanes<PlaneKind::Colour, false>::decode(source_, n, next_, count, sums_, out);
+            break;
+        case PlaneKind::Grey:
+            layout_.alpha ? PixelPlanes<PlaneKind::Grey, true>::decode(source_, n, next_, count, sums_, out)
+                          : PixelPlanes<PlaneKind::Grey, false>::decode(source_, n, next_, count, sums_, out);
+            break;
+        case PlaneKind::AlphaOnly:
+            layout_.alpha ? PixelPlanes<PlaneKind::AlphaOnly, true>::decode(source_, n, next_, count, sums_, out)
+                          : PixelPlanes<PlaneKind::AlphaOnly, false>::decode(source_, n, next_, count, sums_, out);
+            break;
+        case PlaneKind::Block:
+            decodeBlocks(source_, layout_.alpha, n, next_, count, sums_, out);
+            break;
+        }
+        next_ += count;
+    }
+
+private:
+    std::span<const uint8_t> source_;
+    PlaneLayout layout_;
+    RunningSums sums_;
+    size_t next_ = 0;
+};
 
 }  // namespace
 
@@ -178,16 +222,33 @@ PlaneLayout planeLayoutFor(int32_t pixelFormat, size_t sourceLength) {
     return layout;
 }
 
+size_t elementSizeOf(const PlaneLayout& layout) { return elementSize(layout); }
+
 size_t decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout,
                            std::span<uint8_t> destination) {
     // Never write past the destination, whatever the layout claims.
-    const size_t n = std::min(layout.elements, destination.size() / elementSize(layout));
-    if (layout.kind == PlaneKind::Block) {
-        decodeBlocks(source, layout, n, destination.data());
-    } else {
-        decodePixels(source, layout, n, destination.data());
+    PlaneLayout fitted = layout;
+    fitted.elements = std::min(layout.elements, destination.size() / elementSize(layout));
+    PlaneDecoder(source, fitted).decode(fitted.elements, destination.data());
+    return fitted.elements * elementSize(layout);
+}
+
+size_t decodePlaneStretches(std::span<const uint8_t> source, const PlaneLayout& layout, const Stretches& stretches,
+                            std::span<uint8_t> destination) {
+    const size_t size = elementSize(layout);
+    PlaneDecoder decoder(source, layout);
+    size_t next = 0;
+    size_t written = 0;
+    for (uint64_t k = 0; k < stretches.count; ++k) {
+        const uint64_t begin = stretches.first + k * stretches.stride;
+        const uint64_t end = std::min<uint64_t>(begin + stretches.length, layout.elements);
+        if (begin >= end || written + (end - begin) * size > destination.size()) break;
+        decoder.decode(static_cast<size_t>(begin - next), nullptr);
+        decoder.decode(static_cast<size_t>(end - begin), destination.data() + written);
+        written += static_cast<size_t>(end - begin) * size;
+        next = static_cast<size_t>(end);
     }
-    return n * elementSize(layout);
+    return written;
 }
 
 void decodePlanes(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {

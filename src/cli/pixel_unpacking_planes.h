@@ -32,4 +32,23 @@ PlaneLayout planeLayoutFor(int32_t pixelFormat, size_t sourceLength);
 size_t decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout,
                          std::span<uint8_t> destination);
 
+// Evenly spaced stretches of elements: `count` stretches of `length`
+// elements, the first at element `first`, each `stride` after the one before.
+struct Stretches {
+    uint64_t first = 0;
+    uint64_t stride = 0;
+    uint64_t length = 0;
+    uint64_t count = 0;
+};
+
+// Decodes only the elements of the stretches (the planes' sums still run
+// through the elements between them) one after another into `destination`,
+// and returns the bytes written; elements past layout.elements, or past what
+// the destination holds, end the decoding.
+size_t decodePlaneStretches(std::span<const uint8_t> source, const PlaneLayout& layout, const Stretches& stretches,
+                            std::span<uint8_t> destination);
+
+// The bytes of one element: 4 for pixels, 8 or 16 for blocks.
+size_t elementSizeOf(const PlaneLayout& layout);
+
 }  // namespace lumenpull
