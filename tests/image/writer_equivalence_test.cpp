@@ -19,6 +19,7 @@
 #include "image/row_conversion.h"
 #include "image/tga_writer.h"
 #include "reference_run_length.h"
+#include "texture_fixture.h"
 #include "support/temp_dir.h"
 
 namespace lumenpull {
@@ -178,27 +179,26 @@ TEST(WriterEquivalenceTest, TgaLargeImagesPackedOrPlain) {
     }
 }
 
-TEST(WriterEquivalenceTest, TgaPacketsPassingThePlainSizeLateAreReplacedByPlainPixels) {
-    // One flat row saves about 1000 bytes; each noise row after it costs 2
-    // bytes more than plain, so the total passes the plain size near row 500
-    // of 600, after most packets have been written.
-    test::TempDir dir;
-    std::mt19937 random(23);
-    const uint32_t width = 256;
-    const uint32_t height = 600;
+// Pixels of 4 bytes whose first row is flat (it packs into a few bytes,
+// saving about 1000) and whose other rows are noise (each costs a few bytes
+// more packed than plain): packing passes the plain size part-way down.
+Bytes flatRowThenNoise(uint32_t width, uint32_t height, uint32_t seed) {
+    std::mt19937 random(seed);
     Bytes data(std::size_t{width} * height * 4, 0x40);
     for (std::size_t i = std::size_t{width} * 4; i < data.size(); ++i) data[i] = static_cast<uint8_t>(random());
-    TextureImage texture;
-    texture.width = static_cast<int32_t>(width);
-    texture.height = static_cast<int32_t>(height);
-    texture.pixelFormat = 3;
-    texture.imageCount = 1;
-    texture.pixelData = data;
-    writeTga(dir / "late", texture, 32, false);
+    return data;
+}
+
+TEST(WriterEquivalenceTest, TgaPacketsPassingThePlainSizeLateAreReplacedByPlainPixels) {
+    // Each noise row costs 2 bytes more than plain, so the total passes the
+    // plain size near row 500 of 600, after most packets have been written.
+    test::TempDir dir;
+    const Bytes data = flatRowThenNoise(256, 600, 23);
+    writeTga(dir / "late", test::textureImage(3, 256, 600, data), 32, false);
     const Bytes file = test::readFileBytes(dir / "late.tga");
     EXPECT_EQ(file[2], 2);
     EXPECT_EQ(file.size(), 18 + data.size());
-    EXPECT_EQ(file, referenceTga(tgaCases[0], data, width, height, 0, false));
+    EXPECT_EQ(file, referenceTga(tgaCases[0], data, 256, 600, 0, false));
 }
 
 // The Radiance file of image `image`, written pass after pass.
@@ -291,28 +291,15 @@ TEST(WriterEquivalenceTest, RadiancePackedExactlyAsLargeAsFlatStaysPacked) {
 }
 
 TEST(WriterEquivalenceTest, RadianceScanlinesPassingTheFlatSizeLateAreReplacedByFlatPixels) {
-    // Scanlines are written as they are packed. One flat row saves about
-    // 1000 bytes and each noise row after it costs a few more than flat, so
-    // the payload passes the flat size part-way, after many scanlines have
-    // been written; the file must then be the flat one.
+    // Scanlines are written as they are packed; the payload passes the flat
+    // size near the end (row 396 of 400), and the file must then be flat.
     test::TempDir dir;
-    std::mt19937 random(24);
-    const uint32_t width = 256;
-    const uint32_t height = 400;
-    Bytes data(std::size_t{width} * height * 4, 0x40);
-    for (std::size_t i = std::size_t{width} * 4; i < data.size(); ++i) data[i] = static_cast<uint8_t>(random());
-    TextureImage texture;
-    texture.width = static_cast<int32_t>(width);
-    texture.height = static_cast<int32_t>(height);
-    texture.pixelFormat = 12;
-    texture.imageCount = 1;
-    texture.pixelData = data;
-    writeRadiance(dir / "late", texture, false, false);
-    const Bytes file = test::readFileBytes(dir / "late.hdr");
-    const Bytes expected = referenceRadiance(data, width, height, 0, false, false);
+    const Bytes data = flatRowThenNoise(256, 400, 24);
+    writeRadiance(dir / "late", test::textureImage(12, 256, 400, data), false, false);
+    const Bytes expected = referenceRadiance(data, 256, 400, 0, false, false);
     const std::size_t header = std::string("#?RADIANCE\nGAMMA=1\nEXPOSURE=1\nFORMAT=32-bit_rle_rgbe\n\n-Y 400 +X 256\n").size();
     EXPECT_EQ(expected.size(), header + data.size());  // flat
-    EXPECT_EQ(file, expected);
+    EXPECT_EQ(test::readFileBytes(dir / "late.hdr"), expected);
 }
 
 }  // namespace
