@@ -7,7 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "image/repeat_bits.h"
+#include "image/packet_rule.h"
 
 namespace lumenpull {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "image/repeat_bits.h"
+#include "image/packet_rule.h"
 
 namespace lumenpull {
 
