@@ -182,17 +182,18 @@ void forEachRow(const TextureImage& texture, const TgaLayout& layout, const TgaG
 // packets in memory.
 void writeTgaImage(const std::string& path, const TextureImage& texture, const TgaLayout& layout,
                    const TgaGeometry& g, uint32_t image, bool compression, std::vector<uint8_t>& row,
-                   std::span<uint8_t> packets) {
+                   std::size_t packetRoom) {
     if (compression) {
         OutputFile file(path);
         file.write(tgaHeader(g, layout.depth, true));
         uint64_t total = 0;
         bool packed = true;
         forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
-            const std::size_t written = encodeTgaRleInto(pixels, g.outputBytesPerPixel, packets);
+            // Packed straight into the file's buffer; kept while they still pay.
+            const std::size_t written = encodeTgaRleInto(pixels, g.outputBytesPerPixel, file.room(packetRoom));
             total += written;
             packed = total <= g.expectedBytes;
-            if (packed) file.write(packets.first(written));
+            if (packed) file.commit(written);
             return packed;
         });
         if (packed) return;
@@ -215,11 +216,9 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
     const TgaGeometry g = tgaGeometry(texture, layout, sourceBitsPerPixel);
 
     std::vector<uint8_t> row(g.outputRowBytes);
-    // Room for one row's packets at worst; never cleared, only written.
+    // Room for one row's packets at worst, in the output file's buffer.
     const std::size_t packetRoom =
-        noCompression ? 0 : tgaRleBound(static_cast<std::size_t>(g.outputRowBytes / g.outputBytesPerPixel),
-                                        g.outputBytesPerPixel);
-    const auto packets = std::make_unique_for_overwrite<uint8_t[]>(packetRoom);
+        tgaRleBound(static_cast<std::size_t>(g.outputRowBytes / g.outputBytesPerPixel), g.outputBytesPerPixel);
 
     int32_t files = 0;
     for (int32_t i = 0; i < texture.imageCount; ++i) {
@@ -228,7 +227,7 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
         const TgaGeometry w = writtenGeometry(g, layout.bands, image, texture.pixelData.size());
         const std::string path = imageFileName(imageName, i, texture.imageCount, "tga");
         // Each image starts again with packing on.
-        writeTgaImage(path, texture, layout, w, image, !noCompression, row, {packets.get(), packetRoom});
+        writeTgaImage(path, texture, layout, w, image, !noCompression, row, packetRoom);
         ++files;
     }
     return files;
