@@ -47,7 +47,6 @@ struct RowEncoder {
 // Buffers reused by every image of a texture.
 struct RadianceBuffers {
     std::vector<uint8_t> scanline;  // one row of flat RGBE pixels
-    std::vector<uint8_t> packets;   // one run-length scanline
 };
 
 // Writes one image, decoding its rows as they are written. In the
@@ -67,10 +66,12 @@ void writeRadianceImage(const std::string& path, const TextureImage& texture, co
         for (uint32_t r = 0; r < g.height && packed; ++r) {
             const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.rowBytes));
             rows.encode(source, buffers.scanline, g.width);
-            buffers.packets.clear();
-            written += encodeRgbeScanline(buffers.scanline, buffers.packets);
+            // Packed straight into the file's buffer; kept while they still pay.
+            const std::size_t scanline =
+                encodeRgbeScanlineInto(buffers.scanline, file.room(rgbeScanlineBound(g.width)));
+            written += scanline - 4;  // the payload: scanline headers are not counted
             packed = written <= flatBytes;
-            if (packed) file.write(buffers.packets);
+            if (packed) file.commit(scanline);
         }
         if (packed) return;
     }

@@ -22,32 +22,28 @@ uint8_t mantissaByte(double value) {
     return 0;  // NaN (a zero largest value) or nothing a decoder produces
 }
 
-// Appends one plane's packets: a raw packet is its count and its bytes, a
-// run packet 128 + its count and the byte.
+// Writes one plane's packets through a pointer: a raw packet is its count
+// and its bytes, a run packet 128 + its count and the byte.
 class PlaneWriter {
 public:
-    PlaneWriter(const uint8_t* plane, std::vector<uint8_t>& out) : plane_(plane), out_(out) {}
+    PlaneWriter(const uint8_t* plane, uint8_t* out) : plane_(plane), out_(out) {}
     void raw(std::size_t first, std::size_t count) {
         if (count == 0) return;
-        out_.push_back(static_cast<uint8_t>(count));
-        out_.insert(out_.end(), plane_ + first, plane_ + first + count);
+        *out_++ = static_cast<uint8_t>(count);
+        std::memcpy(out_, plane_ + first, count);
+        out_ += count;
     }
     void run(std::size_t first, std::size_t count) {
-        out_.push_back(static_cast<uint8_t>(128 + count));
-        out_.push_back(plane_[first]);
+        out_[0] = static_cast<uint8_t>(128 + count);
+        out_[1] = plane_[first];
+        out_ += 2;
     }
+    uint8_t* end() const { return out_; }
 
 private:
     const uint8_t* plane_;
-    std::vector<uint8_t>& out_;
+    uint8_t* out_;
 };
-
-// One plane (n bytes) into packets.
-std::size_t encodePlane(const uint8_t* plane, std::size_t n, std::vector<uint8_t>& out) {
-    const std::size_t before = out.size();
-    forEachPacket<MaxPacket, MinRun>(RepeatBits<1>(plane, n), PlaneWriter(plane, out));
-    return out.size() - before;
-}
 
 // The mantissa factor (fraction / largest * 255) and exponent of a largest
 // value that is zero, subnormal, infinite or NaN, or too large for the
@@ -98,12 +94,13 @@ void encodeRgbeRow(std::span<const LinearRgb> linear, std::span<uint8_t> out) {
     }
 }
 
-std::size_t encodeRgbeScanline(std::span<const uint8_t> scanline, std::vector<uint8_t>& out) {
+std::size_t encodeRgbeScanlineInto(std::span<const uint8_t> scanline, std::span<uint8_t> out) {
     const std::size_t n = scanline.size() / 4;
-    out.push_back(2);
-    out.push_back(2);
-    out.push_back(static_cast<uint8_t>((n >> 8) & 0xFF));
-    out.push_back(static_cast<uint8_t>(n & 0xFF));
+    if (out.size() < rgbeScanlineBound(n)) throw std::invalid_argument("scanline packet buffer smaller than the bound");
+    out[0] = 2;
+    out[1] = 2;
+    out[2] = static_cast<uint8_t>((n >> 8) & 0xFF);
+    out[3] = static_cast<uint8_t>(n & 0xFF);
     // The planes side by side, so that each is scanned as contiguous bytes.
     const auto planes = std::make_unique_for_overwrite<uint8_t[]>(4 * n);
     uint8_t* red = planes.get();
@@ -117,9 +114,20 @@ std::size_t encodeRgbeScanline(std::span<const uint8_t> scanline, std::vector<ui
         blue[j] = pixel[2];
         exponent[j] = pixel[3];
     }
-    std::size_t written = 0;
-    for (std::size_t channel = 0; channel < 4; ++channel) written += encodePlane(planes.get() + channel * n, n, out);
-    return written;
+    uint8_t* end = out.data() + 4;
+    for (std::size_t channel = 0; channel < 4; ++channel) {
+        const uint8_t* plane = planes.get() + channel * n;
+        end = forEachPacket<MaxPacket, MinRun>(RepeatBits<1>(plane, n), PlaneWriter(plane, end)).end();
+    }
+    return static_cast<std::size_t>(end - out.data());
+}
+
+std::size_t encodeRgbeScanline(std::span<const uint8_t> scanline, std::vector<uint8_t>& out) {
+    const std::size_t before = out.size();
+    out.resize(before + rgbeScanlineBound(scanline.size() / 4));
+    const std::size_t written = encodeRgbeScanlineInto(scanline, std::span<uint8_t>(out).subspan(before));
+    out.resize(before + written);
+    return written - 4;
 }
 
 }  // namespace lumenpull

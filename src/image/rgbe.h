@@ -27,4 +27,12 @@ void encodeRgbeRow(std::span<const LinearRgb> linear, std::span<uint8_t> out);
 // Returns the packet bytes appended, the 4-byte header not included.
 std::size_t encodeRgbeScanline(std::span<const uint8_t> scanline, std::vector<uint8_t>& out);
 
+// The room encodeRgbeScanlineInto needs for a scanline of `pixels` pixels:
+// the header, and at worst two bytes a pixel in each of the four planes.
+constexpr std::size_t rgbeScanlineBound(std::size_t pixels) { return 4 + 8 * pixels; }
+
+// The same scanline written to the start of `out`, which must hold
+// rgbeScanlineBound bytes; returns the bytes written, header included.
+std::size_t encodeRgbeScanlineInto(std::span<const uint8_t> scanline, std::span<uint8_t> out);
+
 }  // namespace lumenpull
