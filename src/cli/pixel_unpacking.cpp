@@ -59,8 +59,8 @@ struct DecodedImages {
     std::unique_ptr<uint8_t[]> bytes;
     std::span<uint8_t> span;
 };
-std::optional<DecodedImages> decodedLargestImages(std::span<const uint8_t> source, const UnpackParameters& p) {
-    const PlaneLayout layout = planeLayoutFor(p.pixelFormat, source.size());
+std::optional<DecodedImages> decodedLargestImages(std::span<const uint8_t> source, const PlaneLayout& layout,
+                                                  const UnpackParameters& p) {
     const auto kept = largestImagesIn(layout.decodedSize, p);
     const uint64_t element = elementSizeOf(layout);
     if (!kept || kept->imageSize % element != 0 || kept->stride % element != 0 || kept->offset % element != 0) {
@@ -94,11 +94,12 @@ UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameter
         std::vector<uint8_t>().swap(stored);  // the compressed bytes are done with
     }
     if (planeCoded(p, data.size())) {
-        if (auto images = decodedLargestImages(data, p)) {
+        const PlaneLayout layout = planeLayoutFor(p.pixelFormat, data.size());
+        if (auto images = decodedLargestImages(data, layout, p)) {
             return UnpackedPixels(std::vector<uint8_t>(), std::move(images->bytes), images->span);
         }
         size_t decodedSize = 0;
-        auto decoded = decodedPlanes(data, planeLayoutFor(p.pixelFormat, data.size()), decodedSize);
+        auto decoded = decodedPlanes(data, layout, decodedSize);
         data = {decoded.get(), decodedSize};
         made = std::move(decoded);
         std::vector<uint8_t>().swap(stored);

@@ -35,13 +35,6 @@ private:
     std::span<const uint8_t> bytes_;
 };
 
-size_t elementSize(const PlaneLayout& layout) {
-    if (layout.kind != PlaneKind::Block) {
-        return 4;
-    }
-    return layout.alpha ? 16 : 8;
-}
-
 // The running sums carried from one element to the next.
 struct RunningSums {
     uint8_t red = 0;
@@ -243,6 +236,13 @@ private:
 
 }  // namespace
 
+size_t elementSizeOf(const PlaneLayout& layout) {
+    if (layout.kind != PlaneKind::Block) {
+        return 4;
+    }
+    return layout.alpha ? 16 : 8;
+}
+
 PlaneLayout planeLayoutFor(int32_t pixelFormat, size_t sourceLength) {
     const size_t length = sourceLength;
     PlaneLayout layout;
@@ -276,24 +276,22 @@ PlaneLayout planeLayoutFor(int32_t pixelFormat, size_t sourceLength) {
         layout = {PlaneKind::Colour, false, length, 0};
         break;
     }
-    layout.elements = layout.decodedSize / elementSize(layout);
+    layout.elements = layout.decodedSize / elementSizeOf(layout);
     return layout;
 }
-
-size_t elementSizeOf(const PlaneLayout& layout) { return elementSize(layout); }
 
 size_t decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout,
                            std::span<uint8_t> destination) {
     // Never write past the destination, whatever the layout claims.
     PlaneLayout fitted = layout;
-    fitted.elements = std::min(layout.elements, destination.size() / elementSize(layout));
+    fitted.elements = std::min(layout.elements, destination.size() / elementSizeOf(layout));
     PlaneDecoder(source, fitted).decode(fitted.elements, destination.data());
-    return fitted.elements * elementSize(layout);
+    return fitted.elements * elementSizeOf(layout);
 }
 
 size_t decodePlaneStretches(std::span<const uint8_t> source, const PlaneLayout& layout, const Stretches& stretches,
                             std::span<uint8_t> destination) {
-    const size_t size = elementSize(layout);
+    const size_t size = elementSizeOf(layout);
     PlaneDecoder decoder(source, layout);
     size_t next = 0;
     size_t written = 0;

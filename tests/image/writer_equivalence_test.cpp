@@ -114,13 +114,8 @@ TEST(WriterEquivalenceTest, TgaFilesMatchPackingWritingAndRewriting) {
             for (int picture = 0; picture < 4; ++picture) {
                 const uint64_t imageBytes = uint64_t{width} * height * c.sourceBits / 8;
                 const Bytes data = storedPixels(imageBytes * 3, picture, random);
-                TextureImage texture;
-                texture.width = static_cast<int32_t>(width);
-                texture.height = static_cast<int32_t>(height);
-                texture.pixelFormat = c.format;
-                texture.textureFlags = c.flags;
-                texture.imageCount = 3;
-                texture.pixelData = data;
+                const TextureImage texture = test::textureImage(c.format, static_cast<int32_t>(width),
+                                                                static_cast<int32_t>(height), data, 3, c.flags);
                 for (bool noCompression : {false, true}) {
                     writeTga(dir / "t", texture, c.sourceBits, noCompression);
                     for (uint32_t i = 0; i < 3; ++i) {
@@ -140,12 +135,7 @@ TEST(WriterEquivalenceTest, TgaPackedExactlyAsLargeAsPlainStaysPacked) {
     // of C (4) is 12 bytes, the plain size: packed is kept.
     test::TempDir dir;
     const Bytes data = {1, 1, 1, 0, 2, 2, 2, 0, 2, 2, 2, 0, 3, 3, 3, 0};
-    TextureImage texture;
-    texture.width = 4;
-    texture.height = 1;
-    texture.pixelFormat = 2;
-    texture.imageCount = 1;
-    texture.pixelData = data;
+    const TextureImage texture = test::textureImage(2, 4, 1, data);
     writeTga(dir / "t", texture, 32, false);
     const Bytes file = test::readFileBytes(dir / "t.tga");
     ASSERT_EQ(file.size(), 18u + 12u);
@@ -161,12 +151,7 @@ TEST(WriterEquivalenceTest, TgaLargeImagesPackedOrPlain) {
     const uint32_t side = 1500;  // 9 MB of plain pixels
     for (int picture : {3, 0}) {
         const Bytes data = storedPixels(std::size_t{side} * side * 4, picture, random);
-        TextureImage texture;
-        texture.width = static_cast<int32_t>(side);
-        texture.height = static_cast<int32_t>(side);
-        texture.pixelFormat = 3;
-        texture.imageCount = 1;
-        texture.pixelData = data;
+        const TextureImage texture = test::textureImage(3, static_cast<int32_t>(side), static_cast<int32_t>(side), data);
         writeTga(dir / "big", texture, 32, false);
         const Bytes file = test::readFileBytes(dir / "big.tga");
         if (picture == 3) {
@@ -242,12 +227,8 @@ TEST(WriterEquivalenceTest, RadianceFilesMatchPackingWritingAndRewriting) {
     for (const auto& [width, height] : {std::pair{64u, 16u}, std::pair{9u, 5u}, std::pair{300u, 3u}}) {
         for (int picture = 0; picture < 4; ++picture) {
             const Bytes data = storedPixels(std::size_t{width} * height * 4 * 2, picture, random);
-            TextureImage texture;
-            texture.width = static_cast<int32_t>(width);
-            texture.height = static_cast<int32_t>(height);
-            texture.pixelFormat = 12;
-            texture.imageCount = 2;
-            texture.pixelData = data;
+            const TextureImage texture =
+                test::textureImage(12, static_cast<int32_t>(width), static_cast<int32_t>(height), data, 2);
             for (bool shared : {false, true}) {
                 for (bool noCompression : {false, true}) {
                     writeRadiance(dir / "h", texture, shared, noCompression);
@@ -278,12 +259,7 @@ TEST(WriterEquivalenceTest, RadiancePackedExactlyAsLargeAsFlatStaysPacked) {
         const std::size_t header = std::string("#?RADIANCE\nGAMMA=1\nEXPOSURE=1\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 8\n").size();
         if (expected.size() != header + 2 * 4 + 64) continue;  // two scanline headers and 64 packet bytes
         ++found;
-        TextureImage texture;
-        texture.width = 8;
-        texture.height = 2;
-        texture.pixelFormat = 12;
-        texture.imageCount = 1;
-        texture.pixelData = data;
+        const TextureImage texture = test::textureImage(12, 8, 2, data);
         writeRadiance(dir / "tie", texture, false, false);
         ASSERT_EQ(test::readFileBytes(dir / "tie.hdr"), expected);
     }
