@@ -16,10 +16,10 @@ namespace lumenpull {
 std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out);
 
 // The room encodeTgaRleInto needs for `pixelCount` pixels: the packets take
-// at most one header byte per pixel on top of the pixels, and 16 bytes of
+// at most one header byte per pixel on top of the pixels, and 32 bytes of
 // slack let short packets be copied whole.
 constexpr std::size_t tgaRleBound(std::size_t pixelCount, uint32_t bytesPerPixel) {
-    return pixelCount * (bytesPerPixel + 1) + 16;
+    return pixelCount * (bytesPerPixel + 1) + 32;
 }
 
 // The same packets written to the start of `out`, which must hold at least
