@@ -73,7 +73,8 @@ TEST(TextureKinds, FirstMatchingKindInTheConverterOrder) {
         const TextureKind kind = textureKindOf(chain.types.back());
         EXPECT_EQ(kind, c.kind) << c.chain.back();
         const std::unique_ptr<CObject> object = makeObject(kind);
-        EXPECT_EQ(typeid(*object), c.made) << c.chain.back();
+        const CObject& made = *object;
+        EXPECT_EQ(typeid(made), c.made) << c.chain.back();
         EXPECT_EQ(asTexture(object.get()) != nullptr, kind != TextureKind::None);
     }
 }

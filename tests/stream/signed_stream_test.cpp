@@ -113,9 +113,9 @@ TEST_F(SignedWorkedExample, SeeksFromBeginAndEndMapPayloadOffsets) {
     other.Seek(9, SeekOrigin::End);  // payload byte 31
     other.Read(&byte, 1);
     EXPECT_EQ(byte, 31);
-    for (auto [offset, origin] : {std::pair{int64_t{41}, SeekOrigin::Begin}, {-1, SeekOrigin::Begin},
-                                  {41, SeekOrigin::End}, {-1, SeekOrigin::End}, {-33, SeekOrigin::Current}}) {
-        EXPECT_EQ(thrownText([&] { other.Seek(offset, origin); }), "Seek offset out of range");
+    for (const auto& seek : {std::pair{int64_t{41}, SeekOrigin::Begin}, {-1, SeekOrigin::Begin},
+                             {41, SeekOrigin::End}, {-1, SeekOrigin::End}, {-33, SeekOrigin::Current}}) {
+        EXPECT_EQ(thrownText([&] { other.Seek(seek.first, seek.second); }), "Seek offset out of range");
     }
     EXPECT_EQ(other.Tell(), D + 44);  // unchanged by the refused seeks
 }
