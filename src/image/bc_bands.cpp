@@ -4,7 +4,12 @@
 #include <bit>
 #include <cstring>
 
+#include "image/simd_support.h"
 #include "image/source_bytes.h"
+
+#if LUMENPULL_SSSE3_DISPATCH
+#include <tmmintrin.h>
+#endif
 
 namespace lumenpull {
 
@@ -123,18 +128,19 @@ template <std::size_t Out, typename Pixel>
 }
 
 // Runs decodeBlock(block bytes, first output byte of the block, band row
-// stride) over the width / 4 blocks of a band; blocks the source holds only
-// in part are decoded from a zero-padded copy, and the columns that no block
-// covers are zeroed.
-template <std::size_t BlockBytes, std::size_t Out, typename DecodeBlock>
-void decodeBand(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width, DecodeBlock decodeBlock) {
+// stride) over the width / 4 blocks of a band; the blocks the source holds
+// whole go to decodeWhole(first block, block count, band, row stride) at
+// once, blocks it holds only in part are decoded from a zero-padded copy, and
+// the columns that no block covers are zeroed.
+template <std::size_t BlockBytes, std::size_t Out, typename DecodeBlock, typename DecodeWhole>
+void decodeBand(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width, DecodeBlock decodeBlock,
+                DecodeWhole decodeWhole) {
     const std::size_t rowBytes = std::size_t{width} * Out;
     requireDestination(band, 4 * rowBytes);
     const std::size_t blocks = width / 4;
     const std::size_t whole = std::min(blocks, source.size() / BlockBytes);
     uint8_t* out = band.data();
-    const uint8_t* in = source.data();
-    for (std::size_t i = 0; i < whole; ++i) decodeBlock(in + i * BlockBytes, out + i * 4 * Out, rowBytes);
+    if (whole != 0) decodeWhole(source.data(), whole, out, rowBytes);
     for (std::size_t i = whole; i < blocks; ++i) {
         const auto padded = loadPadded<BlockBytes>(source, i * BlockBytes);
         decodeBlock(padded.data(), out + i * 4 * Out, rowBytes);
@@ -145,15 +151,96 @@ void decodeBand(std::span<const uint8_t> source, std::span<uint8_t> band, uint32
     for (std::size_t y = 0; y < 4; ++y) std::memset(out + y * rowBytes + covered, 0, rowBytes - covered);
 }
 
+// The same, with the whole blocks decoded one by one too.
+template <std::size_t BlockBytes, std::size_t Out, typename DecodeBlock>
+void decodeBand(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width, DecodeBlock decodeBlock) {
+    decodeBand<BlockBytes, Out>(source, band, width, decodeBlock,
+                                [&](const uint8_t* in, std::size_t count, uint8_t* out, std::size_t rowBytes) {
+                                    for (std::size_t i = 0; i < count; ++i) {
+                                        decodeBlock(in + i * BlockBytes, out + i * 4 * Out, rowBytes);
+                                    }
+                                });
+}
+
+void decodeBc1Block(const uint8_t* block, uint8_t* out, std::size_t rowBytes) {
+    const ColourPalette colour = colourPalette(block);
+    const uint32_t indices = load32(block + 4);
+    storeBlock<3>(out, rowBytes, [&](unsigned k) { return colour.entry[(indices >> (2 * k)) & 3]; });
+}
+
+#if LUMENPULL_SSSE3_DISPATCH
+// Byte shuffles that make a block row of BC1 pixels from its palette in a
+// register (entry k in bytes 4k to 4k + 2): for every byte of four 2-bit
+// indices, the 12 bytes blue, green, red of the four pixels, then 4 zeros.
+struct RowShuffles {
+    alignas(16) uint8_t control[256][16];
+};
+
+constexpr RowShuffles makeRowShuffles() {
+    RowShuffles s{};
+    for (unsigned b = 0; b < 256; ++b) {
+        for (unsigned k = 0; k < 4; ++k) {
+            for (unsigned c = 0; c < 3; ++c) s.control[b][3 * k + c] = static_cast<uint8_t>(4 * ((b >> (2 * k)) & 3) + c);
+        }
+        for (unsigned j = 12; j < 16; ++j) s.control[b][j] = 0x80;
+    }
+    return s;
+}
+
+constexpr RowShuffles rowShuffles = makeRowShuffles();
+
+// A block row (12 bytes) of BC1 pixels: its palette shuffled by the row's indices.
+LUMENPULL_TARGET_SSSE3 inline __m128i bc1Row(__m128i palette, uint8_t rowIndices) {
+    return _mm_shuffle_epi8(palette, _mm_load_si128(reinterpret_cast<const __m128i*>(rowShuffles.control[rowIndices])));
+}
+
+// Whole BC1 blocks, four rows of one shuffle each. Every block but the last
+// stores 16 bytes a row; the 4 bytes too many land where the next block's
+// row goes, which the next block then writes.
+LUMENPULL_TARGET_SSSE3 void decodeBc1BlocksSsse3(const uint8_t* in, std::size_t count, uint8_t* out,
+                                                 std::size_t rowBytes) {
+    const auto paletteOf = [](const uint8_t* block) {
+        const ColourPalette colour = colourPalette(block);
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(colour.entry));
+    };
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        const uint8_t* block = in + 8 * i;
+        const __m128i palette = paletteOf(block);
+        uint8_t* blockOut = out + 12 * i;
+        for (unsigned y = 0; y < 4; ++y) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(blockOut + y * rowBytes), bc1Row(palette, block[4 + y]));
+        }
+    }
+    const uint8_t* block = in + 8 * (count - 1);
+    const __m128i palette = paletteOf(block);
+    uint8_t* blockOut = out + 12 * (count - 1);
+    for (unsigned y = 0; y < 4; ++y) {
+        const __m128i row = bc1Row(palette, block[4 + y]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(blockOut + y * rowBytes), row);
+        store32(blockOut + y * rowBytes + 8, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(row, 8))));
+    }
+}
+#endif
+
 }  // namespace
 
 void decodeBc1Band(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width) {
-    decodeBand<8, 3>(source, band, width, [](const uint8_t* block, uint8_t* out, std::size_t rowBytes) {
-        const ColourPalette colour = colourPalette(block);
-        const uint32_t indices = load32(block + 4);
-        storeBlock<3>(out, rowBytes, [&](unsigned k) { return colour.entry[(indices >> (2 * k)) & 3]; });
-    });
+#if LUMENPULL_SSSE3_DISPATCH
+    if (cpuHasSsse3()) {
+        decodeBand<8, 3>(source, band, width, decodeBc1Block, decodeBc1BlocksSsse3);
+        return;
+    }
+#endif
+    baseline::decodeBc1Band(source, band, width);
 }
+
+namespace baseline {
+
+void decodeBc1Band(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width) {
+    decodeBand<8, 3>(source, band, width, decodeBc1Block);
+}
+
+}  // namespace baseline
 
 void decodeBc3Band(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width) {
     decodeBand<16, 4>(source, band, width, [](const uint8_t* block, uint8_t* out, std::size_t rowBytes) {

@@ -25,4 +25,10 @@ void decodeBc5Band(std::span<const uint8_t> source, std::span<uint8_t> band, uin
 // copied to the start of the band (width × 16 bytes); the rest is zero.
 void copyBlock8Band(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width);
 
+// The routines above as the baseline instruction set computes them, where
+// they may take faster instructions the processor has; for comparing the two.
+namespace baseline {
+void decodeBc1Band(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width);
+}  // namespace baseline
+
 }  // namespace lumenpull
