@@ -2,9 +2,11 @@
 // its mip levels. Bytes processed are bytes produced.
 #include <benchmark/benchmark.h>
 
-#include "cli/pixel_unpacking.h"
-#include "cli/pixel_unpacking_planes.h"
+#include "image/texture_flags.h"
 #include "support/pixel_data_writer.h"
+#include "unpack/inflation.h"
+#include "unpack/pixel_unpacking.h"
+#include "unpack/planes.h"
 
 namespace lumenpull {
 namespace {
@@ -15,7 +17,7 @@ UnpackParameters parameters(int32_t format, uint8_t bits, uint32_t flags = 0) {
     UnpackParameters p;
     p.width = kSide;
     p.height = kSide;
-    p.pixelFormat = format;
+    p.pixelFormat = static_cast<PixelFormat>(format);
     p.bitsPerPixel = bits;
     p.textureFlags = flags;
     return p;
@@ -34,9 +36,8 @@ std::vector<uint8_t> bc3WithMips() {
 void inflate(benchmark::State& state, const std::vector<uint8_t>& raw, const UnpackParameters& p) {
     const auto stored = test::compressZlib(raw, true);
     for (auto _ : state) {
-        auto data = stored;
-        inflatePixelData(data, p);
-        benchmark::DoNotOptimize(data.data());
+        const auto inflated = inflatedPixelData(stored, p);
+        benchmark::DoNotOptimize(inflated->bytes.get());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * raw.size()));
 }
@@ -54,7 +55,7 @@ BENCHMARK(BM_InflateBc3WithMips)->Unit(benchmark::kMillisecond);
 // The decoding alone, into a buffer made once.
 void decodePlanesOnly(benchmark::State& state, const std::vector<uint8_t>& raw, int32_t format) {
     const auto planes = test::encodePlanes(raw, format);
-    const PlaneLayout layout = planeLayoutFor(format, planes.size());
+    const PlaneLayout layout = planeLayoutFor(static_cast<PixelFormat>(format), planes.size());
     std::vector<uint8_t> decoded(layout.decodedSize);
     for (auto _ : state) {
         decodePlaneElements(planes, layout, decoded);
@@ -77,7 +78,7 @@ BENCHMARK(BM_DecodePlanesBc3WithMips)->Unit(benchmark::kMillisecond);
 void BM_UnpackRgbaWithMips(benchmark::State& state) {
     const auto raw = rgbaWithMips();
     const auto stored = test::compressZlib(test::encodePlanes(raw, 3), true);
-    const auto p = parameters(3, 32, kPlaneCodedFlag);
+    const auto p = parameters(3, 32, PlaneCoded);
     for (auto _ : state) {
         const UnpackedPixels unpacked = unpackedPixels(stored, p);
         benchmark::DoNotOptimize(unpacked.images().data());

@@ -14,12 +14,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "cli/pixel_unpacking.h"
 #include "fuzz_support.h"
 #include "image/pixel_format.h"
 #include "image/radiance_writer.h"
 #include "image/texture_image.h"
 #include "image/tga_writer.h"
+#include "unpack/pixel_unpacking.h"
 
 namespace lumenpull::fuzz {
 namespace {
@@ -103,7 +103,7 @@ void run(std::span<const uint8_t> data) {
     p.width = h.width;
     p.height = h.height;
     p.textureFlags = h.flags;
-    p.pixelFormat = stored->canonical;
+    p.pixelFormat = static_cast<PixelFormat>(stored->canonical);
     p.bitsPerPixel = stored->bitsPerPixel;
     p.imageCount = h.imageCount;
     p.layoutWord = h.layoutWord;

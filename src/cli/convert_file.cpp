@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-#include "cli/pixel_unpacking.h"
 #include "image/pixel_format.h"
 #include "image/radiance_writer.h"
 #include "image/texture_image.h"
@@ -14,6 +13,7 @@
 #include "resource/resource_file.h"
 #include "resource/texture_kind.h"
 #include "stream/open_stream.h"
+#include "unpack/pixel_unpacking.h"
 
 namespace lumenpull {
 namespace {
@@ -147,7 +147,7 @@ private:
         unpack.width = texture.width;
         unpack.height = texture.height;
         unpack.textureFlags = texture.textureFlags;
-        unpack.pixelFormat = format->canonical;
+        unpack.pixelFormat = static_cast<PixelFormat>(format->canonical);
         unpack.bitsPerPixel = format->bitsPerPixel;
         unpack.imageCount = static_cast<uint32_t>(imageCount);
         unpack.layoutWord = layoutWord;

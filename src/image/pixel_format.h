@@ -22,9 +22,6 @@ enum class PixelFormat : int32_t {
     Bc5 = 15,
 };
 
-// Bit of a texture's flags word: only red and green carry data.
-constexpr uint32_t TwoChannel = 0x80;
-
 struct StoredFormat {
     int32_t canonical;
     uint8_t bitsPerPixel;

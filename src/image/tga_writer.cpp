@@ -10,6 +10,7 @@
 #include "image/pixel_format.h"
 #include "image/row_conversion.h"
 #include "image/source_bytes.h"
+#include "image/texture_flags.h"
 #include "image/tga_rle.h"
 
 namespace lumenpull {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/pixel_format.h"
+#include "image/texture_flags.h"
 #include "image_test_support.h"
 #include "support/temp_dir.h"
 

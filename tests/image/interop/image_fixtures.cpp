@@ -26,6 +26,7 @@
 #include "image/bc_bands.h"
 #include "image/hdr_row.h"
 #include "image/pixel_format.h"
+#include "image/texture_flags.h"
 #include "image/radiance_writer.h"
 #include "image/texture_image.h"
 #include "image/tga_writer.h"

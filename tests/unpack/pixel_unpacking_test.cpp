@@ -8,9 +8,11 @@
 #include <numeric>
 #include <random>
 
-#include "cli/pixel_unpacking.h"
-#include "cli/pixel_unpacking_planes.h"
+#include "image/texture_flags.h"
 #include "support/pixel_data_writer.h"
+#include "unpack/inflation.h"
+#include "unpack/planes.h"
+#include "unpack_steps.h"
 
 namespace lumenpull {
 namespace {
@@ -22,7 +24,7 @@ UnpackParameters rgba(int32_t width, int32_t height, uint32_t images = 1) {
     UnpackParameters p;
     p.width = width;
     p.height = height;
-    p.pixelFormat = 3;
+    p.pixelFormat = PixelFormat::Rgba8;
     p.bitsPerPixel = 32;
     p.imageCount = images;
     return p;
@@ -248,8 +250,8 @@ TEST(PlaneDecoding, EveryKind) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         UnpackParameters p = rgba(1, 1);
-        p.pixelFormat = c.format;
-        p.textureFlags = kPlaneCodedFlag | 0x2;
+        p.pixelFormat = static_cast<PixelFormat>(c.format);
+        p.textureFlags = PlaneCoded | 0x2;
         Bytes data = c.source;
         decodePlanes(data, p);
         EXPECT_EQ(data, c.decoded);
@@ -258,12 +260,12 @@ TEST(PlaneDecoding, EveryKind) {
 
 TEST(PlaneDecoding, OnlyWhenFlaggedAndNotEmpty) {
     UnpackParameters p = rgba(1, 1);
-    p.textureFlags = ~kPlaneCodedFlag;
+    p.textureFlags = ~PlaneCoded;
     Bytes data = sequence(8);
     decodePlanes(data, p);
     EXPECT_EQ(data, sequence(8));
 
-    p.textureFlags = kPlaneCodedFlag;
+    p.textureFlags = PlaneCoded;
     Bytes empty;
     decodePlanes(empty, p);
     EXPECT_TRUE(empty.empty());
@@ -272,13 +274,13 @@ TEST(PlaneDecoding, OnlyWhenFlaggedAndNotEmpty) {
 // A source shorter than its planes reads the missing bytes as 0, and a
 // destination smaller than the layout is never written past.
 TEST(PlaneDecoding, ShortSourceAndDestinationStayInBounds) {
-    PlaneLayout layout = planeLayoutFor(3, 16);  // 4 pixels, 4 planes of 4 bytes
+    PlaneLayout layout = planeLayoutFor(PixelFormat::Rgba8, 16);  // 4 pixels, 4 planes of 4 bytes
     const Bytes source = {1, 1, 1, 1, 2, 2};    // red plane and half the green one
     Bytes decoded(16, 0xEE);
     decodePlaneElements(source, layout, decoded);
     EXPECT_EQ(decoded, Bytes({0, 2, 1, 255, 0, 4, 2, 255, 0, 4, 3, 255, 0, 4, 4, 255}));
 
-    layout = planeLayoutFor(10, 32);  // 2 blocks
+    layout = planeLayoutFor(PixelFormat::Bc3, 32);  // 2 blocks
     Bytes small(20, 0xEE);
     decodePlaneElements(Bytes{5}, layout, std::span<uint8_t>(small).first(16));
     EXPECT_EQ(Bytes(small.begin(), small.begin() + 16), Bytes({0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0}));
@@ -291,7 +293,8 @@ TEST(PlaneDecoding, RoundTripsThroughTheEncoder) {
     std::mt19937 random(7);
     for (const int32_t format : {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15}) {
         SCOPED_TRACE(format);
-        const size_t unit = 48 / planeLayoutFor(format, 48).elements;  // source bytes per pixel or block
+        // Source bytes per pixel or block.
+        const size_t unit = 48 / planeLayoutFor(static_cast<PixelFormat>(format), 48).elements;
         Bytes source(unit * 37);
         for (auto& byte : source) {
             byte = static_cast<uint8_t>(random());
@@ -300,8 +303,8 @@ TEST(PlaneDecoding, RoundTripsThroughTheEncoder) {
             std::fill(source.end() - 37, source.end(), 0);  // the unused fourth plane
         }
         UnpackParameters p = rgba(1, 1);
-        p.pixelFormat = format;
-        p.textureFlags = kPlaneCodedFlag;
+        p.pixelFormat = static_cast<PixelFormat>(format);
+        p.textureFlags = PlaneCoded;
         Bytes decoded = source;
         decodePlanes(decoded, p);
         EXPECT_EQ(encodePlanes(decoded, format), source);
@@ -429,11 +432,11 @@ TEST(Unpacking, CompressedPlaneCodedMipChainsGiveTheLargestImages) {
                         UnpackParameters p;
                         p.width = 32;
                         p.height = 16;
-                        p.pixelFormat = texture.format;
+                        p.pixelFormat = static_cast<PixelFormat>(texture.format);
                         p.bitsPerPixel = texture.bits;
                         p.imageCount = images;
                         p.layoutWord = layoutWord;
-                        p.textureFlags = planes ? kPlaneCodedFlag : 0;
+                        p.textureFlags = planes ? PlaneCoded : 0;
                         unpackPixelData(stored, p);
                         EXPECT_EQ(stored, largest);
                     }
@@ -456,11 +459,11 @@ TEST(Unpacking, DecodingOnlyTheLargestImagesMatchesDecodingEverything) {
             UnpackParameters p;
             p.width = static_cast<int32_t>(random() % 9 + 1);
             p.height = static_cast<int32_t>(random() % 9 + 1);
-            p.pixelFormat = format;
+            p.pixelFormat = static_cast<PixelFormat>(format);
             p.bitsPerPixel = bits;
             p.imageCount = static_cast<uint32_t>(random() % 3 == 0 ? 6 : random() % 3 + 1);
             p.layoutWord = random() % 2 ? 0 : 0x0100;
-            p.textureFlags = kPlaneCodedFlag;
+            p.textureFlags = PlaneCoded;
             const size_t images = largestImageSize(p) * p.imageCount;
             Bytes stored(images * (random() % 3 + 1) / 2 + random() % 40);
             for (auto& b : stored) b = static_cast<uint8_t>(random());

@@ -1,43 +1,14 @@
-#include "cli/pixel_unpacking.h"
+#include "unpack/pixel_unpacking.h"
 
-#include <cmath>
 #include <cstring>
+#include <optional>
 
-#include "cli/pixel_unpacking_planes.h"
+#include "image/texture_flags.h"
+#include "unpack/inflation.h"
+#include "unpack/largest_images.h"
+#include "unpack/planes.h"
 
 namespace lumenpull {
-namespace {
-
-// The stored dimensions multiply as 32-bit integers and wrap, as the files
-// were written by a 32-bit program; the wrap is done on unsigned values so
-// that it is well defined.
-int32_t wrappedPixelCount(const UnpackParameters& p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p.width) * static_cast<uint32_t>(p.height));
-}
-
-// Truncation towards zero into an unsigned 32-bit number. Values outside its
-// range (hostile dimensions only) saturate instead of being undefined.
-uint32_t truncateToUint32(double value) {
-    if (!(value > 0.0)) {  // also NaN
-        return 0;
-    }
-    if (value >= 4294967296.0) {
-        return UINT32_MAX;
-    }
-    return static_cast<uint32_t>(value);
-}
-
-}  // namespace
-
-uint32_t largestImageSize(const UnpackParameters& p) {
-    return truncateToUint32(static_cast<double>(wrappedPixelCount(p)) * (p.bitsPerPixel * 0.125));
-}
-
-uint32_t inflationCapacity(const UnpackParameters& p) {
-    return truncateToUint32(static_cast<double>(wrappedPixelCount(p)) * (p.bitsPerPixel * 0.125) * 1.5 *
-                            static_cast<double>(p.imageCount));
-}
-
 namespace {
 
 // Step 2 into a buffer of its own. Bytes after the last whole element (a
@@ -77,7 +48,7 @@ std::optional<DecodedImages> decodedLargestImages(std::span<const uint8_t> sourc
 }
 
 bool planeCoded(const UnpackParameters& p, size_t length) {
-    return (p.textureFlags & kPlaneCodedFlag) != 0 && length != 0;
+    return (p.textureFlags & PlaneCoded) != 0 && length != 0;
 }
 
 }  // namespace
@@ -106,11 +77,6 @@ UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameter
     }
     const std::span<uint8_t> images = gatherLargestImages(data, p);
     return UnpackedPixels(std::move(stored), std::move(made), images);
-}
-
-void unpackPixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
-    const UnpackedPixels unpacked = unpackedPixels(std::move(pixelData), p);
-    pixelData.assign(unpacked.images().begin(), unpacked.images().end());
 }
 
 }  // namespace lumenpull

@@ -1,11 +1,9 @@
+#include "unpack/inflation.h"
+
 #include <zlib.h>
 
 #include <algorithm>
 #include <limits>
-#include <memory>
-#include <optional>
-
-#include "cli/pixel_unpacking.h"
 
 namespace lumenpull {
 namespace {
@@ -19,7 +17,7 @@ constexpr uint64_t kMaxInflationRatio = 1032;
 
 // Inflates the stream at `start` into a buffer sized for at most `capacity`
 // bytes; empty when it is not a zlib stream, is damaged or does not fit.
-std::optional<InflatedData> inflateFrom(const std::vector<uint8_t>& data, size_t start, uint32_t capacity) {
+std::optional<InflatedData> inflateFrom(std::span<const uint8_t> data, size_t start, uint32_t capacity) {
     const size_t sourceLength = data.size() - start;
     if (sourceLength > std::numeric_limits<uLong>::max()) {
         return std::nullopt;
@@ -45,7 +43,7 @@ uint64_t inflationBufferSize(uint32_t capacity, size_t sourceLength) {
     return std::min<uint64_t>(capacity, sourceLength * kMaxInflationRatio);
 }
 
-std::optional<InflatedData> inflatedPixelData(const std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
+std::optional<InflatedData> inflatedPixelData(std::span<const uint8_t> pixelData, const UnpackParameters& p) {
     const size_t length = pixelData.size();
     if (length == 0) {
         return std::nullopt;
@@ -68,15 +66,6 @@ std::optional<InflatedData> inflatedPixelData(const std::vector<uint8_t>& pixelD
         inflated = inflateFrom(pixelData, 0, capacity);
     }
     return inflated;  // empty: not zlib data after all, damaged, or larger than the capacity
-}
-
-bool inflatePixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
-    const auto inflated = inflatedPixelData(pixelData, p);
-    if (!inflated) {
-        return false;
-    }
-    pixelData.assign(inflated->bytes.get(), inflated->bytes.get() + inflated->length);
-    return true;
 }
 
 }  // namespace lumenpull

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <span>
 
+#include "image/pixel_format.h"
+
 namespace lumenpull {
 
 // How plane-coded data of one pixel format is laid out.
@@ -22,7 +24,7 @@ struct PlaneLayout {
 };
 
 // The layout of `sourceLength` plane-coded bytes of canonical format `pixelFormat`.
-PlaneLayout planeLayoutFor(int32_t pixelFormat, size_t sourceLength);
+PlaneLayout planeLayoutFor(PixelFormat pixelFormat, size_t sourceLength);
 
 // Decodes layout.elements pixels (4 bytes: blue, green, red, alpha) or blocks
 // (8 or 16 bytes) from `source` into the start of `destination`, which must

@@ -1,6 +1,6 @@
-#include <cstring>
+#include "unpack/largest_images.h"
 
-#include "cli/pixel_unpacking.h"
+#include <cstring>
 
 namespace lumenpull {
 
@@ -37,14 +37,6 @@ std::span<uint8_t> gatherLargestImages(std::span<uint8_t> data, const UnpackPara
                      kept->imageSize);
     }
     return images;
-}
-
-void extractLargestImages(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
-    const std::span<uint8_t> images = gatherLargestImages(pixelData, p);
-    const auto offset = static_cast<size_t>(images.data() - pixelData.data());
-    const size_t length = images.size();
-    pixelData.erase(pixelData.begin(), pixelData.begin() + static_cast<std::ptrdiff_t>(offset));
-    pixelData.resize(length);
 }
 
 }  // namespace lumenpull

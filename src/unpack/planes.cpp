@@ -1,12 +1,10 @@
-#include "cli/pixel_unpacking_planes.h"
+#include "unpack/planes.h"
 
 #include <algorithm>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-
-#include "cli/pixel_unpacking.h"
 
 namespace lumenpull {
 namespace {
@@ -243,36 +241,37 @@ size_t elementSizeOf(const PlaneLayout& layout) {
     return layout.alpha ? 16 : 8;
 }
 
-PlaneLayout planeLayoutFor(int32_t pixelFormat, size_t sourceLength) {
+PlaneLayout planeLayoutFor(PixelFormat pixelFormat, size_t sourceLength) {
     const size_t length = sourceLength;
     PlaneLayout layout;
     switch (pixelFormat) {
-    case 2:
-    case 4:
+    case PixelFormat::Rgb8:
+    case PixelFormat::Rgb8B:
         layout = {PlaneKind::Colour, false, length / 3 * 4, 0};
         break;
-    case 3:
-    case 5:
-    case 12:
+    case PixelFormat::Rgba8:
+    case PixelFormat::Rgba8B:
+    case PixelFormat::Hdr32:
         layout = {PlaneKind::Colour, true, length, 0};
         break;
-    case 6:
+    case PixelFormat::Rgba8C:
         layout = {PlaneKind::Grey, true, 2 * length, 0};
         break;
-    case 7:
+    case PixelFormat::Grey8:
         layout = {PlaneKind::Grey, false, 4 * length, 0};
         break;
-    case 8:
+    case PixelFormat::Rgba8D:
         layout = {PlaneKind::AlphaOnly, true, 4 * length, 0};
         break;
-    case 9:
+    case PixelFormat::Bc1:
         layout = {PlaneKind::Block, false, length, 0};
         break;
-    case 10:
-    case 15:
+    case PixelFormat::Bc3:
+    case PixelFormat::Bc5:
         layout = {PlaneKind::Block, true, length, 0};
         break;
-    default:  // 11 and anything else: colour planes without alpha
+    case PixelFormat::Block8:
+    default:  // and any value outside the canonical set: colour planes without alpha
         layout = {PlaneKind::Colour, false, length, 0};
         break;
     }
@@ -305,18 +304,6 @@ size_t decodePlaneStretches(std::span<const uint8_t> source, const PlaneLayout& 
         next = static_cast<size_t>(end);
     }
     return written;
-}
-
-void decodePlanes(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
-    if ((p.textureFlags & kPlaneCodedFlag) == 0 || pixelData.empty()) {
-        return;
-    }
-    const PlaneLayout layout = planeLayoutFor(p.pixelFormat, pixelData.size());
-    // Bytes after the last whole element (a length that is not a multiple of
-    // the element size) come out as 0.
-    std::vector<uint8_t> decoded(layout.decodedSize);
-    decodePlaneElements(pixelData, layout, decoded);
-    pixelData = std::move(decoded);
 }
 
 }  // namespace lumenpull
