@@ -4,7 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "resource/object_walk.h"
 #include "resource/resource_file.h"
+#include "resource/texture_kind.h"
 #include "stream/stream.h"
 #include "support/resource_writer.h"
 #include "support/temp_dir.h"
@@ -40,12 +42,9 @@ void BM_ReadWholeFile(benchmark::State& state) {
         stream.Open(dir / "many.rsc", "r");
         ResourceFile file;
         file.ReadMetaData(stream, ReadDepth::Full);
-        for (const DataType* t = file.NextObjectType(stream); !file.TypesDone(); t = file.NextObjectType(stream)) {
-            file.RegisterObject(makeObject(textureKindOf(*t)));
-        }
-        const DataType* type = nullptr;
-        for (CObject* o = file.NextObject(stream, type); !file.ObjectsDone(); o = file.NextObject(stream, type)) {
-            file.ReadObjectBody(stream, *type, o);
+        ObjectWalk walk(file, stream);
+        walk.MakeObjects();
+        while (walk.NextBody()) {
         }
         benchmark::DoNotOptimize(file.ObjectCount());
     }

@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "fuzz_support.h"
+#include "resource/object_walk.h"
 #include "resource/resource_file.h"
-#include "resource/texture_kind.h"
 #include "stream/stream.h"
 
 namespace lumenpull::fuzz {
@@ -22,13 +22,10 @@ void readAll(Stream& stream, ReadDepth depth) {
     ResourceFile file;
     file.ReadMetaData(stream, depth);
     if (depth != ReadDepth::Full) return;
-    for (const DataType* type = file.NextObjectType(stream); !file.TypesDone(); type = file.NextObjectType(stream)) {
-        file.RegisterObject(makeObject(textureKindOf(*type)));
-    }
-    const DataType* type = nullptr;
-    for (CObject* object = file.NextObject(stream, type); !file.ObjectsDone(); object = file.NextObject(stream, type)) {
-        FUZZ_CHECK(type != nullptr, "every body record has a type");
-        file.ReadObjectBody(stream, *type, object);
+    ObjectWalk walk(file, stream);
+    walk.MakeObjects();
+    while (const auto body = walk.NextBody()) {
+        FUZZ_CHECK(body->type != nullptr, "every body record has a type");
     }
 }
 

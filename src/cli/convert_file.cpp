@@ -10,8 +10,8 @@
 #include "image/radiance_writer.h"
 #include "image/texture_image.h"
 #include "image/tga_writer.h"
+#include "resource/object_walk.h"
 #include "resource/resource_file.h"
-#include "resource/texture_kind.h"
 #include "stream/open_stream.h"
 #include "unpack/pixel_unpacking.h"
 
@@ -104,31 +104,20 @@ public:
 
 private:
     std::string convertObjects(Stream& stream, ResourceFile& file) {
-        // First pass: one object per stored object, textures counted.
-        uint64_t texturesFound = 0;
-        for (const DataType* type = file.NextObjectType(stream); !file.TypesDone();
-             type = file.NextObjectType(stream)) {
-            const TextureKind kind = textureKindOf(*type);
-            if (kind != TextureKind::None) ++texturesFound;
-            file.RegisterObject(makeObject(kind));
-        }
+        ObjectWalk walk(file, stream);
+        const uint64_t texturesFound = walk.MakeObjects();
         if (texturesFound == 0) return "no textures found";
 
-        // Second pass: the bodies, and the images of every texture with pixels.
+        // The bodies, and the images of every texture with pixels.
         baseName_ = outputBaseName(path_, noBig_);
         numbered_ = texturesFound > 1;
-        const DataType* type = nullptr;
-        for (CObject* object = file.NextObject(stream, type); !file.ObjectsDone();
-             object = file.NextObject(stream, type)) {
-            // An External type's object lives in another file: no body here.
-            if (type->typeClass == DataTypeClass::External) continue;
-            file.ReadObjectBody(stream, *type, object);
-            CBaseTexture* texture = asTexture(object);
+        while (const std::optional<BodyRecord> body = walk.NextBody()) {
+            CBaseTexture* texture = body->texture();
             if (texture == nullptr) continue;
             uint16_t layoutWord = 0;
             if (texture->pixelData.empty()) layoutWord = readTrailingPixelBlock(stream, texture->pixelData);
             if (texture->pixelData.empty()) continue;
-            if (auto rejected = writeImages(*texture, *type, file.FormatVersion(), layoutWord)) return *rejected;
+            if (auto rejected = writeImages(*texture, *body->type, file.FormatVersion(), layoutWord)) return *rejected;
         }
         return std::to_string(texturesFound) + " texture(s) converted into " + std::to_string(imagesWritten_) +
                " image(s)";

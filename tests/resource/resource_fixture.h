@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "resource/object_walk.h"
 #include "resource/resource_file.h"
 #include "stream/stream.h"
 #include "support/resource_writer.h"
@@ -40,24 +41,13 @@ std::string errorOf(Action&& action) {
     return {};
 }
 
-// One body read by the second pass, in file order.
-struct ReadBody {
-    CObject* object;
-    const DataType* type;
-};
-
-// Both passes as the converter runs them: objects made by kind and
-// registered, then every body read. Returns the bodies in file order.
-inline std::vector<ReadBody> walkObjects(ResourceFile& file, Stream& stream) {
-    for (const DataType* type = file.NextObjectType(stream); !file.TypesDone(); type = file.NextObjectType(stream)) {
-        file.RegisterObject(makeObject(textureKindOf(*type)));
-    }
-    std::vector<ReadBody> bodies;
-    const DataType* type = nullptr;
-    for (CObject* object = file.NextObject(stream, type); !file.ObjectsDone(); object = file.NextObject(stream, type)) {
-        file.ReadObjectBody(stream, *type, object);
-        bodies.push_back({object, type});
-    }
+// Both passes as the converter runs them. Returns every body record in file
+// order.
+inline std::vector<BodyRecord> walkObjects(ResourceFile& file, Stream& stream) {
+    ObjectWalk walk(file, stream);
+    walk.MakeObjects();
+    std::vector<BodyRecord> bodies;
+    while (const auto body = walk.NextBody()) bodies.push_back(*body);
     return bodies;
 }
 
@@ -67,7 +57,7 @@ struct ReadPayload : OpenedPayload {
         file.ReadMetaData(stream, ReadDepth::Full);
         bodies = walkObjects(file, stream);
     }
-    std::vector<ReadBody> bodies;
+    std::vector<BodyRecord> bodies;
 
     template <typename T>
     T& body(size_t index) const {

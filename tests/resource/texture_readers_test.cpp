@@ -433,14 +433,12 @@ TEST(TextureReaders, BodyEndsWhereTheTrailingPixelBlockBegins) {
     ResourceFile& file = opened.file;
     Stream& stream = opened.stream;
     file.ReadMetaData(stream, ReadDepth::Full);
-    for (const DataType* type = file.NextObjectType(stream); !file.TypesDone(); type = file.NextObjectType(stream)) {
-        file.RegisterObject(makeObject(textureKindOf(*type)));
-    }
-    const DataType* type = nullptr;
-    CObject* object = file.NextObject(stream, type);
-    ASSERT_NE(object, nullptr);
-    file.ReadObjectBody(stream, *type, object);
-    EXPECT_TRUE(asTexture(object)->pixelData.empty());
+    ObjectWalk walk(file, stream);
+    walk.MakeObjects();
+    const auto body = walk.NextBody();
+    ASSERT_TRUE(body.has_value());
+    ASSERT_NE(body->object, nullptr);
+    EXPECT_TRUE(asTexture(body->object)->pixelData.empty());
     uint8_t word[2];
     stream.Peek(word, 2);
     EXPECT_EQ(word[0] | word[1] << 8, 0x0100);
@@ -451,7 +449,7 @@ TEST(TextureReaders, BodyEndsWhereTheTrailingPixelBlockBegins) {
     uint8_t pixels[3];
     stream.Read(pixels, 3);
     EXPECT_EQ(pixels[2], 7);
-    EXPECT_EQ(file.NextObject(stream, type), nullptr);
+    EXPECT_FALSE(walk.NextBody().has_value());
     EXPECT_TRUE(file.ObjectsDone());
 }
 
