@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <exception>
-#include <iostream>
+#include <ostream>
 #include <memory>
 #include <optional>
 
@@ -168,10 +168,10 @@ private:
 
 }  // namespace
 
-void convertFile(const std::string& path, bool uncompressed, bool noBig) {
+void convertFile(const std::string& path, bool uncompressed, bool noBig, std::ostream& out) {
     // The line is begun before the file is opened and ended by one outcome.
-    std::cout << path << ": " << std::flush;
-    std::cout << FileConversion(path, uncompressed, noBig).run() << std::endl;
+    out << path << ": " << std::flush;
+    out << FileConversion(path, uncompressed, noBig).run() << std::endl;
 }
 
 }  // namespace lumenpull

@@ -17,13 +17,13 @@ std::string entryExtension(const std::string& name) {
 
 class DirectoryWalk {
 public:
-    DirectoryWalk(const ToolOptions& options, const ConvertFileFn& convert)
-        : options_(options), convert_(convert) {}
+    DirectoryWalk(const ToolOptions& options, const ConvertFileFn& convert, std::ostream& out)
+        : options_(options), convert_(convert), out_(out) {}
 
     bool converted() const { return converted_; }
 
     void walk(const std::string& directory) {
-        DirectoryReader reader(directory);
+        DirectoryReader reader(directory, out_);
         std::string name;
         while (reader.next(name)) {
             const std::string path = joinEntryPath(directory, name);
@@ -38,19 +38,21 @@ private:
         if (extension.empty() || options_.formats.count(extension) == 0) return;
         if (options_.noBig && bigTwinExists(path, extension)) return;
         converted_ = true;
-        convert_(path, options_.uncompressed, options_.noBig);
+        convert_(path, options_.uncompressed, options_.noBig, out_);
     }
 
     const ToolOptions& options_;
     const ConvertFileFn& convert_;
+    std::ostream& out_;
     bool converted_ = false;
 };
 
 }  // namespace
 
-bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert) {
+bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert,
+                  std::ostream& out) {
     if (queryPathStatus(input) == PathStatus::Directory) {
-        DirectoryWalk walk(options, convert);
+        DirectoryWalk walk(options, convert, out);
         walk.walk(input);
         return walk.converted();
     }
@@ -59,7 +61,7 @@ bool processInput(const std::string& input, const ToolOptions& options, const Co
     // existence check: the driver reports a missing file.
     const size_t dot = input.rfind('.');
     if (dot == std::string::npos || options.formats.count(input.substr(dot)) == 0) return false;
-    convert(input, options.uncompressed, options.noBig);
+    convert(input, options.uncompressed, options.noBig, out);
     return true;
 }
 

@@ -1,19 +1,24 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "cli/tool_options.h"
 
 namespace lumenpull {
 
-// The per-file entry that discovery hands each accepted file to, at once.
-using ConvertFileFn = std::function<void(const std::string& path, bool uncompressed, bool noBig)>;
+// The per-file entry that discovery hands each accepted file to, at once,
+// with the stream its report line goes to.
+using ConvertFileFn =
+    std::function<void(const std::string& path, bool uncompressed, bool noBig, std::ostream& out)>;
 
 // Turns one command-line input into conversions: a directory is walked (all
-// the way down with -r), anything else goes through the file rule. Returns
-// true when at least one file reached `convert`.
-bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert);
+// the way down with -r), anything else goes through the file rule. Every
+// line, the walk's own and those of `convert`, goes to `out`. Returns true
+// when at least one file reached `convert`.
+bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert,
+                  std::ostream& out);
 
 // True when "<path without extension>--Big<extension>" exists as a file or
 // directory; always false for a path that already contains "--Big".

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <iostream>
-
 namespace lumenpull {
 namespace {
 
@@ -79,10 +77,12 @@ struct DirectoryReader::Handle {
     WIN32_FIND_DATAW data{};
     bool pending = false;  // `data` holds an entry not handed out yet
     std::string parent;
+    std::ostream* report = nullptr;
 };
 
-DirectoryReader::DirectoryReader(const std::string& path) : handle_(std::make_unique<Handle>()) {
+DirectoryReader::DirectoryReader(const std::string& path, std::ostream& report) : handle_(std::make_unique<Handle>()) {
     handle_->parent = path;
+    handle_->report = &report;
     std::wstring wide;
     if (!toWide(endsWithSeparator(path) ? path + "*" : path + "\\*", wide)) return;
     handle_->find = ::FindFirstFileW(wide.c_str(), &handle_->data);
@@ -100,12 +100,12 @@ bool DirectoryReader::next(std::string& name) {
         const std::wstring wide = handle_->data.cFileName;
         if (wide == L"." || wide == L"..") continue;
         if (!toNarrow(wide, name)) {
-            std::cout << handle_->parent << ": skipped an entry whose name is not in the system code page"
+            *handle_->report << handle_->parent << ": skipped an entry whose name is not in the system code page"
                       << std::endl;
             continue;
         }
         if (joinEntryPath(handle_->parent, name).size() >= kPathLimit) {
-            std::cout << joinEntryPath(handle_->parent, name) << ": skipped, path longer than "
+            *handle_->report << joinEntryPath(handle_->parent, name) << ": skipped, path longer than "
                       << (kPathLimit - 1) << " characters" << std::endl;
             continue;
         }
@@ -154,7 +154,7 @@ struct DirectoryReader::Handle {
     DIR* dir = nullptr;
 };
 
-DirectoryReader::DirectoryReader(const std::string& path) : handle_(std::make_unique<Handle>()) {
+DirectoryReader::DirectoryReader(const std::string& path, std::ostream&) : handle_(std::make_unique<Handle>()) {
     handle_->dir = ::opendir(path.c_str());
 }
 

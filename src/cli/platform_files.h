@@ -6,6 +6,7 @@
 // every caller unchanged.
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace lumenpull {
@@ -24,10 +25,12 @@ bool isRealDirectory(const std::string& path);
 std::string joinEntryPath(const std::string& parent, const std::string& name);
 
 // Enumerates the entries of one directory, "." and ".." left out. A directory
-// that cannot be opened simply yields no entries.
+// that cannot be opened simply yields no entries. Entries a Windows build
+// cannot name (outside the system code page, or a path too long) are left
+// out with a line on `report`.
 class DirectoryReader {
 public:
-    explicit DirectoryReader(const std::string& path);
+    DirectoryReader(const std::string& path, std::ostream& report);
     ~DirectoryReader();
     DirectoryReader(const DirectoryReader&) = delete;
     DirectoryReader& operator=(const DirectoryReader&) = delete;

@@ -18,7 +18,7 @@ int runTool(std::span<const char* const> arguments, const ConvertFileFn& convert
     }
     bool anyConverted = false;
     for (const std::string& input : scan.options.inputs) {
-        if (processInput(input, scan.options, convert)) anyConverted = true;
+        if (processInput(input, scan.options, convert, out)) anyConverted = true;
     }
     if (!anyConverted) out << "No input files found" << std::endl;
     return 0;

@@ -8,7 +8,7 @@
 namespace lumenpull {
 
 // The whole program after the C runtime: scans the arguments (program name
-// excluded), walks the inputs and returns the exit code.
+// excluded), walks the inputs and returns the exit code. Every line goes to `out`.
 int runTool(std::span<const char* const> arguments, const ConvertFileFn& convert, std::ostream& out);
 
 }  // namespace lumenpull

@@ -87,7 +87,8 @@ RecordedRun runRecorded(const std::vector<std::string>& arguments) {
     for (const auto& argument : arguments) raw.push_back(argument.c_str());
     RecordedRun run{};
     std::ostringstream out;
-    run.exitCode = runTool(raw, [&](const std::string& path, bool, bool) { run.converted.push_back(path); }, out);
+    run.exitCode = runTool(
+        raw, [&](const std::string& path, bool, bool, std::ostream&) { run.converted.push_back(path); }, out);
     run.output = out.str();
     return run;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "cli/input_discovery.h"
 #include "support/temp_dir.h"
@@ -24,11 +25,15 @@ struct Discovery {
 Discovery discover(const std::vector<std::string>& inputs, ToolOptions options = {}) {
     Discovery result;
     for (const auto& input : inputs) {
-        const bool any = processInput(input, options, [&](const std::string& path, bool uncompressed, bool noBig) {
+        std::ostringstream out;
+        const auto convert = [&](const std::string& path, bool uncompressed, bool noBig, std::ostream& report) {
             EXPECT_EQ(uncompressed, options.uncompressed);
             EXPECT_EQ(noBig, options.noBig);
+            EXPECT_EQ(&report, &out);  // the report line goes where discovery writes
             result.converted.push_back(path);
-        });
+        };
+        const bool any = processInput(input, options, convert, out);
+        EXPECT_EQ(out.str(), "");  // nothing of its own for entries it can name
         result.any = result.any || any;
     }
     return result;
