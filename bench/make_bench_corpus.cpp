@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "image/texture_flags.h"
 #include "support/container_writer.h"
 #include "support/pixel_data_writer.h"
 #include "support/resource_writer.h"
@@ -33,8 +34,8 @@ namespace {
 using namespace lumenpull::test;
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint32_t kSixFaces = 0x2;
-constexpr uint32_t kPlaneCoded = 0x200;
+using lumenpull::PlaneCoded;
+using lumenpull::SixFaces;
 
 // Smooth colour from a few waves, a soft alpha shape and fine noise.
 RgbaImage photoLike(int32_t side, uint32_t seed) {
@@ -264,8 +265,8 @@ int main(int argc, char** argv) {
         {"rgba32", Stored::Bgra, 3, 0},
         {"rgb24", Stored::Bgra, 2, 0},
         {"grey", Stored::Grey, 7, 0},
-        {"planes", Stored::Bgra, 3, 0, kPlaneCoded, 1, true},
-        {"cube", Stored::Bgra, 3, 0, kSixFaces, 6},
+        {"planes", Stored::Bgra, 3, 0, PlaneCoded, 1, true},
+        {"cube", Stored::Bgra, 3, 0, SixFaces, 6},
         {"hdr", Stored::Hdr, 12, 0},
     };
     int index = 0;

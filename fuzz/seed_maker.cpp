@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "image/texture_flags.h"
 #include "support/container_writer.h"
 #include "support/pixel_data_writer.h"
 #include "support/resource_writer.h"
@@ -136,10 +137,10 @@ void imageSeeds(const fs::path& root) {
         seeds.add("bgra" + std::to_string(format), imageInput({16, 8, format, false, 0, 1, 0, false}, bgra));
     }
     seeds.add("grey", imageInput({16, 8, 7, false, 0, 1, 0, false}, test::storeGrey(picture, 4)));
-    seeds.add("twochannel", imageInput({16, 8, 2, false, 0x80, 1, 0, false}, bgra));
+    seeds.add("twochannel", imageInput({16, 8, 2, false, TwoChannel, 1, 0, false}, bgra));
     seeds.add("bc1", imageInput({16, 8, 9, false, 0, 1, 0, false}, test::encodeBc1(picture)));
     seeds.add("bc3", imageInput({16, 8, 10, false, 0, 1, 0, false}, test::encodeBc3(picture)));
-    seeds.add("bc3two", imageInput({16, 8, 10, false, 0x80, 1, 0, true}, test::encodeBc3(picture)));
+    seeds.add("bc3two", imageInput({16, 8, 10, false, TwoChannel, 1, 0, true}, test::encodeBc3(picture)));
     seeds.add("bc5", imageInput({16, 8, 15, false, 0, 1, 0, false}, test::encodeBc5(picture)));
     seeds.add("hdr", imageInput({16, 8, 12, false, 0, 1, 0, false}, bgra));
     seeds.add("hdrshared", imageInput({16, 8, 12, false, 0, 1, 1, false}, bgra));
@@ -151,10 +152,10 @@ void imageSeeds(const fs::path& root) {
     // Packed data: zlib (with and without a size prefix), planes, mip chains, faces.
     seeds.add("zlib", imageInput({16, 8, 3, false, 0, 1, 0, false}, test::compressZlib(bgra)));
     seeds.add("zlibprefix", imageInput({16, 8, 9, false, 0, 1, 0, false}, test::compressZlib(test::encodeBc1(picture), true)));
-    seeds.add("planes3", imageInput({16, 8, 3, false, 0x200, 1, 0, false}, test::encodePlanes(bgra, 3)));
-    seeds.add("planes6", imageInput({8, 8, 6, false, 0x200, 1, 0, false}, test::encodePlanes(test::storeBgra(checker), 6)));
-    seeds.add("planesbc3", imageInput({16, 8, 10, false, 0x200, 1, 0, false}, test::encodePlanes(test::encodeBc3(picture), 10)));
-    seeds.add("planeszlib", imageInput({16, 8, 9, false, 0x200, 1, 0, false},
+    seeds.add("planes3", imageInput({16, 8, 3, false, PlaneCoded, 1, 0, false}, test::encodePlanes(bgra, 3)));
+    seeds.add("planes6", imageInput({8, 8, 6, false, PlaneCoded, 1, 0, false}, test::encodePlanes(test::storeBgra(checker), 6)));
+    seeds.add("planesbc3", imageInput({16, 8, 10, false, PlaneCoded, 1, 0, false}, test::encodePlanes(test::encodeBc3(picture), 10)));
+    seeds.add("planeszlib", imageInput({16, 8, 9, false, PlaneCoded, 1, 0, false},
                                        test::compressZlib(test::encodePlanes(test::encodeBc1(picture), 9))));
     const Bytes checkerBgra = test::storeBgra(checker);
     for (uint16_t word : {0, 1}) {
@@ -164,7 +165,7 @@ void imageSeeds(const fs::path& root) {
     }
     Bytes faces;
     for (int f = 0; f < 6; ++f) faces.insert(faces.end(), checkerBgra.begin(), checkerBgra.end());
-    seeds.add("faces", imageInput({8, 8, 5, false, 0x2, 12, 0, false},
+    seeds.add("faces", imageInput({8, 8, 5, false, SixFaces, 12, 0, false},
                                   test::buildMipChain(faces, 6, test::smallerMipLevelsSize(8, 8, 32), 0)));
     // Dimensions the data cannot fill: the writers clamp into it.
     seeds.add("short", imageInput({300, 3, 2, false, 0, 1, 0, false}, Bytes(bgra.begin(), bgra.begin() + 37)));
@@ -245,7 +246,7 @@ std::vector<std::pair<std::string, Bytes>> resourceFiles() {
     }
     {
         ResourceBuilder file = standardFile();
-        file.addTexture(TextureClass::DynamicLightStatic, smallTexture(2, bgra, 0x80));
+        file.addTexture(TextureClass::DynamicLightStatic, smallTexture(2, bgra, TwoChannel));
         TextureFields anim = smallTexture(5, Bytes());
         anim.frameCount = 2;
         anim.pixels.insert(anim.pixels.end(), bgra.begin(), bgra.end());
@@ -257,7 +258,7 @@ std::vector<std::pair<std::string, Bytes>> resourceFiles() {
     }
     {
         ResourceBuilder file = standardFile();
-        TextureFields cube = smallTexture(3, Bytes(), 0x2);
+        TextureFields cube = smallTexture(3, Bytes(), SixFaces);
         Bytes faces;
         for (int f = 0; f < 6; ++f) faces.insert(faces.end(), bgra.begin(), bgra.end());
         cube.trailing = test::TrailingPixels{0x0100, test::buildMipChain(faces, 6, test::smallerMipLevelsSize(8, 8, 32), 0x0100), std::nullopt};
@@ -265,7 +266,7 @@ std::vector<std::pair<std::string, Bytes>> resourceFiles() {
         TextureFields hdr = smallTexture(12, Bytes());
         hdr.trailing = test::TrailingPixels{0, bgra, std::nullopt};
         file.addTexture(TextureClass::Static, hdr);
-        file.addTexture(TextureClass::Static, smallTexture(10, test::encodePlanes(test::encodeBc3(picture), 10), 0x200));
+        file.addTexture(TextureClass::Static, smallTexture(10, test::encodePlanes(test::encodeBc3(picture), 10), PlaneCoded));
         file.addTexture(TextureClass::Static, smallTexture(15, test::encodeBc5(picture)));
         file.addTexture(TextureClass::Static, smallTexture(7, test::storeGrey(picture, 4)));
         files.emplace_back("trailing", file.payload());

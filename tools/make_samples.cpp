@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "image/texture_flags.h"
 #include "support/container_writer.h"
 #include "support/pixel_data_writer.h"
 #include "support/resource_writer.h"
@@ -19,9 +20,9 @@ namespace {
 
 using namespace lumenpull::test;
 
-constexpr uint32_t kSixFaces = 0x2;
-constexpr uint32_t kTwoChannel = 0x80;
-constexpr uint32_t kPlaneCoded = 0x200;
+using lumenpull::PlaneCoded;
+using lumenpull::SixFaces;
+using lumenpull::TwoChannel;
 
 void save(const std::filesystem::path& folder, const std::string& name, ContainerKind kind,
           const ResourceBuilder& file) {
@@ -130,14 +131,14 @@ void writeSamples(const std::filesystem::path& folder) {
     }
     {  // 8-bit grey from delta-coded planes.
         ResourceBuilder file = newFile();
-        TextureFields desc = texture(size, size, 7, kPlaneCoded);
+        TextureFields desc = texture(size, size, 7, PlaneCoded);
         desc.pixels = encodePlanes(greyPixels(checker), 7);
         file.addTexture(TextureClass::DynamicLightStatic, desc);
         save(folder, "grey/checker_grey.tex", ContainerKind::Work, file);
     }
     {  // Two-channel colour: only red and green carry data, blue is 255.
         ResourceBuilder file = newFile();
-        file.addStaticTexture(size, size, kTwoChannel, 2, storeBgra(gradient));
+        file.addStaticTexture(size, size, TwoChannel, 2, storeBgra(gradient));
         save(folder, "colour/gradient_two_channel.tex", ContainerKind::Plain, file);
     }
     {  // Block formats: BC1 with mips, BC3 plane-coded, BC5 two-channel.
@@ -148,7 +149,7 @@ void writeSamples(const std::filesystem::path& folder) {
         save(folder, "blocks/checker_bc1.tex", ContainerKind::Plain, file);
 
         ResourceBuilder bc3File = newFile();
-        TextureFields bc3 = texture(size, size, 10, kPlaneCoded);
+        TextureFields bc3 = texture(size, size, 10, PlaneCoded);
         bc3.pixels = compressZlib(encodePlanes(encodeBc3(wheel), 10));
         bc3File.addTexture(TextureClass::Static, bc3);
         save(folder, "blocks/wheel_bc3.tex", ContainerKind::Signed, bc3File);
@@ -165,7 +166,7 @@ void writeSamples(const std::filesystem::path& folder) {
             const auto stored = storeBgra(tinted(checker, face));
             faces.insert(faces.end(), stored.begin(), stored.end());
         }
-        TextureFields desc = texture(size, size, 3, kSixFaces);
+        TextureFields desc = texture(size, size, 3, SixFaces);
         desc.trailing = TrailingPixels{0x0100, compressedWithMips(faces, size, size, 32, 0x0100, 6), std::nullopt};
         file.addTexture(TextureClass::Static, desc);
         save(folder, "cube/checker_cube.tex", ContainerKind::Signed, file);

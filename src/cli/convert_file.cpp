@@ -2,24 +2,27 @@
 
 #include <algorithm>
 #include <exception>
-#include <ostream>
 #include <memory>
 #include <optional>
+#include <ostream>
 
+#include "bytes/little_endian.h"
 #include "image/pixel_format.h"
 #include "image/radiance_writer.h"
+#include "image/texture_flags.h"
 #include "image/texture_image.h"
 #include "image/tga_writer.h"
 #include "resource/object_walk.h"
+#include "resource/read_word.h"
 #include "resource/resource_file.h"
 #include "stream/open_stream.h"
+#include "stream/stream_errors.h"
 #include "unpack/pixel_unpacking.h"
 
 namespace lumenpull {
 namespace {
 
 constexpr const char* kBigSuffix = "--Big";
-constexpr uint32_t kSixFaces = 0x2;
 constexpr uint16_t kLargestFirst = 0x0000;
 constexpr uint16_t kLargestLast = 0x0100;
 
@@ -42,16 +45,13 @@ std::string outputBaseName(const std::string& path, bool noBig) {
 uint16_t readTrailingPixelBlock(Stream& stream, std::vector<uint8_t>& pixelData) {
     uint8_t word[2];
     stream.Peek(word, 2);
-    const auto layoutWord = static_cast<uint16_t>(word[0] | word[1] << 8);
+    const uint16_t layoutWord = loadLittleEndian16(word);
     if (layoutWord != kLargestFirst && layoutWord != kLargestLast) return 0;
     stream.Skip(2);
-    uint8_t sizeBytes[4];
-    stream.Read(sizeBytes, 4);
-    const auto size = static_cast<int32_t>(static_cast<uint32_t>(sizeBytes[0]) | sizeBytes[1] << 8 |
-                                           sizeBytes[2] << 16 | static_cast<uint32_t>(sizeBytes[3]) << 24);
+    const int32_t size = ReadInt32(stream);
     // A negative size is taken as no pixel data; the block's eight bytes are consumed.
     if (size > 0) {
-        if (static_cast<uint64_t>(size) > stream.PayloadBytesLeft()) throw std::string("Error reading");
+        if (static_cast<uint64_t>(size) > stream.PayloadBytesLeft()) ThrowErrorReading();
         pixelData.resize(static_cast<size_t>(size));
         stream.Read(pixelData.data(), static_cast<uint32_t>(size));
     }
@@ -62,7 +62,7 @@ uint16_t readTrailingPixelBlock(Stream& stream, std::vector<uint8_t>& pixelData)
 // CAnimTexture (a differently named descendant has one image); one otherwise.
 // A negative frame count gives no images.
 int32_t imageCountOf(const CBaseTexture& texture, const DataType& type) {
-    if (texture.textureFlags & kSixFaces) return 6;
+    if (texture.textureFlags & SixFaces) return 6;
     if (type.name == "CAnimTexture") {
         if (const auto* anim = dynamic_cast<const CAnimTexture*>(&texture)) return std::max(anim->frameCount, 0);
     }

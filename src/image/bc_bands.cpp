@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "bytes/little_endian.h"
+#include "image/rgb565.h"
 #include "image/simd_support.h"
 #include "image/source_bytes.h"
 
@@ -24,14 +26,6 @@ static_assert(std::endian::native == std::endian::little, "packed pixels assume 
 
 namespace {
 
-uint32_t load16(const uint8_t* p) { return p[0] | (uint32_t{p[1]} << 8); }
-
-uint32_t load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
 void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
 // The colour palette of an 8-byte colour block as pixels 0x00RRGGBB (bytes
@@ -41,19 +35,10 @@ struct ColourPalette {
 };
 
 [[gnu::always_inline]] inline ColourPalette colourPalette(const uint8_t* block) {
-    const uint32_t c0 = load16(block);
-    const uint32_t c1 = load16(block + 2);
-    const auto expand = [](uint32_t c, uint32_t& r, uint32_t& g, uint32_t& b) {
-        const uint32_t r5 = (c >> 11) & 0x1F;
-        const uint32_t g6 = (c >> 5) & 0x3F;
-        const uint32_t b5 = c & 0x1F;
-        r = (r5 << 3) | (r5 >> 2);
-        g = (g6 << 2) | (g6 >> 4);
-        b = (b5 << 3) | (b5 >> 2);
-    };
-    uint32_t r0, g0, b0, r1, g1, b1;
-    expand(c0, r0, g0, b0);
-    expand(c1, r1, g1, b1);
+    const uint32_t c0 = loadLittleEndian16(block);
+    const uint32_t c1 = loadLittleEndian16(block + 2);
+    const auto [r0, g0, b0] = expand565(c0);
+    const auto [r1, g1, b1] = expand565(c1);
     const auto pack = [](uint32_t r, uint32_t g, uint32_t b) { return b | (g << 8) | (r << 16); };
     ColourPalette p;
     p.entry[0] = pack(r0, g0, b0);
@@ -164,7 +149,7 @@ void decodeBand(std::span<const uint8_t> source, std::span<uint8_t> band, uint32
 
 void decodeBc1Block(const uint8_t* block, uint8_t* out, std::size_t rowBytes) {
     const ColourPalette colour = colourPalette(block);
-    const uint32_t indices = load32(block + 4);
+    const uint32_t indices = loadLittleEndian32(block + 4);
     storeBlock<3>(out, rowBytes, [&](unsigned k) { return colour.entry[(indices >> (2 * k)) & 3]; });
 }
 
@@ -246,7 +231,7 @@ void decodeBc3Band(std::span<const uint8_t> source, std::span<uint8_t> band, uin
     decodeBand<16, 4>(source, band, width, [](const uint8_t* block, uint8_t* out, std::size_t rowBytes) {
         const ChannelPalette alpha = channelPalette(block, 24);
         const ColourPalette colour = colourPalette(block + 8);
-        const uint32_t indices = load32(block + 12);
+        const uint32_t indices = loadLittleEndian32(block + 12);
         storeBlock<4>(out, rowBytes, [&](unsigned k) {
             return colour.entry[(indices >> (2 * k)) & 3] | alpha.value[(alpha.codes >> (3 * k)) & 7];
         });
@@ -257,7 +242,7 @@ void decodeBc3TwoChannelBand(std::span<const uint8_t> source, std::span<uint8_t>
     decodeBand<16, 3>(source, band, width, [](const uint8_t* block, uint8_t* out, std::size_t rowBytes) {
         const ChannelPalette alpha = channelPalette(block, 8);
         const ColourPalette colour = colourPalette(block + 8);
-        const uint32_t indices = load32(block + 12);
+        const uint32_t indices = loadLittleEndian32(block + 12);
         // 255, alpha, red: the decoded red sits in bits 16-23 of a palette entry.
         storeBlock<3>(out, rowBytes, [&](unsigned k) {
             return 0xFFu | alpha.value[(alpha.codes >> (3 * k)) & 7] |

@@ -1,5 +1,8 @@
 #include "image/colour_block.h"
 
+#include "bytes/little_endian.h"
+#include "image/rgb565.h"
+
 namespace lumenpull {
 
 namespace {
@@ -8,24 +11,18 @@ struct Colour {
     uint32_t red, green, blue, alpha;
 };
 
-Colour expand565(uint32_t c) {
-    const uint32_t r5 = (c >> 11) & 0x1F;
-    const uint32_t g6 = (c >> 5) & 0x3F;
-    const uint32_t b5 = c & 0x1F;
-    return {(r5 << 3) | (r5 >> 2), (g6 << 2) | (g6 >> 4), (b5 << 3) | (b5 >> 2), 255};
-}
+Colour opaque(Rgb888 c) { return {c.red, c.green, c.blue, 255}; }
 
 }  // namespace
 
 TexelBlock decodeColourBlock(std::span<const uint8_t, 8> block) {
-    const uint32_t c0 = block[0] | (uint32_t{block[1]} << 8);
-    const uint32_t c1 = block[2] | (uint32_t{block[3]} << 8);
-    const uint32_t indices = block[4] | (uint32_t{block[5]} << 8) | (uint32_t{block[6]} << 16) |
-                             (uint32_t{block[7]} << 24);
+    const uint32_t c0 = loadLittleEndian16(block.data());
+    const uint32_t c1 = loadLittleEndian16(block.data() + 2);
+    const uint32_t indices = loadLittleEndian32(block.data() + 4);
 
     Colour palette[4];
-    palette[0] = expand565(c0);
-    palette[1] = expand565(c1);
+    palette[0] = opaque(expand565(c0));
+    palette[1] = opaque(expand565(c1));
     const Colour& p0 = palette[0];
     const Colour& p1 = palette[1];
     if (c0 > c1) {

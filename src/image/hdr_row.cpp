@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "bytes/little_endian.h"
 #include "image/source_bytes.h"
 
 namespace lumenpull {
@@ -20,10 +21,6 @@ double exponentByteScale(uint8_t exponent) { return std::pow(2.0, exponent * Exp
 
 float sharedExponentScale(uint32_t exponent) { return std::ldexp(1.0f, static_cast<int>(exponent) - 24); }
 
-uint32_t word32(const uint8_t* p) {
-    return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
 LinearRgb sharedExponentPixel(uint32_t word, float scale) {
     const auto channel = [&](unsigned shift) {
         return static_cast<double>(static_cast<float>((word >> shift) & 0x1FF) * scale);
@@ -36,7 +33,7 @@ LinearRgb sharedExponentPixel(uint32_t word, float scale) {
 LinearRgb decodeHdrPixel(std::span<const uint8_t, 4> pixel, bool sharedExponent) {
     const uint8_t* p = pixel.data();
     if (sharedExponent) {
-        const uint32_t word = word32(p);
+        const uint32_t word = loadLittleEndian32(p);
         return sharedExponentPixel(word, sharedExponentScale(word >> 27));
     }
     const double scale = exponentByteScale(p[3]);
@@ -53,7 +50,7 @@ HdrRowDecoder::HdrRowDecoder(bool sharedExponent) : sharedExponent_(sharedExpone
 
 LinearRgb HdrRowDecoder::pixel(const uint8_t* p) const {
     if (sharedExponent_) {
-        const uint32_t word = word32(p);
+        const uint32_t word = loadLittleEndian32(p);
         return sharedExponentPixel(word, sharedScale_[word >> 27]);
     }
     const double scale = byteScale_[p[3]];

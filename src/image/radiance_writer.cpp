@@ -8,6 +8,7 @@
 #include "image/hdr_row.h"
 #include "image/image_file_name.h"
 #include "image/output_file.h"
+#include "image/packed_or_plain.h"
 #include "image/rgbe.h"
 #include "image/source_bytes.h"
 
@@ -49,39 +50,34 @@ struct RadianceBuffers {
     std::vector<uint8_t> scanline;  // one row of flat RGBE pixels
 };
 
-// Writes one image, decoding its rows as they are written. In the
-// run-length form, scanlines are written as they are packed; as soon as
-// their payload passes the flat size (it only grows, so the image is then
-// flat for certain) the file is opened again empty and the image is decoded
-// again and written flat: the same file as writing the run-length form and
-// rewriting it flat when too large.
+// Writes one image, decoding its rows as they are written: run-length
+// scanlines unless compression is off or their payload comes out larger
+// than the flat pixels, then flat (see writePackedOrPlain).
 void writeRadianceImage(const std::string& path, const TextureImage& texture, const RadianceGeometry& g,
                         uint32_t image, RowEncoder& rows, bool compressed, RadianceBuffers& buffers) {
-    const uint64_t flatBytes = g.rowBytes * g.height;
-    if (compressed) {
-        OutputFile file(path);
+    const auto writePacked = [&](OutputFile& file) {
         writeRadianceHeader(file, g);
-        uint64_t written = 0;
-        bool packed = true;
-        for (uint32_t r = 0; r < g.height && packed; ++r) {
+        PackingBudget budget(g.rowBytes * g.height);
+        for (uint32_t r = 0; r < g.height; ++r) {
             const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.rowBytes));
             rows.encode(source, buffers.scanline, g.width);
             // Packed straight into the file's buffer; kept while they still pay.
             const std::size_t scanline =
                 encodeRgbeScanlineInto(buffers.scanline, file.room(rgbeScanlineBound(g.width)));
-            written += scanline - 4;  // the payload: scanline headers are not counted
-            packed = written <= flatBytes;
-            if (packed) file.commit(scanline);
+            if (!budget.add(scanline - 4)) return false;  // the payload: scanline headers are not counted
+            file.commit(scanline);
         }
-        if (packed) return;
-    }
-    OutputFile file(path);
-    writeRadianceHeader(file, g);
-    for (uint32_t r = 0; r < g.height; ++r) {
-        const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.rowBytes));
-        rows.encode(source, buffers.scanline, g.width);
-        file.write(buffers.scanline);
-    }
+        return true;
+    };
+    const auto writeFlat = [&](OutputFile& file) {
+        writeRadianceHeader(file, g);
+        for (uint32_t r = 0; r < g.height; ++r) {
+            const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.rowBytes));
+            rows.encode(source, buffers.scanline, g.width);
+            file.write(buffers.scanline);
+        }
+    };
+    writePackedOrPlain(path, compressed, writePacked, writeFlat);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "image/bc_bands.h"
 #include "image/image_file_name.h"
 #include "image/output_file.h"
+#include "image/packed_or_plain.h"
 #include "image/pixel_format.h"
 #include "image/row_conversion.h"
 #include "image/source_bytes.h"
@@ -173,37 +174,31 @@ void forEachRow(const TextureImage& texture, const TgaLayout& layout, const TgaG
 }
 
 // Writes one image, packed unless compression is off or the packets would
-// come out larger than the plain pixel data. The packets are written as
-// each row is packed, under a header that says packed; as soon as their
-// total passes the plain size (the total only grows, so that moment decides
-// exactly what packing every row and then comparing decides) the file is
-// opened again empty and the image is decoded again and written plain.
-// Images that pack are so written once, from one pass, with one row of
-// packets in memory.
+// come out larger than the plain pixel data (see writePackedOrPlain).
 void writeTgaImage(const std::string& path, const TextureImage& texture, const TgaLayout& layout,
                    const TgaGeometry& g, uint32_t image, bool compression, std::vector<uint8_t>& row,
                    std::size_t packetRoom) {
-    if (compression) {
-        OutputFile file(path);
+    const auto writePacked = [&](OutputFile& file) {
         file.write(tgaHeader(g, layout.depth, true));
-        uint64_t total = 0;
+        PackingBudget budget(g.expectedBytes);
         bool packed = true;
         forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
             // Packed straight into the file's buffer; kept while they still pay.
             const std::size_t written = encodeTgaRleInto(pixels, g.outputBytesPerPixel, file.room(packetRoom));
-            total += written;
-            packed = total <= g.expectedBytes;
+            packed = budget.add(written);
             if (packed) file.commit(written);
             return packed;
         });
-        if (packed) return;
-    }
-    OutputFile file(path);
-    file.write(tgaHeader(g, layout.depth, false));
-    forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
-        file.write(pixels);
-        return true;
-    });
+        return packed;
+    };
+    const auto writePlain = [&](OutputFile& file) {
+        file.write(tgaHeader(g, layout.depth, false));
+        forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
+            file.write(pixels);
+            return true;
+        });
+    };
+    writePackedOrPlain(path, compression, writePacked, writePlain);
 }
 
 }  // namespace

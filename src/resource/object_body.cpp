@@ -3,6 +3,7 @@
 #include <typeinfo>
 
 #include "resource/resource_file.h"
+#include "stream/stream_errors.h"
 
 namespace lumenpull {
 
@@ -24,7 +25,7 @@ T& ObjectFor(CObject& object, const DataType& type) {
 void ResourceFile::ReadRawBody(Stream& stream, const DataType& type, CUnknownObject& object) {
     const int32_t size = type.StoredSize(stream, std::max(DataType::kDefaultNestingLimit, typeEntries_ + 1));
     // Refused before the buffer is made when the file cannot hold the body.
-    if (static_cast<uint64_t>(size) > stream.RawBytesLeft()) throw std::string("Error reading");
+    if (static_cast<uint64_t>(size) > stream.RawBytesLeft()) ThrowErrorReading();
     object.data.assign(static_cast<size_t>(size), 0);
     object.size = 0;
     stream.Read(object.data.data(), static_cast<uint32_t>(size));

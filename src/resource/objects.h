@@ -65,7 +65,7 @@ class CBaseTexture : public CTexture {
 public:
     int32_t width = 0;
     int32_t height = 0;
-    uint32_t textureFlags = 0;  // 0x2 six faces, 0x80 two channels, 0x200 delta-coded planes
+    uint32_t textureFlags = 0;  // bits in image/texture_flags.h (six faces, two channels, planes)
     int32_t imageCount = 0;     // stored below version 9; set again by the converter
     int32_t legacyWord = 0;     // below version 6
     std::vector<uint8_t> pixelData;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "bytes/little_endian.h"
 #include "stream/stream.h"
 
 namespace lumenpull {
@@ -10,8 +11,7 @@ namespace lumenpull {
 inline uint32_t ReadUint32(Stream& stream) {
     uint8_t bytes[4];
     stream.Read(bytes, 4);
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    return loadLittleEndian32(bytes);
 }
 
 inline int32_t ReadInt32(Stream& stream) { return static_cast<int32_t>(ReadUint32(stream)); }

@@ -3,6 +3,7 @@
 
 #include "resource/read_word.h"
 #include "resource/resource_file.h"
+#include "stream/stream_errors.h"
 #include "stream/tag.h"
 
 namespace lumenpull {
@@ -31,7 +32,7 @@ const DataType& MipElementType(const DataType& baseTextureType) {
 // A counted array is refused before anything is allocated for it when the
 // rest of the file cannot hold it; reading it would fail the same way.
 void RequireBytesLeft(Stream& stream, uint64_t bytes) {
-    if (bytes > stream.RawBytesLeft()) throw std::string("Error reading");
+    if (bytes > stream.RawBytesLeft()) ThrowErrorReading();
 }
 
 void ReadWords(Stream& stream, int32_t* words, size_t count) {

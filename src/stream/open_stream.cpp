@@ -2,7 +2,9 @@
 
 #include <fstream>
 
+#include "bytes/little_endian.h"
 #include "stream/signed_stream.h"
+#include "stream/stream_errors.h"
 #include "stream/tag.h"
 #include "stream/work_stream.h"
 
@@ -10,21 +12,16 @@ namespace lumenpull {
 
 namespace {
 
-uint32_t littleEndian32(const unsigned char* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
 enum class FileKind { Plain, Work, Signed };
 
 FileKind sniff(const std::string& path) {
     std::ifstream probe(path, std::ios_base::in | std::ios_base::binary);
-    if (!probe) throw "Error opening file " + path;
+    if (!probe) ThrowErrorOpening(path);
     unsigned char head[8] = {};
     probe.read(reinterpret_cast<char*>(head), sizeof head);
     if (probe.gcount() != static_cast<std::streamsize>(sizeof head)) return FileKind::Plain;
-    const uint32_t first = littleEndian32(head);
-    const uint32_t second = littleEndian32(head + 4);
+    const uint32_t first = loadLittleEndian32(head);
+    const uint32_t second = loadLittleEndian32(head + 4);
     if (second != MakeTag("TRM1")) return FileKind::Plain;
     if (first == MakeTag("SIGS")) return FileKind::Signed;
     if (first == MakeTag("WRKS")) return FileKind::Work;
@@ -46,7 +43,7 @@ std::unique_ptr<Stream> OpenStream(const std::string& path, const char* mode, in
         stream->Open(path, mode);
         return stream;
     }
-    if (kind != 'r') throw std::string("Invalid mode to perform this operation");
+    if (kind != 'r') ThrowInvalidMode();
 
     // On a failed Open the half-opened object goes out of scope here, which
     // closes its file, and the error travels on unchanged.

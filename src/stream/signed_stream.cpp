@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "stream/stream_errors.h"
 #include "stream/tag.h"
 
 namespace lumenpull {
@@ -17,8 +18,6 @@ constexpr const char* kEditorKey = "Signkey.EditorSignature";
 constexpr uint32_t kDefaultBlockSize = 65536;
 constexpr uint32_t kDefaultSignatureSize = 256;
 constexpr uint64_t kDefaultDataStart = 75;
-
-[[noreturn]] void outOfRange() { throw std::string("Seek offset out of range"); }
 
 }  // namespace
 
@@ -41,7 +40,7 @@ void SignedStream::Open(const std::string& path, const char* mode, bool verify) 
         active_ = true;
         return;
     } else {
-        throw std::string("Invalid stream mode, must be 'r' or 'w'");
+        ThrowInvalidStreamMode();
     }
 
     // The header is read with the plain operations (not yet active). Skipped
@@ -114,9 +113,9 @@ void SignedStream::ReadAcrossRecords(uint8_t* out, uint32_t count) {
     RequireOpen();
     if (mode_ != 'r') {
         if (count == 0) return;
-        throw std::string("Invalid mode to perform this operation");
+        ThrowInvalidMode();
     }
-    if (failed_) throw std::string("Error reading");
+    if (failed_) ThrowErrorReading();
     uint32_t remaining = count;
     while (remaining > 0) {
         if (pos_ == boundary_) {
@@ -154,26 +153,26 @@ void SignedStream::Seek(const int64_t& offset, SeekOrigin origin) {
     const uint64_t magnitude = offset < 0 ? 0 - static_cast<uint64_t>(offset) : static_cast<uint64_t>(offset);
     switch (origin) {
     case SeekOrigin::Begin:
-        if (offset < 0 || magnitude > payloadSize_) outOfRange();
+        if (offset < 0 || magnitude > payloadSize_) ThrowSeekOutOfRange();
         MoveToPayload(magnitude, false);
         return;
     case SeekOrigin::End:
         // The offset counts back from the end of the payload.
-        if (offset < 0 || magnitude > payloadSize_) outOfRange();
+        if (offset < 0 || magnitude > payloadSize_) ThrowSeekOutOfRange();
         MoveToPayload(payloadSize_ - magnitude, false);
         return;
     case SeekOrigin::Current:
         if (offset == 0) return;
         if (offset > 0) {
-            if (magnitude > payloadSize_ - here) outOfRange();
+            if (magnitude > payloadSize_ - here) ThrowSeekOutOfRange();
             MoveToPayload(here + magnitude, true);
         } else {
-            if (magnitude > here) outOfRange();
+            if (magnitude > here) ThrowSeekOutOfRange();
             MoveToPayload(here - magnitude, false);
         }
         return;
     }
-    outOfRange();
+    ThrowSeekOutOfRange();
 }
 
 void SignedStream::MoveToPayload(uint64_t x, bool forward) {
@@ -184,7 +183,7 @@ void SignedStream::MoveToPayload(uint64_t x, bool forward) {
         raw += layout_.signatureSize;
         j += 1;
     }
-    if (raw > size_) outOfRange();  // the header's record is cut off
+    if (raw > size_) ThrowSeekOutOfRange();  // the header's record is cut off
     MoveRaw(raw);
     SetBlockIndex(j);
 }

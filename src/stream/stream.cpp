@@ -5,6 +5,9 @@
 #include <limits>
 #include <system_error>
 
+#include "bytes/little_endian.h"
+#include "stream/stream_errors.h"
+
 // Files beyond 4 GiB are read with 64-bit positions on every target,
 // the 32-bit Windows build included.
 static_assert(sizeof(std::streamoff) >= 8, "file positions must be 64-bit");
@@ -36,11 +39,6 @@ uint64_t transferAll(Byte* bytes, uint32_t count, Transfer transfer) {
     return done;
 }
 
-uint32_t littleEndian32(const uint8_t (&bytes)[4]) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
 }  // namespace
 
 Stream::~Stream() { PlainClose(); }
@@ -53,7 +51,7 @@ void Stream::Open(const std::string& path, const char* mode) {
     } else if (kind == 'w') {
         OpenFile(path, 'w', std::ios_base::out | std::ios_base::trunc | std::ios_base::binary);
     } else {
-        throw std::string("Invalid stream mode, must be 'r' or 'w'");
+        ThrowInvalidStreamMode();
     }
 }
 
@@ -64,7 +62,7 @@ void Stream::OpenFile(const std::string& path, char mode, std::ios_base::openmod
     std::error_code ignored;
     auto file = std::make_unique<FileBuffer>();
     if (std::filesystem::is_directory(path, ignored) || file->open(path, access) == nullptr) {
-        throw "Error opening file " + path;
+        ThrowErrorOpening(path);
     }
     file_ = std::move(file);
     mode_ = mode;
@@ -93,7 +91,7 @@ void Stream::RequireOpen() const {
 
 void Stream::FailRead() {
     failed_ = true;
-    throw std::string("Error reading");
+    ThrowErrorReading();
 }
 
 void Stream::Read(void* buffer, uint32_t count) { PlainRead(buffer, count); }
@@ -110,8 +108,8 @@ void Stream::PlainRead(void* buffer, uint32_t count) {
 
 void Stream::PlainReadFromFile(void* buffer, uint32_t count) {
     RequireOpen();
-    if (mode_ != 'r') throw std::string("Invalid mode to perform this operation");
-    if (failed_) throw std::string("Error reading");
+    if (mode_ != 'r') ThrowInvalidMode();
+    if (failed_) ThrowErrorReading();
     const uint64_t got = count == 0 ? 0
                                     : transferAll(static_cast<char*>(buffer), count, [this](char* at, std::streamsize n) {
                                           return file_->sgetn(at, n);
@@ -124,14 +122,14 @@ void Stream::PlainReadFromFile(void* buffer, uint32_t count) {
 uint32_t Stream::ReadU32() {
     uint8_t bytes[4];
     Read(bytes, 4);
-    return littleEndian32(bytes);
+    return loadLittleEndian32(bytes);
 }
 
 void Stream::Write(const void* buffer, uint32_t count) { PlainWrite(buffer, count); }
 
 void Stream::PlainWrite(const void* buffer, uint32_t count) {
     RequireOpen();
-    if (mode_ != 'w') throw std::string("Invalid mode to perform this operation");
+    if (mode_ != 'w') ThrowInvalidMode();
     const uint64_t put =
         count == 0 ? 0
                    : transferAll(static_cast<const char*>(buffer), count, [this](const char* at, std::streamsize n) {
@@ -158,7 +156,7 @@ void Stream::PlainSeek(const int64_t& offset, SeekOrigin origin) {
     if (origin == SeekOrigin::Current) target += pos_;
     if (origin == SeekOrigin::End) target += size_;
     // A target before the start wraps to a huge number and fails here too.
-    if (target > size_) throw std::string("Seek offset out of range");
+    if (target > size_) ThrowSeekOutOfRange();
     MoveRaw(target);
 }
 
@@ -179,7 +177,7 @@ void Stream::MoveRaw(uint64_t target) {
     }
     if (file_->pubseekpos(static_cast<std::streamoff>(target), std::ios_base::in) < 0) {
         failed_ = true;
-        throw std::string("Seek offset out of range");
+        ThrowSeekOutOfRange();
     }
     pos_ = target;
 }

@@ -1,5 +1,6 @@
 #include "stream/work_stream.h"
 
+#include "stream/stream_errors.h"
 #include "stream/tag.h"
 
 namespace lumenpull {
@@ -47,7 +48,7 @@ void WorkStream::Seek(const int64_t& offset, SeekOrigin origin) {
     }
     const bool beforePayload = target < kHeaderSize || (origin == SeekOrigin::Begin && offset < 0);
     const bool pastEnd = target > size_ || (origin == SeekOrigin::End && offset < 0);
-    if (beforePayload || pastEnd) throw std::string("Seek offset out of range");
+    if (beforePayload || pastEnd) ThrowSeekOutOfRange();
     MoveRaw(target);
 }
 

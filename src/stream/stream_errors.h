@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace lumenpull {
+
+// The messages that more than one unit throws, each written once so that
+// every thrower says it word for word alike.
+
+// A read past the end of what the file (or the payload) holds, or on a
+// stream that failed before.
+[[noreturn]] inline void ThrowErrorReading() { throw std::string("Error reading"); }
+
+// A seek to a position outside the stream.
+[[noreturn]] inline void ThrowSeekOutOfRange() { throw std::string("Seek offset out of range"); }
+
+// A read on a stream opened for writing, or the other way round.
+[[noreturn]] inline void ThrowInvalidMode() { throw std::string("Invalid mode to perform this operation"); }
+
+// A mode string that is neither "r" nor "w".
+[[noreturn]] inline void ThrowInvalidStreamMode() { throw std::string("Invalid stream mode, must be 'r' or 'w'"); }
+
+// A file that cannot be opened.
+[[noreturn]] inline void ThrowErrorOpening(const std::string& path) { throw "Error opening file " + path; }
+
+}  // namespace lumenpull
