@@ -7,11 +7,14 @@
 
 namespace lumenpull {
 
-// Splits a buffer into packets by the rule the TGA and Radiance formats
-// define step by step: from `start`, the pixels before the first run of at
-// least MinRun equal pixels form a raw packet, and the run (up to MaxPacket
+// Splits a buffer of pixels into packets by the packet policy both run-length
+// encoders follow (the TGA and Radiance formats accept any split into
+// packets of their sizes; this one is the encoders' own), stated step by
+// step: from the first pixel, the pixels before the first run of at least
+// MinRun equal pixels form a raw packet, and the run (up to MaxPacket
 // pixels) a run packet; with no such run beginning within MaxPacket pixels,
-// MaxPacket pixels (or what is left) are raw. So every block of MinRun or
+// MaxPacket pixels (or what is left) are raw; then the same from the pixel
+// after the packet. So every block of MinRun or
 // more equal pixels becomes run packets of MaxPacket pixels and a last one
 // of the rest, unless fewer than MinRun are left over (they begin the next
 // raw packet), and the pixels between blocks raw packets of at most

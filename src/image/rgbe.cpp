@@ -122,12 +122,4 @@ std::size_t encodeRgbeScanlineInto(std::span<const uint8_t> scanline, std::span<
     return static_cast<std::size_t>(end - out.data());
 }
 
-std::size_t encodeRgbeScanline(std::span<const uint8_t> scanline, std::vector<uint8_t>& out) {
-    const std::size_t before = out.size();
-    out.resize(before + rgbeScanlineBound(scanline.size() / 4));
-    const std::size_t written = encodeRgbeScanlineInto(scanline, std::span<uint8_t>(out).subspan(before));
-    out.resize(before + written);
-    return written - 4;
-}
-
 }  // namespace lumenpull

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 #include "image/hdr_row.h"
 
@@ -20,19 +19,16 @@ std::array<uint8_t, 4> encodeRgbe(double red, double green, double blue);
 // must hold them).
 void encodeRgbeRow(std::span<const LinearRgb> linear, std::span<uint8_t> out);
 
-// Appends one run-length scanline of the planar kind to out: the header
-// 2, 2, n >> 8, n & 0xFF for the n = scanline.size() / 4 pixels, then the red,
-// green, blue and exponent planes each encoded into packets (run: 128 + n and
-// one byte, n from 4 to 127; literal: n and n bytes, n from 1 to 127).
-// Returns the packet bytes appended, the 4-byte header not included.
-std::size_t encodeRgbeScanline(std::span<const uint8_t> scanline, std::vector<uint8_t>& out);
-
 // The room encodeRgbeScanlineInto needs for a scanline of `pixels` pixels:
 // the header, and at worst two bytes a pixel in each of the four planes.
 constexpr std::size_t rgbeScanlineBound(std::size_t pixels) { return 4 + 8 * pixels; }
 
-// The same scanline written to the start of `out`, which must hold
-// rgbeScanlineBound bytes; returns the bytes written, header included.
+// Writes one run-length scanline of the planar kind to the start of `out`,
+// which must hold rgbeScanlineBound bytes: the header 2, 2, n >> 8, n & 0xFF
+// for the n = scanline.size() / 4 pixels, then the red, green, blue and
+// exponent planes each encoded into packets (run: 128 + n and one byte, n
+// from 4 to 127; literal: n and n bytes, n from 1 to 127). Returns the bytes
+// written, header included.
 std::size_t encodeRgbeScanlineInto(std::span<const uint8_t> scanline, std::span<uint8_t> out);
 
 }  // namespace lumenpull

@@ -5,8 +5,9 @@
 
 namespace lumenpull {
 
-// The few fields of a texture that the image writers read. The resource
-// classes fill one in from their own record; the writers never see more.
+// The few fields of a texture that the image writers read. The converter
+// fills one in from a texture object and its unpacked pixels; the writers
+// never see more.
 struct TextureImage {
     int32_t width = 0;             // only the low 16 bits are used, unsigned
     int32_t height = 0;            // only the low 16 bits are used, unsigned

@@ -50,18 +50,6 @@ private:
     uint8_t* out_;
 };
 
-// Only counts the bytes the packets would take.
-template <std::size_t Bpp>
-class PacketCounter {
-public:
-    void raw(std::size_t, std::size_t count) { written_ += count != 0 ? 1 + count * Bpp : 0; }
-    void run(std::size_t, std::size_t) { written_ += 1 + Bpp; }
-    std::size_t written() const { return written_; }
-
-private:
-    std::size_t written_ = 0;
-};
-
 // Equal neighbours become a run from 3 one-byte pixels or 2 larger ones.
 template <std::size_t Bpp>
 constexpr std::size_t MinRun = Bpp == 1 ? 3 : 2;
@@ -69,11 +57,6 @@ constexpr std::size_t MinRun = Bpp == 1 ? 3 : 2;
 template <std::size_t Bpp>
 std::size_t encode(const uint8_t* data, std::size_t n, uint8_t* out) {
     return forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), PacketWriter<Bpp>(data, n, out)).written();
-}
-
-template <std::size_t Bpp>
-std::size_t count(const uint8_t* data, std::size_t n) {
-    return forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), PacketCounter<Bpp>()).written();
 }
 
 }  // namespace
@@ -86,23 +69,6 @@ std::size_t encodeTgaRleInto(std::span<const uint8_t> pixels, uint32_t bytesPerP
         case 1: return encode<1>(pixels.data(), pixels.size(), out.data());
         case 3: return encode<3>(pixels.data(), pixels.size() / 3, out.data());
         case 4: return encode<4>(pixels.data(), pixels.size() / 4, out.data());
-        default: throw std::invalid_argument("TGA pixels take 1, 3 or 4 bytes");
-    }
-}
-
-std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out) {
-    const std::size_t before = out.size();
-    out.resize(before + tgaRleBound(pixels.size() / std::max<uint32_t>(bytesPerPixel, 1), bytesPerPixel));
-    const std::size_t written = encodeTgaRleInto(pixels, bytesPerPixel, std::span<uint8_t>(out).subspan(before));
-    out.resize(before + written);
-    return written;
-}
-
-std::size_t tgaRleSize(std::span<const uint8_t> pixels, uint32_t bytesPerPixel) {
-    switch (bytesPerPixel) {
-        case 1: return count<1>(pixels.data(), pixels.size());
-        case 3: return count<3>(pixels.data(), pixels.size() / 3);
-        case 4: return count<4>(pixels.data(), pixels.size() / 4);
         default: throw std::invalid_argument("TGA pixels take 1, 3 or 4 bytes");
     }
 }

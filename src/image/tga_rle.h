@@ -3,17 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 namespace lumenpull {
-
-// Encodes a buffer of whole pixels (1, 3 or 4 bytes each) into TGA run-length
-// packets appended to out, and returns the number of bytes appended, packet
-// headers included. A raw packet is n - 1 and n pixels, a run packet
-// 0x80 | (n - 1) and one pixel (n from 1 to 128). Equal neighbours become a
-// run from 3 pixels for 1-byte pixels and from 2 pixels otherwise. Packets
-// never reach past the buffer; an empty buffer appends nothing.
-std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out);
 
 // The room encodeTgaRleInto needs for `pixelCount` pixels: the packets take
 // at most one header byte per pixel on top of the pixels, and 32 bytes of
@@ -22,12 +13,14 @@ constexpr std::size_t tgaRleBound(std::size_t pixelCount, uint32_t bytesPerPixel
     return pixelCount * (bytesPerPixel + 1) + 32;
 }
 
-// The same packets written to the start of `out`, which must hold at least
-// tgaRleBound bytes for the buffer; returns the number of bytes written.
+// Encodes a buffer of whole pixels (1, 3 or 4 bytes each) into TGA run-length
+// packets written to the start of `out`, which must hold at least
+// tgaRleBound bytes for the buffer (std::invalid_argument otherwise, and for
+// another pixel size), and returns the number of bytes written, packet
+// headers included. A raw packet is n - 1 and n pixels, a run packet
+// 0x80 | (n - 1) and one pixel (n from 1 to 128). Equal neighbours become a
+// run from 3 pixels for 1-byte pixels and from 2 pixels otherwise. Packets
+// never reach past the buffer; an empty buffer writes nothing.
 std::size_t encodeTgaRleInto(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::span<uint8_t> out);
-
-// The number of bytes encodeTgaRle would append for the buffer, without
-// making the packets.
-std::size_t tgaRleSize(std::span<const uint8_t> pixels, uint32_t bytesPerPixel);
 
 }  // namespace lumenpull

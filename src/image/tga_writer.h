@@ -11,9 +11,10 @@ namespace lumenpull {
 // named after imageName (see imageFileName): an 18-byte header with
 // descriptor 0x20 (top-left origin), then the rows decoded one row, or one
 // band of four rows, at a time. Rows are run-length packed unless
-// noCompression is set or its packed pixel data would come out larger than
-// its plain pixel data (then it is written uncompressed; that is decided
-// before the file is written, so every file is written once).
+// noCompression is set or the image's packed pixel data comes out larger
+// than its plain pixel data: the packets go to the file as each row is
+// packed, and once their total passes the plain size the file is written
+// again, uncompressed (see writePackedOrPlain).
 // sourceBitsPerPixel is the stored size the code tables gave for the format.
 // Only images whose first stored byte lies inside the pixel data are
 // written, and of each only the rows (bands) that begin inside it: data too

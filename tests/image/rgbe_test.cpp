@@ -11,11 +11,13 @@
 
 #include "image/hdr_row.h"
 #include "image_test_support.h"
+#include "packets_into_vector.h"
 
 namespace lumenpull {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::encodeRgbeScanline;
 using Rgbe = std::array<uint8_t, 4>;
 
 TEST(RgbeTest, EncodesWithFactor255) {

@@ -9,10 +9,15 @@
 
 #include "image/rgbe.h"
 #include "image/tga_rle.h"
+#include "packets_into_vector.h"
 #include "reference_run_length.h"
 
 namespace lumenpull {
 namespace {
+
+using test::encodeRgbeScanline;
+using test::encodeTgaRle;
+using test::tgaRleSize;
 
 // n pixels of `bytes` bytes drawn from a small palette, in runs whose
 // lengths follow the chosen profile, so that short runs, runs just at the

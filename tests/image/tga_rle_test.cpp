@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "image_test_support.h"
+#include "packets_into_vector.h"
 
 namespace lumenpull {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::encodeTgaRle;
 
 // n pixels of bpp bytes; pixel i is the pattern byte i repeated.
 Bytes pixelsOf(const Bytes& pattern, std::size_t bpp) {
