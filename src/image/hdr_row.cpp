@@ -68,9 +68,4 @@ void HdrRowDecoder::decodeRow(std::span<const uint8_t> source, std::span<LinearR
     }
 }
 
-void decodeHdrRow(std::span<const uint8_t> source, std::span<LinearRgb> destination, uint32_t width,
-                  bool sharedExponent) {
-    HdrRowDecoder(sharedExponent).decodeRow(source, destination, width);
-}
-
 }  // namespace lumenpull

@@ -37,8 +37,4 @@ private:
     std::array<float, 32> sharedScale_{};   // shared-exponent encoding, by exponent
 };
 
-// One row with a decoder made for the call.
-void decodeHdrRow(std::span<const uint8_t> source, std::span<LinearRgb> destination, uint32_t width,
-                  bool sharedExponent);
-
 }  // namespace lumenpull

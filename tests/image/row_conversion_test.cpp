@@ -79,7 +79,7 @@ TEST(RowConversionTest, CopyStoredRowFillsTheDestination) {
 
 LinearRgb decodeOne(Bytes pixel, bool sharedExponent) {
     std::vector<LinearRgb> out(1);
-    decodeHdrRow(pixel, out, 1, sharedExponent);
+    HdrRowDecoder(sharedExponent).decodeRow(pixel, out, 1);
     return out[0];
 }
 
@@ -119,11 +119,11 @@ TEST(HdrRowTest, SharedExponentEncoding) {
 
 TEST(HdrRowTest, RowPastTheEndOfTheDataReadsZeros) {
     std::vector<LinearRgb> out(3);
-    decodeHdrRow(Bytes{0, 0, 255, 0, 9}, out, 3, false);
+    HdrRowDecoder(false).decodeRow(Bytes{0, 0, 255, 0, 9}, out, 3);
     EXPECT_EQ(out[0].red, 1.5258789964889274e-05);
     EXPECT_EQ(out[1].blue, decodeOne({9, 0, 0, 0}, false).blue);
     EXPECT_EQ(out[2].red + out[2].green + out[2].blue, 0.0);
-    EXPECT_THROW(decodeHdrRow(Bytes(8), out, 4, true), std::invalid_argument);
+    EXPECT_THROW(HdrRowDecoder(true).decodeRow(Bytes(8), out, 4), std::invalid_argument);
 }
 
 }  // namespace

@@ -240,10 +240,10 @@ void addRadiance(FixtureSet& set, const std::string& name, uint32_t width, uint3
     writeRadiance(set.path(name), textureImage(12, width, height, stored), sharedExponent, noCompression);
     std::vector<float> expected;
     std::vector<LinearRgb> row(width);
+    const HdrRowDecoder decoder(sharedExponent);
     for (uint32_t y = 0; y < height; ++y) {
         const std::size_t offset = std::size_t{y} * width * 4;
-        decodeHdrRow(std::span<const uint8_t>(stored).subspan(std::min(offset, stored.size())), row, width,
-                     sharedExponent);
+        decoder.decodeRow(std::span<const uint8_t>(stored).subspan(std::min(offset, stored.size())), row, width);
         for (const LinearRgb& p : row) {
             expected.insert(expected.end(), {static_cast<float>(p.red), static_cast<float>(p.green),
                                              static_cast<float>(p.blue)});
