@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentErrorCase{{"-f", ""}, "Invalid arguments: no inputs"},
         ArgumentErrorCase{{"-f", "", "a.tex"}, "No formats given"},
         ArgumentErrorCase{{"a.tex", "-f", "   "}, "No formats given"}),
-    [](const auto& info) { return std::to_string(info.index); });
+    [](const auto& instance) { return std::to_string(instance.index); });
 
 TEST(CommandLine, NothingFoundStillSucceeds) {
     test::TempDir dir;

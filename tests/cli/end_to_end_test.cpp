@@ -75,7 +75,7 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(Containers, EndToEnd,
                          ::testing::Values(ContainerKind::Plain, ContainerKind::Work, ContainerKind::Signed),
-                         [](const auto& info) { return test::containerKindName(info.param); });
+                         [](const auto& instance) { return test::containerKindName(instance.param); });
 
 TEST_P(EndToEnd, CompressedTextureWithMipsBecomesOneImage) {
     const auto picture = test::makeColourWheel(16, 8);

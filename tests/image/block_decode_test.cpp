@@ -217,7 +217,7 @@ TEST(BandTest, ColumnsNoBlockReachesAreZero) {
             routine.decode(source, band, width);
             for (uint32_t y = 0; y < 4; ++y) {
                 for (uint32_t x = width / 4 * 4; x < width; ++x) {
-                    EXPECT_EQ(pixelAt(band, width, routine.outputBytes, x, y),
+                    EXPECT_EQ(pixelAt(band, width, static_cast<uint32_t>(routine.outputBytes), x, y),
                               std::vector<uint8_t>(routine.outputBytes, 0))
                         << routine.name << " width " << width << " at " << x << "," << y;
                 }

@@ -50,7 +50,7 @@ TEST(RadianceWriterTest, RunLengthScanlinesWithTheResolutionLine) {
     // Each black scanline: header, then planes of 512 zeros (4 runs of 127 and one of 4)
     // and 512 exponents 98.
     Bytes scanline{2, 2, 2, 0};
-    for (const uint8_t value : {0, 0, 0, 98}) {
+    for (const uint8_t value : Bytes{0, 0, 0, 98}) {
         for (int run = 0; run < 4; ++run) scanline.insert(scanline.end(), {0xFF, value});
         scanline.insert(scanline.end(), {0x84, value});
     }

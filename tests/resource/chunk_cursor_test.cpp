@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         CursorErrorCase{"WrongChunkTag", [](ResourceBuilder& b) { b.chunks.counts[0] = 0; },
                         "Expected '" + std::to_string(MakeTag("EDTY")) + "' but found '0'"},
         CursorErrorCase{"Truncated", [](ResourceBuilder& b) { b.chunks.counts[3] = 1; }, "Error reading"}),
-    [](const ::testing::TestParamInfo<CursorErrorCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<CursorErrorCase>& instance) { return std::string(instance.param.name); });
 
 TEST(ChunkCursor, RegisteringWithoutARecordIsRefused) {
     ResourceBuilder builder;

@@ -157,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                         b.addObject(b.addType(sizedType("Big", 0x7FFFFFFF)), {1, 2, 3});
                     },
                     "Error reading"}),
-    [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<HostileCase>& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace lumenpull

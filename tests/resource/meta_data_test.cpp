@@ -250,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   "Circular base chain in data type 3"},
         ErrorCase{"Truncated", [](MetaDataBlock& s) { s.exobCount = 2; }, "Error reading"}),
-    [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ErrorCase>& instance) { return std::string(instance.param.name); });
 
 TEST(MetaDataErrors, WrongTagNamesBothValues) {
     std::vector<uint8_t> payload = writeMetaData(sampleMeta(11));

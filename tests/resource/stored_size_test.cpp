@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                      return b.addType(structureType("Mixed", 1, -1, {{external}, {rgb}}));
                  },
                  {1, 2}, 2}),
-    [](const ::testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<SizeCase>& instance) { return std::string(instance.param.name); });
 
 struct SizeErrorCase {
     const char* name;
@@ -227,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
         SizeErrorCase{"BodyLargerThanTheFile",
                       [](ResourceBuilder& b) { return b.addType(sizedType("Big", 1 << 30)); }, {},
                       "Error reading"}),
-    [](const ::testing::TestParamInfo<SizeErrorCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<SizeErrorCase>& instance) { return std::string(instance.param.name); });
 
 // A legal base chain far deeper than any call stack could follow: the kind
 // tests walk it, and the body is measured through all of it.

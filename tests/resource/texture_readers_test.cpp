@@ -174,10 +174,10 @@ INSTANTIATE_TEST_SUITE_P(
                    [](const ReadPayload& r) { EXPECT_EQ(r.body<CStaticTexture>(0).staticName, ""); }},
         LayoutCase{"Static3", TextureClass::Static, [](TypeVersions& v) { v.staticTexture = 3; },
                    [](const ReadPayload& r) {
-                       const auto& t = r.body<CStaticTexture>(0);
-                       EXPECT_EQ(t.staticName, "static");
-                       EXPECT_EQ(t.keptBytes16[15], 0xAF);
-                       EXPECT_EQ(t.keptBytes8[7], 0xB7);
+                       const auto& texture = r.body<CStaticTexture>(0);
+                       EXPECT_EQ(texture.staticName, "static");
+                       EXPECT_EQ(texture.keptBytes16[15], 0xAF);
+                       EXPECT_EQ(texture.keptBytes8[7], 0xB7);
                    }},
         LayoutCase{"Static4", TextureClass::Static, [](TypeVersions& v) { v.staticTexture = 4; },
                    [](const ReadPayload& r) { EXPECT_EQ(r.body<CStaticTexture>(0).keptBytes8[0], 0); }},
@@ -189,33 +189,33 @@ INSTANTIATE_TEST_SUITE_P(
                    [](const ReadPayload& r) { EXPECT_EQ(r.body<CStaticTexture>(0).staticRefB.object, nullptr); }},
         LayoutCase{"Static11", TextureClass::Static, [](TypeVersions& v) { v.staticTexture = 11; },
                    [](const ReadPayload& r) {
-                       const auto& t = r.body<CStaticTexture>(0);
-                       EXPECT_EQ(t.staticRefA.object, nullptr);
-                       EXPECT_EQ(t.staticRefD.object, self(r));
-                       EXPECT_EQ(t.staticWord, 24);
+                       const auto& texture = r.body<CStaticTexture>(0);
+                       EXPECT_EQ(texture.staticRefA.object, nullptr);
+                       EXPECT_EQ(texture.staticRefD.object, self(r));
+                       EXPECT_EQ(texture.staticWord, 24);
                    }},
         // CDynamicLightStaticTexture: dispatched to its own reader.
         LayoutCase{"DynamicLight1", TextureClass::DynamicLightStatic,
                    [](TypeVersions& v) { v.dynamicLightStaticTexture = 1; },
                    [](const ReadPayload& r) {
-                       const auto& t = r.body<CDynamicLightStaticTexture>(0);
-                       EXPECT_EQ(t.staticName, "static");
-                       EXPECT_EQ(t.dynamicWord, 25);
+                       const auto& texture = r.body<CDynamicLightStaticTexture>(0);
+                       EXPECT_EQ(texture.staticName, "static");
+                       EXPECT_EQ(texture.dynamicWord, 25);
                    }},
         // CColorTexture
         LayoutCase{"Color2", TextureClass::Color, [](TypeVersions& v) { v.colorTexture = 2; },
                    [](const ReadPayload& r) {
-                       const auto& t = r.body<CColorTexture>(0);
-                       EXPECT_EQ(t.colorRef.object, r.bodies[1].object);
-                       EXPECT_EQ(t.colorWords[8], 9);
-                       EXPECT_EQ(t.colorWords3[0], 0);
+                       const auto& texture = r.body<CColorTexture>(0);
+                       EXPECT_EQ(texture.colorRef.object, r.bodies[1].object);
+                       EXPECT_EQ(texture.colorWords[8], 9);
+                       EXPECT_EQ(texture.colorWords3[0], 0);
                    }},
         LayoutCase{"Color3", TextureClass::Color, [](TypeVersions& v) { v.colorTexture = 3; },
                    [](const ReadPayload& r) { EXPECT_EQ(r.body<CColorTexture>(0).colorWords3[3], 13); }},
         // CAnimTexture
         LayoutCase{"Anim2", TextureClass::Anim, [](TypeVersions& v) { v.animTexture = 2; },
                    [](const ReadPayload& r) { EXPECT_EQ(r.body<CAnimTexture>(0).frameCount, 6); }}),
-    [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LayoutCase>& instance) { return std::string(instance.param.name); });
 
 struct VersionErrorCase {
     const char* name;
@@ -255,7 +255,7 @@ INSTANTIATE_TEST_SUITE_P(
         VersionErrorCase{"HugeVersionIsUnsigned", TextureClass::Anim,
                          [](TypeVersions& v) { v.resource = 0xFFFFFFFF; v.animTexture = 1; },
                          "Invalid CAnimTexture format 1"}),
-    [](const ::testing::TestParamInfo<VersionErrorCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<VersionErrorCase>& instance) { return std::string(instance.param.name); });
 
 // The mip version is checked only when there are mips.
 TEST(TextureReaders, NoMipsNoMipVersionCheck) {
@@ -312,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReferenceErrorCase{"ReferencePastTheTable", [](TextureFields& s) { s.textureRefB = 2; }},
                       ReferenceErrorCase{"ReferenceMinusTwo", [](TextureFields& s) { s.firstRef = -2; }},
                       ReferenceErrorCase{"NameIdent", [](TextureFields& s) { s.nameIdent = 3; }}),
-    [](const ::testing::TestParamInfo<ReferenceErrorCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ReferenceErrorCase>& instance) { return std::string(instance.param.name); });
 
 TEST(TextureReaders, ColorReferenceZeroIsNone) {
     TextureFields desc = richFields();
@@ -405,13 +405,13 @@ INSTANTIATE_TEST_SUITE_P(
                             [](ResourceBuilder& b) {
                                 const int32_t resource = b.types().resource;
                                 b.meta.externalTypes.push_back({resource, "CResource"});
-                                std::erase_if(b.meta.types, [&](const TypeEntry& t) { return t.index == resource; });
+                                std::erase_if(b.meta.types, [&](const TypeEntry& entry) { return entry.index == resource; });
                             },
                             "Invalid CResource format 0"},
         BrokenHierarchyCase{"CircularHierarchy",
                             [](ResourceBuilder& b) { typeAt(b, b.types().resource).base = b.types().staticTexture; },
                             "Circular base chain in data type 6"}),
-    [](const ::testing::TestParamInfo<BrokenHierarchyCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<BrokenHierarchyCase>& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace lumenpull

@@ -65,7 +65,7 @@ std::vector<uint32_t> pixelIds(uint32_t width, uint32_t height, uint32_t seed) {
                 case 1: ids.push_back(fresh++); break;
                 case 2: ids.push_back(100 + y * 1000 + x / 2); break;
                 case 3: ids.push_back(100 + y * 1000 + x / 3); break;
-                case 4: ids.push_back(random() % 3); break;
+                case 4: ids.push_back(static_cast<uint32_t>(random() % 3)); break;
                 default: ids.push_back(x < 200 ? 7 : fresh++); break;
             }
         }
