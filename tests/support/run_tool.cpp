@@ -1,12 +1,16 @@
 #include "support/run_tool.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 
 namespace lumenpull::test {
 namespace {
@@ -36,6 +40,36 @@ std::string withUnixLineEnds(std::string text) {
     return out;
 }
 
+// Seconds a run may take before it is stopped and reported as hung:
+// LUMENPULL_TOOL_TIMEOUT when set, otherwise two minutes (generous for
+// Wine's start and for sanitizer builds).
+std::chrono::milliseconds toolTimeout() {
+    const char* text = std::getenv("LUMENPULL_TOOL_TIMEOUT");
+    const long seconds = text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 10) : 120;
+    return std::chrono::seconds(seconds > 0 ? seconds : 120);
+}
+
+// Waits for the child; past the deadline kills its whole process group
+// (Wine starts helpers of its own) and throws, so a hang fails the test.
+int waitWithTimeout(pid_t child) {
+    const auto deadline = std::chrono::steady_clock::now() + toolTimeout();
+    auto pause = std::chrono::microseconds(200);
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(child, &status, WNOHANG);
+        if (done == child) return status;
+        if (done < 0) throw std::runtime_error("waitpid failed");
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(-child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            throw std::runtime_error("the tool did not finish within " +
+                                     std::to_string(toolTimeout().count() / 1000) + " s (LUMENPULL_TOOL_TIMEOUT)");
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(10000));
+    }
+}
+
 }  // namespace
 
 bool runsWindowsBuild() { return windowsExecutable() != nullptr; }
@@ -50,6 +84,7 @@ ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::strin
     const pid_t child = ::fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) {
+        ::setpgid(0, 0);
         ::dup2(::fileno(out), STDOUT_FILENO);
         ::dup2(::fileno(err), STDERR_FILENO);
         if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) ::_exit(126);
@@ -71,8 +106,15 @@ ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::strin
         else ::execv(LUMENPULL_EXE, argv.data());
         ::_exit(127);
     }
+    ::setpgid(child, child);  // also here: the kill may come before the child ran
     int status = 0;
-    ::waitpid(child, &status, 0);
+    try {
+        status = waitWithTimeout(child);
+    } catch (...) {
+        std::fclose(out);
+        std::fclose(err);
+        throw;
+    }
     ToolRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     ::lseek(::fileno(out), 0, SEEK_SET);

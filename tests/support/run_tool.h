@@ -15,6 +15,8 @@ struct ToolRun {
 // included) in `workingDirectory` (the current one when empty).
 // When the environment variable LUMENPULL_WINDOWS_EXE names a Windows build,
 // that .exe runs under Wine instead and its CRLF line ends are made LF.
+// A run that passes LUMENPULL_TOOL_TIMEOUT seconds (default 120) is killed
+// and reported by throwing std::runtime_error.
 ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::string& workingDirectory = {});
 
 bool runsWindowsBuild();
