@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -126,21 +130,47 @@ TEST(InputDiscovery, TrailingSlashIsNotDoubled) {
     EXPECT_THAT(discover({root}).converted, ElementsAre(root + "/wall.tex"));
 }
 
-TEST(InputDiscovery, UnreadableDirectoryContributesNothing) {
-    if (::geteuid() == 0) {
-        // Root reads every directory whatever its mode; a missing one stands in.
-        test::TempDir dir;
-        dir.writeFile("ok/a.tex");
-        const auto found = discover({dir / "ok", dir / "gone/"}, recursive());
-        EXPECT_THAT(found.converted, ElementsAre(dir / "ok/a.tex"));
-        return;
+TEST(InputDiscovery, MissingDirectoryContributesNothing) {
+    test::TempDir dir;
+    dir.writeFile("ok/a.tex");
+    const auto found = discover({dir / "ok", dir / "gone/"}, recursive());
+    EXPECT_THAT(found.converted, ElementsAre(dir / "ok/a.tex"));
+}
+
+// The walk as an unprivileged user, in a child process: root reads every
+// directory whatever its mode, so a test run as root becomes nobody first.
+// Exit codes: 0 the walk found exactly `expected`, 1 it found something
+// else (listed on standard error), 2 the user could not be changed.
+int walkAsNobody(const std::string& root, const std::vector<std::string>& expected) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const gid_t nogroup = 65534;
+        const uid_t nobody = 65534;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(nogroup) != 0 || ::setuid(nobody) != 0) std::_Exit(2);
+        const auto found = discover({root}, recursive()).converted;
+        if (found == expected) std::_Exit(0);
+        for (const auto& path : found) std::fprintf(stderr, "found %s\n", path.c_str());
+        std::_Exit(1);
     }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 1;
+    return WEXITSTATUS(status);
+}
+
+TEST(InputDiscovery, UnreadableDirectoryContributesNothing) {
     test::TempDir dir;
     dir.writeFile("root/locked/hidden.tex");
     dir.writeFile("root/open.tex");
     ::chmod((dir / "root/locked").c_str(), 0);
     const std::string root = dir / "root";
-    EXPECT_THAT(discover({root}, recursive()).converted, ElementsAre(root + "/open.tex"));
+    if (::geteuid() != 0) {
+        EXPECT_THAT(discover({root}, recursive()).converted, ElementsAre(root + "/open.tex"));
+        return;
+    }
+    ::chmod(dir.path().c_str(), 0755);  // nobody must reach root/ itself
+    const int result = walkAsNobody(root, {root + "/open.tex"});
+    if (result == 2) GTEST_SKIP() << "running as root and cannot become nobody: no unreadable directory to test";
+    EXPECT_EQ(result, 0) << "the walk as nobody entered the unreadable directory or missed the open file";
 }
 
 TEST(InputDiscovery, NoBigSkipsEntriesWithABigTwin) {
