@@ -17,10 +17,17 @@ This is a benchmark, not a test: nothing here is asserted by the suite. A case
 whose output grows past --max-output or that runs past --timeout is stopped
 and reported as such.
 
+The test suite runs every case as a test of its own (tests/replay/): it
+writes the files once with --write DIR, which also leaves DIR/manifest.json
+(each case's file, arguments and goals), and checks each case's report line
+and goals with tests/replay/run_tool_case.py.
+
 usage: bench/hostile_inputs.py [--tool build/lumenpull] [--only NAME...]
+       bench/hostile_inputs.py --write DIR
 """
 
 import argparse
+import json
 import os
 import shutil
 import signal
@@ -135,20 +142,17 @@ def meta_data(types, object_count, idents=("name",), counts=None, extra=b""):
         out += i32(k) + cstr(text)
     out += tag("EXTY") + i32(0)
     out += tag("INTY") + i32(len(types))
-    for k, t in enumerate(types):
-        out += t.bytes(k)
-    return out + extra + tag("EXOB") + i32(0)
+    # Joined once: appending to bytes copies them, quadratic for long lists.
+    return b"".join([out] + [t.bytes(k) for k, t in enumerate(types)] + [extra, tag("EXOB"), i32(0)])
 
 
 def chunks(records):
     """OBTY with every (object, type), empty EDTY, OBJS with the bodies, empty EDOB."""
-    out = tag("OBTY") + i32(len(records))
-    for obj, typ, _ in records:
-        out += i32(obj) + i32(typ)
-    out += tag("EDTY") + i32(0) + tag("OBJS") + i32(len(records))
-    for obj, typ, body in records:
-        out += i32(obj) + i32(typ) + body
-    return out + tag("EDOB") + i32(0)
+    out = [tag("OBTY"), i32(len(records))]
+    out += [i32(obj) + i32(typ) for obj, typ, _ in records]
+    out += [tag("EDTY"), i32(0), tag("OBJS"), i32(len(records))]
+    out += [i32(obj) + i32(typ) + body for obj, typ, body in records]
+    return b"".join(out + [tag("EDOB"), i32(0)])
 
 
 def resource(records, types=None, **kw):
@@ -433,6 +437,24 @@ def run_case(tool, case, timeout, max_output):
         shutil.rmtree(work_dir, ignore_errors=True)
 
 
+def rss_goal(case):
+    return max(SMALL, 4 * case.real_texture)
+
+
+def write_cases(directory, cases):
+    """Writes every case's file into `directory` with a manifest of the goals."""
+    os.makedirs(directory, exist_ok=True)
+    manifest = []
+    for k, case in enumerate(cases):
+        name = f"case{k:03}.tex"
+        with open(os.path.join(directory, name), "wb") as f:
+            f.write(case.data)
+        manifest.append({"name": case.name, "file": name, "args": case.args,
+                         "max_rss": rss_goal(case), "max_written": case.fillable})
+    with open(os.path.join(directory, "manifest.json"), "w") as f:
+        json.dump(manifest, f, indent=1)
+
+
 def human(n):
     for unit, size in (("GiB", 1 << 30), ("MiB", MiB), ("KiB", 1024)):
         if n >= size:
@@ -447,7 +469,14 @@ def main():
     parser.add_argument("--timeout", type=float, default=60.0, help="seconds before a case is stopped")
     parser.add_argument("--max-output", type=int, default=2 << 30, help="bytes written before a case is stopped")
     parser.add_argument("--only", nargs="*", help="run only the cases whose name contains one of these")
+    parser.add_argument("--write", metavar="DIR", help="only write the case files and their manifest into DIR "
+                        "(kept when newer than this script)")
     opts = parser.parse_args()
+    if opts.write:
+        manifest = os.path.join(opts.write, "manifest.json")
+        if not os.path.exists(manifest) or os.path.getmtime(manifest) < os.path.getmtime(__file__):
+            write_cases(opts.write, all_cases())
+        return 0
     tool = os.path.abspath(opts.tool)
     if not os.access(tool, os.X_OK):
         sys.exit(f"no executable at {tool} (build first, or pass --tool)")
@@ -462,7 +491,7 @@ def main():
     failures = 0
     for case in cases:
         r = run_case(tool, case, opts.timeout, opts.max_output)
-        rss_limit = max(SMALL, 4 * case.real_texture)
+        rss_limit = rss_goal(case)
         problems = []
         if r["rss"] > rss_limit:
             problems.append(f"RSS over {human(rss_limit)}")
