@@ -165,7 +165,8 @@ std::string nameOfLength(const TempDir& dir, std::size_t total) {
     while (left > 0) {
         std::size_t part = std::min<std::size_t>(left - 1, 200);
         if (left - 1 - part == 1) part -= 2;  // never leave a last part of length 0
-        name += "/" + std::string(part, 'n');
+        name += '/';
+        name.append(part, 'n');
         left -= part + 1;
         if (left > 0) std::filesystem::create_directories(name);
     }
