@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -133,7 +134,7 @@ void imageSeeds(const fs::path& root) {
     const Bytes bgra = test::storeBgra(picture);
     const Bytes bgr = test::storeBgr(picture);
     // Current numbering: the stored code is the canonical format.
-    for (uint8_t format : {2, 3, 4, 5, 6, 8}) {
+    for (uint8_t format : std::initializer_list<uint8_t>{2, 3, 4, 5, 6, 8}) {
         seeds.add("bgra" + std::to_string(format), imageInput({16, 8, format, false, 0, 1, 0, false}, bgra));
     }
     seeds.add("grey", imageInput({16, 8, 7, false, 0, 1, 0, false}, test::storeGrey(picture, 4)));
@@ -158,7 +159,7 @@ void imageSeeds(const fs::path& root) {
     seeds.add("planeszlib", imageInput({16, 8, 9, false, PlaneCoded, 1, 0, false},
                                        test::compressZlib(test::encodePlanes(test::encodeBc1(picture), 9))));
     const Bytes checkerBgra = test::storeBgra(checker);
-    for (uint16_t word : {0, 1}) {
+    for (uint16_t word : std::initializer_list<uint16_t>{0, 1}) {
         const Bytes chain = test::buildMipChain(checkerBgra, 1, test::smallerMipLevelsSize(8, 8, 32),
                                                 word ? 0x0100 : 0);
         seeds.add("mips" + std::to_string(word), imageInput({8, 8, 3, false, 0, 1, static_cast<uint8_t>(word), false}, chain));
@@ -320,7 +321,7 @@ std::vector<std::pair<std::string, Bytes>> resourceFiles() {
 void resourceSeeds(const fs::path& root) {
     SeedDir seeds(root, "resource_fuzz");
     for (const auto& [name, payload] : resourceFiles()) {
-        for (uint8_t depth : {0, 1, 2}) {
+        for (uint8_t depth : std::initializer_list<uint8_t>{0, 1, 2}) {
             Bytes input{depth};
             input.insert(input.end(), payload.begin(), payload.end());
             seeds.add(name + "-depth" + std::to_string(depth), input);
