@@ -2,15 +2,19 @@
 BUILD ?= build
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 CMAKE_FLAGS ?=
+# WERROR=ON makes every compiler warning an error (CI sets it); it is passed
+# to every build folder this file configures.
+WERROR ?= OFF
+CONFIGURE = cmake -S . $(GENERATOR) -DLUMENPULL_WERROR=$(WERROR)
 
-.PHONY: all build test demo asan fuzz deps clean windows test-windows
+.PHONY: all build test demo asan fuzz bench deps clean windows test-windows package
 
 all: build
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(GENERATOR) $(CMAKE_FLAGS)
-
-build: $(BUILD)/CMakeCache.txt
+# Configured on every call, so that WERROR and CMAKE_FLAGS given now apply to
+# a folder configured earlier.
+build:
+	$(CONFIGURE) -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD)
 
 # Installs the Debian packages the image-reader tests use, when missing.
@@ -18,7 +22,7 @@ deps:
 	@scripts/install-deps
 
 test: deps build
-	ctest --test-dir $(BUILD) --output-on-failure -j 2
+	ctest --test-dir $(BUILD) --output-on-failure -j 2 --timeout 600
 
 # Only what the demo runs: the tool and the sample maker (no tests, no GoogleTest).
 demo: $(BUILD)/CMakeCache.txt
@@ -34,22 +38,47 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?=
 fuzz:
-	cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_CXX_COMPILER=clang++ -DLUMENPULL_BUILD_FUZZ=ON \
+	$(CONFIGURE) -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DLUMENPULL_BUILD_FUZZ=ON \
 	  -DLUMENPULL_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD)
 	scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
-clean:
-	rm -rf build build-asan build-win-x86_64 build-win-i686
+# The Google Benchmark programs and the end-to-end corpus maker, built (not
+# run) in a Release folder of their own: build-bench/bench/*.
+BENCH_BUILD ?= build-bench
+bench:
+	@scripts/install-deps bench
+	$(CONFIGURE) -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DLUMENPULL_BUILD_BENCH=ON
+	cmake --build $(BENCH_BUILD)
 
 # Windows executables, cross-compiled with MinGW-w64 and linked statically:
 # build-win-x86_64/lumenpull.exe and build-win-i686/lumenpull.exe.
 windows:
 	for arch in x86_64 i686; do \
-	  cmake -S . -B build-win-$$arch $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-$$arch.cmake \
+	  $(CONFIGURE) -B build-win-$$arch -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-$$arch.cmake \
 	    -DLUMENPULL_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release $(WINDOWS_FLAGS) && cmake --build build-win-$$arch || exit 1; \
 	done
 
 # The Windows build's tests under Wine (installs MinGW-w64 and Wine when missing).
 test-windows:
 	@scripts/test-windows $(BUILD)
+
+# Packages in build-package/: a .deb of a native Release build (without the
+# tests) and a .zip of each Windows executable.
+PACKAGE_BUILD ?= build-package
+package:
+	@scripts/install-deps package
+	$(MAKE) windows
+	$(CONFIGURE) -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DLUMENPULL_BUILD_TESTS=OFF
+	cmake --build $(PACKAGE_BUILD)
+	cd $(PACKAGE_BUILD) && cpack -B packages
+	for arch in x86_64 i686; do \
+	  (cd build-win-$$arch && cpack -B ../$(PACKAGE_BUILD)/packages) || exit 1; \
+	done
+	@rm -rf $(PACKAGE_BUILD)/packages/_CPack_Packages
+	@ls -1 $(PACKAGE_BUILD)/packages/*.deb $(PACKAGE_BUILD)/packages/*.zip
+
+# Every folder the targets above make.
+clean:
+	rm -rf build build-asan build-fuzz build-bench build-package build-win-x86_64 build-win-i686 \
+	  $(BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD)
