@@ -93,7 +93,7 @@ int32_t writeRadiance(const std::string& imageName, const TextureImage& texture,
 
     const bool runLengthWidth = g.width >= MinRunLengthWidth && g.width <= MaxRunLengthWidth;
     RadianceBuffers buffers;
-    buffers.scanline.resize(g.rowBytes);
+    buffers.scanline.resize(static_cast<size_t>(g.rowBytes));  // at most 65535 x 4
     RowEncoder rows{HdrRowDecoder(sharedExponent), std::vector<LinearRgb>(g.width)};
 
     int32_t files = 0;

@@ -210,7 +210,7 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
                                        sourceBitsPerPixel);
     const TgaGeometry g = tgaGeometry(texture, layout, sourceBitsPerPixel);
 
-    std::vector<uint8_t> row(g.outputRowBytes);
+    std::vector<uint8_t> row(static_cast<size_t>(g.outputRowBytes));  // at most 4 rows of 65535 x 4 bytes
     // Room for one row's packets at worst, in the output file's buffer.
     const std::size_t packetRoom =
         tgaRleBound(static_cast<std::size_t>(g.outputRowBytes / g.outputBytesPerPixel), g.outputBytesPerPixel);

@@ -162,7 +162,11 @@ void Stream::PlainSeek(const int64_t& offset, SeekOrigin origin) {
 
 void Stream::MoveRaw(uint64_t target) {
     if (target == pos_) return;
-    if (target > pos_ && file_->skipBuffered(target - pos_)) {
+    // A hop beyond size_t (a 32-bit build on a file past 4 GiB) is no short
+    // hop: it must not reach the buffer cut down to its low bits.
+    const uint64_t ahead = target - pos_;
+    if (target > pos_ && ahead <= std::numeric_limits<std::size_t>::max() &&
+        file_->skipBuffered(static_cast<std::size_t>(ahead))) {
         pos_ = target;
         return;
     }

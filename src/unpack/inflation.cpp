@@ -24,7 +24,8 @@ std::optional<InflatedData> inflateFrom(std::span<const uint8_t> data, size_t st
     }
     // The capacity decides which streams fit; the buffer is only as large as
     // the source can fill, which never changes that outcome.
-    const uint64_t bufferSize = inflationBufferSize(capacity, sourceLength);
+    // At most the 32-bit capacity, which fits size_t on every target.
+    const auto bufferSize = static_cast<size_t>(inflationBufferSize(capacity, sourceLength));
     InflatedData inflated{std::make_unique_for_overwrite<uint8_t[]>(bufferSize), 0};
     uLongf produced = static_cast<uLongf>(bufferSize);
     if (uncompress(inflated.bytes.get(), &produced, data.data() + start, static_cast<uLong>(sourceLength)) != Z_OK) {

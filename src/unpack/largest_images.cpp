@@ -31,10 +31,12 @@ std::span<uint8_t> gatherLargestImages(std::span<uint8_t> data, const UnpackPara
     // The first image stays where it is and each later one moves down to
     // follow it: its new place never lies after its old one, and never on an
     // image not yet moved.
-    const std::span<uint8_t> images = data.subspan(kept->offset, kept->count * kept->imageSize);
+    // Every offset and size lies within data, so each fits size_t.
+    const auto imageSize = static_cast<size_t>(kept->imageSize);
+    const std::span<uint8_t> images =
+        data.subspan(static_cast<size_t>(kept->offset), static_cast<size_t>(kept->count * kept->imageSize));
     for (uint64_t k = 1; k < kept->count; ++k) {
-        std::memmove(images.data() + k * kept->imageSize, data.data() + kept->offset + k * kept->stride,
-                     kept->imageSize);
+        std::memmove(images.data() + k * imageSize, data.data() + kept->offset + k * kept->stride, imageSize);
     }
     return images;
 }
