@@ -11,7 +11,7 @@ namespace lumenpull::test {
 namespace {
 
 uint8_t scaleTo255(int32_t value, int32_t range) {
-    return range <= 1 ? 0 : static_cast<uint8_t>(value * 255 / (range - 1));
+    return range <= 1 ? uint8_t{0} : static_cast<uint8_t>(value * 255 / (range - 1));
 }
 
 void put16(std::vector<uint8_t>& out, uint16_t value) {
