@@ -11,6 +11,9 @@ CONFIGURE = cmake -S . $(GENERATOR) -DLUMENPULL_WERROR=$(WERROR)
 
 all: build
 
+$(BUILD)/CMakeCache.txt:
+	$(CONFIGURE) -B $(BUILD) $(CMAKE_FLAGS)
+
 # Configured on every call, so that WERROR and CMAKE_FLAGS given now apply to
 # a folder configured earlier.
 build:
@@ -48,7 +51,7 @@ fuzz:
 BENCH_BUILD ?= build-bench
 bench:
 	@scripts/install-deps bench
-	$(CONFIGURE) -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DLUMENPULL_BUILD_BENCH=ON
+	$(CONFIGURE) -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DLUMENPULL_BUILD_BENCH=ON -DLUMENPULL_BUILD_TESTS=OFF
 	cmake --build $(BENCH_BUILD)
 
 # Windows executables, cross-compiled with MinGW-w64 and linked statically:
@@ -69,7 +72,7 @@ PACKAGE_BUILD ?= build-package
 package:
 	@scripts/install-deps package
 	$(MAKE) windows
-	$(CONFIGURE) -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DLUMENPULL_BUILD_TESTS=OFF
+	$(CONFIGURE) -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DLUMENPULL_BUILD_TESTS=OFF -DLUMENPULL_BUILD_TOOLS=OFF
 	cmake --build $(PACKAGE_BUILD)
 	cd $(PACKAGE_BUILD) && cpack -B packages
 	for arch in x86_64 i686; do \
