@@ -7,6 +7,8 @@
 #include <ostream>
 
 #include "bytes/little_endian.h"
+#include "cli/platform_files.h"
+#include "image/output_file.h"
 #include "image/pixel_format.h"
 #include "image/radiance_writer.h"
 #include "image/texture_flags.h"
@@ -26,13 +28,14 @@ constexpr const char* kBigSuffix = "--Big";
 constexpr uint16_t kLargestFirst = 0x0000;
 constexpr uint16_t kLargestLast = 0x0100;
 
-// The path up to its last dot, or with --nobig up to its first "--Big":
-// images are written beside the input under this name.
+// The path up to its last dot, or with --nobig up to the first "--Big" of
+// its file name: images are written beside the input under this name. A
+// "--Big" in a folder name is part of an ordinary folder.
 std::string outputBaseName(const std::string& path, bool noBig) {
     size_t end = path.rfind('.');
     if (end == std::string::npos) end = path.size();
     if (noBig) {
-        const size_t big = path.find(kBigSuffix);
+        const size_t big = path.find(kBigSuffix, fileNameStart(path));
         if (big != std::string::npos) end = big;
     }
     return path.substr(0, end);
@@ -85,6 +88,7 @@ public:
         } catch (const std::exception& error) {
             return error.what();
         }
+        ImageOutput output(path_);
         ResourceFile file;
         try {
             file.ReadMetaData(*stream, ReadDepth::Full);
@@ -94,7 +98,7 @@ public:
             return error.what();
         }
         try {
-            return convertObjects(*stream, file);
+            return convertObjects(*stream, file, output);
         } catch (const std::string& text) {
             return text;
         } catch (const std::exception& error) {
@@ -103,7 +107,7 @@ public:
     }
 
 private:
-    std::string convertObjects(Stream& stream, ResourceFile& file) {
+    std::string convertObjects(Stream& stream, ResourceFile& file, ImageOutput& output) {
         ObjectWalk walk(file, stream);
         const uint64_t texturesFound = walk.MakeObjects();
         if (texturesFound == 0) return "no textures found";
@@ -117,7 +121,9 @@ private:
             uint16_t layoutWord = 0;
             if (texture->pixelData.empty()) layoutWord = readTrailingPixelBlock(stream, texture->pixelData);
             if (texture->pixelData.empty()) continue;
-            if (auto rejected = writeImages(*texture, *body->type, file.FormatVersion(), layoutWord)) return *rejected;
+            if (auto rejected = writeImages(*texture, *body->type, file.FormatVersion(), layoutWord, output)) {
+                return *rejected;
+            }
         }
         return std::to_string(texturesFound) + " texture(s) converted into " + std::to_string(imagesWritten_) +
                " image(s)";
@@ -126,7 +132,7 @@ private:
     // Normalises, unpacks and writes one texture, then frees its pixels.
     // Returns the outcome text when its stored format code is rejected.
     std::optional<std::string> writeImages(CBaseTexture& texture, const DataType& type, uint32_t formatVersion,
-                                           uint16_t layoutWord) {
+                                           uint16_t layoutWord, ImageOutput& output) {
         const int32_t imageCount = imageCountOf(texture, type);
         const auto format = normaliseStoredFormat(static_cast<uint32_t>(texture.pixelFormat), formatVersion);
         if (!format) return "Invalid texture format " + std::to_string(static_cast<uint32_t>(texture.pixelFormat));
@@ -150,9 +156,9 @@ private:
         // The writers leave out images the pixel data does not reach, so the
         // count is what they wrote (the image count for well-formed data).
         if (format->canonical == static_cast<int32_t>(PixelFormat::Hdr32)) {
-            imagesWritten_ += writeRadiance(imageName, image, layoutWord != 0, uncompressed_);
+            imagesWritten_ += writeRadiance(imageName, image, layoutWord != 0, uncompressed_, output);
         } else {
-            imagesWritten_ += writeTga(imageName, image, format->bitsPerPixel, uncompressed_);
+            imagesWritten_ += writeTga(imageName, image, format->bitsPerPixel, uncompressed_, output);
         }
         return std::nullopt;
     }

@@ -66,7 +66,8 @@ bool processInput(const std::string& input, const ToolOptions& options, const Co
 }
 
 bool bigTwinExists(const std::string& path, const std::string& extension) {
-    if (path.find(kBigSuffix) != std::string::npos) return false;
+    // Only the file name counts: a folder named "pack--Big" is an ordinary folder.
+    if (path.find(kBigSuffix, fileNameStart(path)) != std::string::npos) return false;
     const std::string twin = path.substr(0, path.size() - extension.size()) + kBigSuffix + extension;
     const PathStatus status = queryPathStatus(twin);
     return status == PathStatus::RegularFile || status == PathStatus::Directory;

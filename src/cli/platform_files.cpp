@@ -64,6 +64,11 @@ bool isRealDirectory(const std::string& path) {
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+std::size_t fileNameStart(const std::string& path) {
+    const size_t separator = path.find_last_of("\\/:");
+    return separator == std::string::npos ? 0 : separator + 1;
+}
+
 std::string joinEntryPath(const std::string& parent, const std::string& name) {
     std::string appended = name;
     for (char& c : appended) {
@@ -143,6 +148,11 @@ PathStatus queryPathStatus(const std::string& path) {
 bool isRealDirectory(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::size_t fileNameStart(const std::string& path) {
+    const size_t separator = path.rfind('/');
+    return separator == std::string::npos ? 0 : separator + 1;
 }
 
 std::string joinEntryPath(const std::string& parent, const std::string& name) {

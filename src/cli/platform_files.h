@@ -24,6 +24,10 @@ bool isRealDirectory(const std::string& path);
 // unless the parent already ends with one.
 std::string joinEntryPath(const std::string& parent, const std::string& name);
 
+// Where the last element of a path (its file name) begins: after the last
+// platform separator, or 0 when there is none.
+std::size_t fileNameStart(const std::string& path);
+
 // Enumerates the entries of one directory, "." and ".." left out. A directory
 // that cannot be opened simply yields no entries. Entries a Windows build
 // cannot name (outside the system code page, or a path too long) are left

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "image/platform_output.h"
+
 namespace lumenpull {
 
 std::string imageFileName(const std::string& imageName, int32_t index, int32_t imageCount,
@@ -14,7 +16,9 @@ std::string imageFileName(const std::string& imageName, int32_t index, int32_t i
     }
     name += '.';
     name += extension;
-    if (name.size() > MaxImageFileName) throw std::string("Output file name longer than 511 characters");
+    if (name.size() > longestOutputPath()) {
+        throw "Output file name longer than " + std::to_string(longestOutputPath()) + " characters";
+    }
     return name;
 }
 

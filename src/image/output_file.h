@@ -1,26 +1,67 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "image/platform_output.h"
+
 namespace lumenpull {
 
-// A binary output file, created (or truncated) on construction and closed
-// when the object goes. Writes go through a generous buffer of its own, so
-// rows can be written one small piece at a time, and an encoder can write
-// straight into that buffer (room, then commit) instead of into a buffer of
-// its own that is then copied. Write errors after creation are not reported.
+// Where the images of one input file go. Each image is written to a
+// temporary file of its own and, once complete and closed, committed: renamed
+// over its final name. By default every image is committed as soon as it is
+// finished; an output made with Commit::Deferred keeps the finished images
+// until commitFinished(), so that a caller can put them in place later and in
+// an order of its choosing. Images never committed are removed.
+class ImageOutput {
+public:
+    enum class Commit { Immediately, Deferred };
+
+    // Nothing to protect: for images that are not made from an input file.
+    ImageOutput() = default;
+    // No image is written over `inputPath`, under that name or any other name
+    // of the same file.
+    explicit ImageOutput(const std::string& inputPath, Commit commit = Commit::Immediately);
+
+    // Throws "Output file would overwrite its input" when `finalPath` names
+    // the input file.
+    void checkNotInput(const std::string& finalPath) const;
+
+    // Takes a complete, closed image: commits it now, or keeps it for
+    // commitFinished(). A failed commit throws "Error creating output file:
+    // <name>: <reason>" and removes the image's temporary file.
+    void finished(std::unique_ptr<TemporaryFile> image);
+
+    // Commits the kept images in the order they were finished. On the first
+    // failure the rest are removed and the error is thrown.
+    void commitFinished();
+
+private:
+    Commit commit_ = Commit::Immediately;
+    std::string inputPath_;
+    std::optional<FileIdentity> input_;
+    std::vector<std::unique_ptr<TemporaryFile>> kept_;
+};
+
+// One image file being written. Writes go through a generous buffer of its
+// own, so rows can be written one small piece at a time, and an encoder can
+// write straight into that buffer (room, then commit) instead of into a
+// buffer of its own that is then copied. The bytes go to a temporary file
+// (see TemporaryFile); finish() closes it and hands it to the ImageOutput.
+// An OutputFile that goes without finish() leaves nothing behind.
 class OutputFile {
 public:
-    // Throws "Error creating output file" when the file cannot be created.
-    explicit OutputFile(const std::string& path);
-    ~OutputFile();
+    // Throws "Output file would overwrite its input" or "Error creating
+    // output file: <path>: <reason>".
+    OutputFile(ImageOutput& output, const std::string& path);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
+    // A failed write throws "Error writing output file: <path>: <reason>".
     void write(std::span<const uint8_t> bytes);
 
     // Room for up to `size` bytes after what has been written; the first
@@ -29,12 +70,22 @@ public:
     std::span<uint8_t> room(std::size_t size);
     void commit(std::size_t used);
 
+    // Drops everything written so far, buffered or not: the file starts
+    // again empty (the same temporary file, so nothing reaches the final
+    // name in between). Throws "Error writing output file: …".
+    void restart();
+
+    // Writes what is buffered, closes the file and hands it to the output.
+    // Throws "Error writing output file: …" or "Error creating output file: …".
+    void finish();
+
 private:
     void flush();
 
+    ImageOutput& output_;
     std::vector<uint8_t> buffer_;
     std::size_t used_ = 0;
-    std::ofstream file_;
+    std::unique_ptr<TemporaryFile> file_;
 };
 
 }  // namespace lumenpull

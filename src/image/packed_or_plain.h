@@ -28,19 +28,22 @@ private:
 // then plain. `writePacked(file)` writes the header and packs the rows
 // straight into the file as they are decoded, and returns false as soon as
 // the packed data passes the plain size (see PackingBudget). As that size
-// only grows, the image is then plain for certain: the file is opened again
-// empty and `writePlain(file)` decodes and writes it again plain. The file
-// is the same as packing every row, comparing and writing the smaller form;
-// images that pack are written once, from one pass, with one row of packets
-// in memory.
+// only grows, the image is then plain for certain: the file is emptied
+// (still the same temporary file, see OutputFile::restart) and
+// `writePlain(file)` decodes and writes it again plain. The file is the same
+// as packing every row, comparing and writing the smaller form; images that
+// pack are written once, from one pass, with one row of packets in memory.
+// Either way the image reaches its final name once, complete, through
+// `output`.
 template <typename WritePacked, typename WritePlain>
-void writePackedOrPlain(const std::string& path, bool pack, WritePacked&& writePacked, WritePlain&& writePlain) {
-    if (pack) {
-        OutputFile file(path);
-        if (writePacked(file)) return;
+void writePackedOrPlain(ImageOutput& output, const std::string& path, bool pack, WritePacked&& writePacked,
+                        WritePlain&& writePlain) {
+    OutputFile file(output, path);
+    if (!pack || !writePacked(file)) {
+        if (pack) file.restart();
+        writePlain(file);
     }
-    OutputFile file(path);
-    writePlain(file);
+    file.finish();
 }
 
 }  // namespace lumenpull

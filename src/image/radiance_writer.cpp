@@ -54,7 +54,8 @@ struct RadianceBuffers {
 // scanlines unless compression is off or their payload comes out larger
 // than the flat pixels, then flat (see writePackedOrPlain).
 void writeRadianceImage(const std::string& path, const TextureImage& texture, const RadianceGeometry& g,
-                        uint32_t image, RowEncoder& rows, bool compressed, RadianceBuffers& buffers) {
+                        uint32_t image, RowEncoder& rows, bool compressed, RadianceBuffers& buffers,
+                        ImageOutput& output) {
     const auto writePacked = [&](OutputFile& file) {
         writeRadianceHeader(file, g);
         PackingBudget budget(g.rowBytes * g.height);
@@ -77,13 +78,19 @@ void writeRadianceImage(const std::string& path, const TextureImage& texture, co
             file.write(buffers.scanline);
         }
     };
-    writePackedOrPlain(path, compressed, writePacked, writeFlat);
+    writePackedOrPlain(output, path, compressed, writePacked, writeFlat);
 }
 
 }  // namespace
 
 int32_t writeRadiance(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
                       bool noCompression) {
+    ImageOutput output;
+    return writeRadiance(imageName, texture, sharedExponent, noCompression, output);
+}
+
+int32_t writeRadiance(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
+                      bool noCompression, ImageOutput& output) {
     if (texture.imageCount <= 0) return 0;
     RadianceGeometry g{};
     g.width = static_cast<uint16_t>(texture.width);
@@ -107,7 +114,7 @@ int32_t writeRadiance(const std::string& imageName, const TextureImage& texture,
         const std::string path = imageFileName(imageName, i, texture.imageCount, "hdr");
         ++files;
         // Each image starts again with compression on.
-        writeRadianceImage(path, texture, w, image, rows, !noCompression && runLengthWidth, buffers);
+        writeRadianceImage(path, texture, w, image, rows, !noCompression && runLengthWidth, buffers, output);
     }
     return files;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "image/output_file.h"
 #include "image/texture_image.h"
 
 namespace lumenpull {
@@ -18,8 +19,14 @@ constexpr uint32_t MaxRunLengthWidth = 32767;
 // range, or the packed data comes out larger than the flat pixels (then the
 // image is written again flat). As with TGA output, only images whose first
 // stored byte lies inside the pixel data are written, and of each only the
-// rows that begin inside it. Returns the number of files written. Throws
-// "Error creating output file" when a file cannot be created.
+// rows that begin inside it. Each image goes to `output`, which puts it in
+// place once it is complete. Returns the number of files written. Throws
+// "Error creating output file: <name>: <reason>" when a file cannot be
+// created and "Error writing output file: <name>: <reason>" when its bytes
+// cannot be written; images finished before stay.
+int32_t writeRadiance(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
+                      bool noCompression, ImageOutput& output);
+// The same, each image put in place as soon as it is written.
 int32_t writeRadiance(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
                       bool noCompression);
 

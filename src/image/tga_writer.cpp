@@ -177,7 +177,7 @@ void forEachRow(const TextureImage& texture, const TgaLayout& layout, const TgaG
 // come out larger than the plain pixel data (see writePackedOrPlain).
 void writeTgaImage(const std::string& path, const TextureImage& texture, const TgaLayout& layout,
                    const TgaGeometry& g, uint32_t image, bool compression, std::vector<uint8_t>& row,
-                   std::size_t packetRoom) {
+                   std::size_t packetRoom, ImageOutput& output) {
     const auto writePacked = [&](OutputFile& file) {
         file.write(tgaHeader(g, layout.depth, true));
         PackingBudget budget(g.expectedBytes);
@@ -198,13 +198,19 @@ void writeTgaImage(const std::string& path, const TextureImage& texture, const T
             return true;
         });
     };
-    writePackedOrPlain(path, compression, writePacked, writePlain);
+    writePackedOrPlain(output, path, compression, writePacked, writePlain);
 }
 
 }  // namespace
 
 int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                  bool noCompression) {
+    ImageOutput output;
+    return writeTga(imageName, texture, sourceBitsPerPixel, noCompression, output);
+}
+
+int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
+                 bool noCompression, ImageOutput& output) {
     if (texture.imageCount <= 0) return 0;
     const TgaLayout layout = tgaLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0,
                                        sourceBitsPerPixel);
@@ -222,7 +228,7 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
         const TgaGeometry w = writtenGeometry(g, layout.bands, image, texture.pixelData.size());
         const std::string path = imageFileName(imageName, i, texture.imageCount, "tga");
         // Each image starts again with packing on.
-        writeTgaImage(path, texture, layout, w, image, !noCompression, row, packetRoom);
+        writeTgaImage(path, texture, layout, w, image, !noCompression, row, packetRoom, output);
         ++files;
     }
     return files;

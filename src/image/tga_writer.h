@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "image/output_file.h"
 #include "image/texture_image.h"
 
 namespace lumenpull {
@@ -19,9 +20,15 @@ namespace lumenpull {
 // Only images whose first stored byte lies inside the pixel data are
 // written, and of each only the rows (bands) that begin inside it: data too
 // short for its dimensions gives smaller images, never images of zeros.
+// Each image goes to `output`, which puts it in place once it is complete.
 // Returns the number of files written.
-// Throws "Error creating output file" when a file cannot be created, and a
-// one-line text for a format that has no TGA output or a name that is too long.
+// Throws "Error creating output file: <name>: <reason>" when a file cannot be
+// created, "Error writing output file: <name>: <reason>" when its bytes
+// cannot be written, and a one-line text for a format that has no TGA output
+// or a name that is too long. Images finished before stay.
+int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
+                 bool noCompression, ImageOutput& output);
+// The same, each image put in place as soon as it is written.
 int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                  bool noCompression);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ext/stdio_filebuf.h>
+
 #include <cstddef>
 #include <cstring>
 #include <fstream>
@@ -11,8 +13,14 @@ namespace lumenpull {
 // general bookkeeping; the readers make millions of 4-byte reads, which are
 // served here by a comparison and a copy. Anything the buffer does not hold
 // in full goes the standard way.
-class FileBuffer : public std::filebuf {
+// It is the library's file buffer that can also take over a file descriptor
+// (and close it): an input is opened and checked first (platform_input.h),
+// and the buffer then reads exactly the file that was checked.
+class FileBuffer : public __gnu_cxx::stdio_filebuf<char> {
 public:
+    FileBuffer() = default;
+    FileBuffer(int descriptor, std::ios_base::openmode mode) : __gnu_cxx::stdio_filebuf<char>(descriptor, mode) {}
+
     // Copies count bytes and consumes them when the get area holds them all;
     // returns false (having done nothing) otherwise.
     bool takeBuffered(void* out, std::size_t count) {

@@ -1,8 +1,12 @@
 #include "stream/open_stream.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "bytes/little_endian.h"
+#include "stream/file_buffer.h"
+#include "stream/platform_input.h"
 #include "stream/signed_stream.h"
 #include "stream/stream_errors.h"
 #include "stream/tag.h"
@@ -15,11 +19,18 @@ namespace {
 enum class FileKind { Plain, Work, Signed };
 
 FileKind sniff(const std::string& path) {
-    std::ifstream probe(path, std::ios_base::in | std::ios_base::binary);
-    if (!probe) ThrowErrorOpening(path);
+    // Opened and checked like every input, so a FIFO or device cannot hold the run up here.
+    const int descriptor = openRegularFile(path);
+    FileBuffer probe(descriptor, std::ios_base::in | std::ios_base::binary);
+    if (!probe.is_open()) {
+        const int error = errno;
+        closeDescriptor(descriptor);
+        ThrowErrorOpening(path, std::strerror(error));
+    }
     unsigned char head[8] = {};
-    probe.read(reinterpret_cast<char*>(head), sizeof head);
-    if (probe.gcount() != static_cast<std::streamsize>(sizeof head)) return FileKind::Plain;
+    if (probe.sgetn(reinterpret_cast<char*>(head), sizeof head) != static_cast<std::streamsize>(sizeof head)) {
+        return FileKind::Plain;
+    }
     const uint32_t first = loadLittleEndian32(head);
     const uint32_t second = loadLittleEndian32(head + 4);
     if (second != MakeTag("TRM1")) return FileKind::Plain;

@@ -1,11 +1,14 @@
 #include "stream/stream.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <system_error>
 
 #include "bytes/little_endian.h"
+#include "stream/platform_input.h"
 #include "stream/stream_errors.h"
 
 // Files beyond 4 GiB are read with 64-bit positions on every target,
@@ -57,12 +60,25 @@ void Stream::Open(const std::string& path, const char* mode) {
 
 void Stream::OpenFile(const std::string& path, char mode, std::ios_base::openmode access) {
     mode_ = 0;
-    // The C library opens a directory for reading without complaint and only
-    // fails on the first read; a directory is no file to read or write.
-    std::error_code ignored;
-    auto file = std::make_unique<FileBuffer>();
-    if (std::filesystem::is_directory(path, ignored) || file->open(path, access) == nullptr) {
-        ThrowErrorOpening(path);
+    std::unique_ptr<FileBuffer> file;
+    if (mode == 'r') {
+        // Opened without waiting and checked to be a regular file first.
+        const int descriptor = openRegularFile(path);
+        file = std::make_unique<FileBuffer>(descriptor, access);
+        if (!file->is_open()) {
+            closeDescriptor(descriptor);
+            ThrowErrorOpening(path, std::strerror(errno));
+        }
+    } else {
+        // The C library opens a directory without complaint and only fails
+        // on the first write; a directory is no file to write.
+        std::error_code ignored;
+        if (std::filesystem::is_directory(path, ignored)) ThrowErrorOpening(path, "Is a directory");
+        file = std::make_unique<FileBuffer>();
+        errno = 0;
+        if (file->open(path, access) == nullptr) {
+            ThrowErrorOpening(path, std::strerror(errno != 0 ? errno : EACCES));
+        }
     }
     file_ = std::move(file);
     mode_ = mode;

@@ -49,7 +49,7 @@ public:
 
 protected:
     // Opens the file for the given access and records mode and size; throws
-    // "Error opening file <path>" when it cannot be opened.
+    // "Error opening file <path>: <reason>" when it cannot be opened.
     void OpenFile(const std::string& path, char mode, std::ios_base::openmode access);
     void PlainRead(void* buffer, uint32_t count);
     // The checks and the read through the file buffer's own interface.

@@ -20,7 +20,10 @@ namespace lumenpull {
 // A mode string that is neither "r" nor "w".
 [[noreturn]] inline void ThrowInvalidStreamMode() { throw std::string("Invalid stream mode, must be 'r' or 'w'"); }
 
-// A file that cannot be opened.
-[[noreturn]] inline void ThrowErrorOpening(const std::string& path) { throw "Error opening file " + path; }
+// A file that cannot be opened, with the reason (the system's, or what was
+// found in place of a regular file).
+[[noreturn]] inline void ThrowErrorOpening(const std::string& path, const std::string& reason) {
+    throw "Error opening file " + path + ": " + reason;
+}
 
 }  // namespace lumenpull

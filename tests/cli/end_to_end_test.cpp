@@ -310,7 +310,7 @@ TEST(EndToEndErrors, EveryStageReportsOnItsLine) {
         std::string file, line;
     };
     const std::vector<Case> cases = {
-        {"missing.tex", "error opening reading stream: Error opening file missing.tex"},
+        {"missing.tex", "error opening reading stream: Error opening file missing.tex: No such file or directory"},
         {"key.tex", "error opening reading stream: Only editor sign key is available for verification"},
         {"cookie.tex", "error reading meta data: Invalid endianness cookie"},
         {"empty.tex", "error reading meta data: Error reading"},
@@ -341,18 +341,26 @@ TEST(EndToEndErrors, OutputThatCannotBeCreated) {
     file.addStaticTexture(2, 2, 0, 3, std::vector<uint8_t>(16, 1));
     dir.writeFile("a.tex", file.payload());
     dir.makeDir("a.tga");  // a folder stands where the image should go
-    EXPECT_EQ(test::runLumenpull({"a.tex"}, dir.path().string()).output, "a.tex: Error creating output file\n");
+    EXPECT_EQ(test::runLumenpull({"a.tex"}, dir.path().string()).output,
+              "a.tex: Error creating output file: a.tga: Is a directory\n");
 }
 
-TEST(EndToEndErrors, NamesTooLongForTheOutputAreRefused) {
+// Output paths are as long as the platform takes them: on Linux a tree of
+// folders 600 characters deep is converted; Windows keeps its clear refusal.
+TEST(EndToEndErrors, LongOutputPathsWhereThePlatformTakesThem) {
     test::TempDir dir;
-    const std::string folder = std::string(200, 'd') + "/" + std::string(200, 'e') + "/" + std::string(100, 'f');
+    const std::string folder = std::string(200, 'd') + "/" + std::string(200, 'e') + "/" + std::string(180, 'f');
     ResourceBuilder file = standardFile();
     file.addStaticTexture(2, 2, 0, 3, std::vector<uint8_t>(16, 1));
     dir.writeFile(folder + "/texture.tex", file.payload());
     const std::string input = folder + "/texture.tex";
-    EXPECT_EQ(test::runLumenpull({input}, dir.path().string()).output,
-              input + ": Output file name longer than 511 characters\n");
+    const std::string output = test::runLumenpull({input}, dir.path().string()).output;
+    if (test::runsWindowsBuild()) {
+        EXPECT_EQ(output, input + ": Output file name longer than 511 characters\n");
+    } else {
+        EXPECT_EQ(output, input + ": 1 texture(s) converted into 1 image(s)\n");
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / folder / "texture.tga"));
+    }
 }
 
 TEST(EndToEndErrors, DegenerateCountsGiveAClearOutcome) {

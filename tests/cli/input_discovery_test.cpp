@@ -197,9 +197,12 @@ TEST(InputDiscovery, BigTwinTest) {
     dir.writeFile("x--Big/b--Big.tex");
     EXPECT_TRUE(bigTwinExists(dir / "a.tex", ".tex"));
     EXPECT_FALSE(bigTwinExists(dir / "a.rsc", ".rsc"));
-    // A path that already holds "--Big" anywhere never has a twin.
+    // A file name that already holds "--Big" never has a twin; a folder name
+    // holding it is an ordinary folder.
     EXPECT_FALSE(bigTwinExists(dir / "a--Big.tex", ".tex"));
-    EXPECT_FALSE(bigTwinExists(dir / "x--Big/b.tex", ".tex"));
+    EXPECT_FALSE(bigTwinExists(dir / "x--Big/b--Big.tex", ".tex"));
+    EXPECT_TRUE(bigTwinExists(dir / "x--Big/b.tex", ".tex"));
+    EXPECT_FALSE(bigTwinExists(dir / "x--Big/c.tex", ".tex"));
 }
 
 TEST(InputDiscovery, CustomFormatSet) {

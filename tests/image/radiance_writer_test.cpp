@@ -158,7 +158,7 @@ TEST(RadianceWriterTest, FileNamesAndErrors) {
         writeRadiance(dir / "missing/tex", hdrTexture(1, 1, data), false, false);
         ADD_FAILURE() << "no error";
     } catch (const std::string& error) {
-        EXPECT_EQ(error, "Error creating output file");
+        EXPECT_EQ(error, "Error creating output file: " + (dir / "missing/tex.hdr") + ": No such file or directory");
     }
     EXPECT_THROW(writeRadiance(std::string(600, 'x'), hdrTexture(1, 1, data), false, false), std::string);
 }

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "stream/open_stream.h"
@@ -69,12 +71,20 @@ TEST(OpenStream, ReportsModeAndOpeningErrors) {
     EXPECT_EQ(thrownText([&] { OpenStream(absent, "x", 1, true, true); }), "Invalid mode to perform this operation");
     EXPECT_EQ(thrownText([&] { OpenStream(absent, "", 1, true, true); }), "Invalid mode to perform this operation");
     EXPECT_FALSE(std::filesystem::exists(absent));
-    EXPECT_EQ(thrownText([&] { OpenStream(absent, "r", 1, true, true); }), "Error opening file " + absent);
+    EXPECT_EQ(thrownText([&] { OpenStream(absent, "r", 1, true, true); }), "Error opening file " + absent + ": No such file or directory");
     const std::string relative = "no/such/dir/file.rsc";
-    EXPECT_EQ(thrownText([&] { OpenStream(relative, "r", 1, true, true); }), "Error opening file " + relative);
+    EXPECT_EQ(thrownText([&] { OpenStream(relative, "r", 1, true, true); }), "Error opening file " + relative + ": No such file or directory");
     dir.makeDir("folder.tex");
     EXPECT_EQ(thrownText([&] { OpenStream(dir / "folder.tex", "r", 1, true, true); }),
-              "Error opening file " + (dir / "folder.tex"));
+              "Error opening file " + (dir / "folder.tex") + ": Is a directory");
+    // Anything but a regular file is refused at once; a FIFO without a writer
+    // would otherwise wait forever.
+    const std::string fifo = dir / "pipe.tex";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null")}) {
+        EXPECT_EQ(thrownText([&] { OpenStream(path, "r", 1, true, true); }),
+                  "Error opening file " + path + ": Not a regular file");
+    }
 }
 
 TEST(OpenStream, PassesTheErrorsOfTheChosenOpenOn) {

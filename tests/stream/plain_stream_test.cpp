@@ -115,12 +115,14 @@ TEST(PlainStreamOpen, RefusesBadModesMissingFilesAndDirectories) {
     const std::string path = dir / "absent.bin";
     EXPECT_EQ(thrownText([&] { stream.Open(path, "x"); }), "Invalid stream mode, must be 'r' or 'w'");
     EXPECT_FALSE(std::filesystem::exists(path));  // nothing touched
-    EXPECT_EQ(thrownText([&] { stream.Open(path, "r"); }), "Error opening file " + path);
+    EXPECT_EQ(thrownText([&] { stream.Open(path, "r"); }), "Error opening file " + path + ": No such file or directory");
     EXPECT_FALSE(stream.IsOpen());
     EXPECT_EQ(stream.Mode(), 0);
     dir.makeDir("folder");
-    EXPECT_EQ(thrownText([&] { stream.Open(dir / "folder", "r"); }), "Error opening file " + (dir / "folder"));
-    EXPECT_EQ(thrownText([&] { stream.Open(dir / "folder", "w"); }), "Error opening file " + (dir / "folder"));
+    EXPECT_EQ(thrownText([&] { stream.Open(dir / "folder", "r"); }),
+              "Error opening file " + (dir / "folder") + ": Is a directory");
+    EXPECT_EQ(thrownText([&] { stream.Open(dir / "folder", "w"); }),
+              "Error opening file " + (dir / "folder") + ": Is a directory");
 }
 
 TEST(PlainStreamOpen, ReopeningClosesThePreviousFileAndClearsTheFailure) {

@@ -176,7 +176,7 @@ TEST(SignedStreamOpen, RefusesBadModesHeadersAndKeys) {
     SignedStream stream;
     const std::string absent = dir / "absent.rsc";
     EXPECT_EQ(thrownText([&] { stream.Open(absent, "x", true); }), "Invalid stream mode, must be 'r' or 'w'");
-    EXPECT_EQ(thrownText([&] { stream.Open(absent, "r", true); }), "Error opening file " + absent);
+    EXPECT_EQ(thrownText([&] { stream.Open(absent, "r", true); }), "Error opening file " + absent + ": No such file or directory");
 
     SignedHeader oldVersion;
     oldVersion.version = 4;

@@ -99,7 +99,7 @@ TEST(WorkStreamOpen, RefusesOtherModesMissingFilesAndBadHeaders) {
     WorkStream stream;
     const std::string good = writeTemp(dir, "good.rsc", test::wrapWorkStream({}));
     EXPECT_EQ(thrownText([&] { stream.Open(good, "w"); }), "Invalid stream mode, must be 'r'");
-    EXPECT_EQ(thrownText([&] { stream.Open(dir / "absent", "r"); }), "Error opening file " + (dir / "absent"));
+    EXPECT_EQ(thrownText([&] { stream.Open(dir / "absent", "r"); }), "Error opening file " + (dir / "absent") + ": No such file or directory");
 
     EXPECT_EQ(thrownText([&] { stream.Open(writeTemp(dir, "s.rsc", test::wrapSigned({})), "r"); }),
               "Expected '1397445207' but found '1397180755'");

@@ -1,0 +1,353 @@
+#include "image/platform_output.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace lumenpull {
+namespace {
+
+// The interrupt handler can reach nothing but static storage: the paths of
+// the temporary files being written live in this fixed table (each slot
+// points into its TemporaryFile's own string while the file exists). A file
+// that finds no free slot is still written, only not removed on an
+// interrupt; one job writes one file at a time, so the table is never near
+// full.
+constexpr std::size_t kCleanupSlots = 64;
+std::atomic<const char*> temporaryPaths[kCleanupSlots];
+
+int claimCleanupSlot(const char* path) {
+    for (std::size_t i = 0; i < kCleanupSlots; ++i) {
+        const char* expected = nullptr;
+        if (temporaryPaths[i].compare_exchange_strong(expected, path)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void releaseCleanupSlot(int& slot) {
+    if (slot >= 0) temporaryPaths[slot].store(nullptr);
+    slot = -1;
+}
+
+constexpr const char* kTemporarySuffix = ".lumenpull-tmp";
+constexpr int kNameAttempts = 1000;
+
+std::string creatingError(const std::string& finalPath, const std::string& reason) {
+    return "Error creating output file: " + finalPath + ": " + reason;
+}
+
+std::string writingError(const std::string& finalPath, const std::string& reason) {
+    return "Error writing output file: " + finalPath + ": " + reason;
+}
+
+// Tells the temporary files of one process apart; the process number tells
+// those of concurrent runs apart.
+std::atomic<unsigned> temporaryCounter{0};
+
+}  // namespace
+}  // namespace lumenpull
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+namespace lumenpull {
+namespace {
+
+// The system's own text for an error code, without the closing period and
+// line end, so that it reads like the C library's texts.
+std::string reasonText(DWORD error) {
+    char* text = nullptr;
+    const DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string reason = length != 0 && text != nullptr ? std::string(text, length) : "system error " + std::to_string(error);
+    if (text != nullptr) ::LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' ||
+                               reason.back() == '.')) {
+        reason.pop_back();
+    }
+    return reason;
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t end = path.find_last_of("\\/:");
+    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
+}
+
+BOOL WINAPI removeTemporaryFilesAndExit(DWORD event) {
+    for (auto& slot : temporaryPaths) {
+        // Opened with delete sharing, so the file goes as soon as the process does.
+        if (const char* path = slot.load()) ::DeleteFileA(path);
+    }
+    ::ExitProcess(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 128 + 2 : 128 + 15);
+    return TRUE;
+}
+
+}  // namespace
+
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+    const HANDLE handle = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL known = ::GetFileInformationByHandle(handle, &info);
+    ::CloseHandle(handle);
+    if (!known) return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+}
+
+// The narrow file interfaces stop at MAX_PATH (260) anyway; names are
+// refused with a clear message at the tool's long-standing limit.
+std::size_t longestOutputPath() { return 511; }
+
+struct TemporaryFile::State {
+    std::string finalPath;
+    std::string path;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    int slot = -1;
+    bool present = false;  // the temporary file exists under `path`
+};
+
+TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.finalPath = finalPath;
+    const DWORD existing = ::GetFileAttributesA(finalPath.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (existing & FILE_ATTRIBUTE_DIRECTORY) throw creatingError(finalPath, "Is a directory");
+        if (existing & FILE_ATTRIBUTE_READONLY) throw creatingError(finalPath, reasonText(ERROR_ACCESS_DENIED));
+    }
+    const std::string folder = folderOf(finalPath);
+    const std::string process = std::to_string(::GetCurrentProcessId());
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < kNameAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
+        s.path = folder + "." + process + "-" + std::to_string(temporaryCounter++) + kTemporarySuffix;
+        // Registered first: the console handler runs on a thread of its own.
+        s.slot = claimCleanupSlot(s.path.c_str());
+        s.handle = ::CreateFileA(s.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (s.handle != INVALID_HANDLE_VALUE) {
+            s.present = true;
+            return;
+        }
+        error = ::GetLastError();
+        releaseCleanupSlot(s.slot);
+    }
+    throw creatingError(finalPath, reasonText(error));
+}
+
+TemporaryFile::~TemporaryFile() {
+    State& s = *state_;
+    if (s.handle != INVALID_HANDLE_VALUE) ::CloseHandle(s.handle);
+    if (s.present) ::DeleteFileA(s.path.c_str());
+    releaseCleanupSlot(s.slot);
+}
+
+void TemporaryFile::write(std::span<const uint8_t> bytes) {
+    State& s = *state_;
+    while (!bytes.empty()) {
+        const auto step = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), std::size_t{1} << 30));
+        DWORD written = 0;
+        if (!::WriteFile(s.handle, bytes.data(), step, &written, nullptr)) {
+            throw writingError(s.finalPath, reasonText(::GetLastError()));
+        }
+        if (written == 0) throw writingError(s.finalPath, reasonText(ERROR_DISK_FULL));
+        bytes = bytes.subspan(written);
+    }
+}
+
+void TemporaryFile::restart() {
+    State& s = *state_;
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(s.handle, start, nullptr, FILE_BEGIN) || !::SetEndOfFile(s.handle)) {
+        throw writingError(s.finalPath, reasonText(::GetLastError()));
+    }
+}
+
+void TemporaryFile::close() {
+    State& s = *state_;
+    const HANDLE handle = s.handle;
+    s.handle = INVALID_HANDLE_VALUE;
+    if (!::CloseHandle(handle)) throw writingError(s.finalPath, reasonText(::GetLastError()));
+}
+
+void TemporaryFile::putInPlace() {
+    State& s = *state_;
+    if (!::MoveFileExA(s.path.c_str(), s.finalPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD error = ::GetLastError();
+        throw creatingError(s.finalPath, reasonText(error));  // the destructor removes the file
+    }
+    s.present = false;
+    releaseCleanupSlot(s.slot);
+}
+
+const std::string& TemporaryFile::finalPath() const { return state_->finalPath; }
+
+void installInterruptCleanup() { ::SetConsoleCtrlHandler(removeTemporaryFilesAndExit, TRUE); }
+
+}  // namespace lumenpull
+
+#else  // POSIX
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+namespace lumenpull {
+namespace {
+
+std::string reasonText(int error) { return std::strerror(error); }
+
+std::string folderOf(const std::string& path) {
+    const size_t end = path.rfind('/');
+    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
+}
+
+// Only async-signal-safe calls: unlink and _exit.
+extern "C" void removeTemporaryFilesAndExit(int signalNumber) {
+    for (auto& slot : temporaryPaths) {
+        if (const char* path = slot.load()) ::unlink(path);
+    }
+    ::_exit(128 + signalNumber);
+}
+
+// Holds back SIGINT and SIGTERM while a temporary file comes into being and
+// is entered in the table, so that an interrupt never finds one without the
+// other.
+class InterruptsHeld {
+public:
+    InterruptsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+// A file nobody may write (no write permission bit at all, or none for us)
+// was protected on purpose: it is not replaced, for root neither.
+bool isProtected(const std::string& path, const struct stat& info) {
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
+    return ::access(path.c_str(), W_OK) != 0 && errno == EACCES;
+}
+
+}  // namespace
+
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+// No limit of the tool's own: the system refuses what it cannot take, and
+// that reason is reported.
+std::size_t longestOutputPath() { return SIZE_MAX; }
+
+struct TemporaryFile::State {
+    std::string finalPath;
+    std::string path;
+    int descriptor = -1;
+    int slot = -1;
+    bool present = false;  // the temporary file exists under `path`
+};
+
+TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.finalPath = finalPath;
+    struct stat existing {};
+    const bool exists = ::lstat(finalPath.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) throw creatingError(finalPath, reasonText(EISDIR));
+    if (exists && S_ISREG(existing.st_mode) && isProtected(finalPath, existing)) {
+        throw creatingError(finalPath, reasonText(EACCES));
+    }
+    const std::string folder = folderOf(finalPath);
+    const std::string process = std::to_string(::getpid());
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kNameAttempts && error == EEXIST; ++attempt) {
+        s.path = folder + "." + process + "-" + std::to_string(temporaryCounter++) + kTemporarySuffix;
+        const InterruptsHeld held;
+        s.descriptor = ::open(s.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (s.descriptor >= 0) {
+            s.present = true;
+            s.slot = claimCleanupSlot(s.path.c_str());
+            // A replaced image keeps its permissions.
+            if (exists && S_ISREG(existing.st_mode)) ::fchmod(s.descriptor, existing.st_mode & 0777);
+            return;
+        }
+        error = errno;
+    }
+    throw creatingError(finalPath, reasonText(error));
+}
+
+TemporaryFile::~TemporaryFile() {
+    State& s = *state_;
+    if (s.descriptor >= 0) ::close(s.descriptor);
+    if (s.present) ::unlink(s.path.c_str());
+    releaseCleanupSlot(s.slot);
+}
+
+void TemporaryFile::write(std::span<const uint8_t> bytes) {
+    State& s = *state_;
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(s.descriptor, bytes.data(), std::min<std::size_t>(bytes.size(), SSIZE_MAX));
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) throw writingError(s.finalPath, reasonText(errno));
+        if (written == 0) throw writingError(s.finalPath, reasonText(ENOSPC));
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+}
+
+void TemporaryFile::restart() {
+    State& s = *state_;
+    if (::lseek(s.descriptor, 0, SEEK_SET) != 0 || ::ftruncate(s.descriptor, 0) != 0) {
+        throw writingError(s.finalPath, reasonText(errno));
+    }
+}
+
+void TemporaryFile::close() {
+    State& s = *state_;
+    const int descriptor = s.descriptor;
+    s.descriptor = -1;
+    // After EINTR the descriptor is gone too, and the data was handed over.
+    if (::close(descriptor) != 0 && errno != EINTR) throw writingError(s.finalPath, reasonText(errno));
+}
+
+void TemporaryFile::putInPlace() {
+    State& s = *state_;
+    if (::rename(s.path.c_str(), s.finalPath.c_str()) != 0) {
+        throw creatingError(s.finalPath, reasonText(errno));  // the destructor removes the file
+    }
+    s.present = false;
+    releaseCleanupSlot(s.slot);
+}
+
+const std::string& TemporaryFile::finalPath() const { return state_->finalPath; }
+
+void installInterruptCleanup() {
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        struct sigaction previous {};
+        if (::sigaction(signalNumber, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = removeTemporaryFilesAndExit;
+        sigemptyset(&action.sa_mask);
+        sigaddset(&action.sa_mask, SIGINT);
+        sigaddset(&action.sa_mask, SIGTERM);
+        ::sigaction(signalNumber, &action, nullptr);
+    }
+}
+
+}  // namespace lumenpull
+
+#endif

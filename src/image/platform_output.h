@@ -1,0 +1,78 @@
+#pragma once
+
+// The one place that talks to the file system for image output: temporary
+// files beside an image's final name, the rename that puts one in place,
+// telling two names of one file apart, and the removal of an unfinished
+// temporary file when the process is interrupted. A Windows build replaces
+// the implementation and leaves every caller unchanged.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace lumenpull {
+
+// Device and inode of a file (volume serial number and file index on
+// Windows): two names with the same identity name one file.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t file = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file `path` names, symbolic links followed; nothing
+// when there is no such file or it cannot be queried.
+std::optional<FileIdentity> fileIdentity(const std::string& path);
+
+// The longest output path the platform takes, in characters.
+std::size_t longestOutputPath();
+
+// An image on its way to its final name. Its bytes go to a file of its own,
+// created exclusively in the final name's folder under a name that no image
+// or input has (a dot, a number, ".lumenpull-tmp"); only once it is complete
+// and closed is it renamed over the final name, so that no name ever shows a
+// partial image and the previous image stays whole until it is replaced. An
+// interrupt (SIGINT or SIGTERM; Ctrl+C or a closed console on Windows)
+// removes it before the process ends, as the destructor does.
+class TemporaryFile {
+public:
+    // Throws "Error creating output file: <final name>: <reason>" when the
+    // file cannot be made, or when the final name is a read-only file.
+    explicit TemporaryFile(const std::string& finalPath);
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Write and close throw "Error writing output file: <final name>:
+    // <reason>" when the system refuses the bytes (a full disk, a quota, an
+    // I/O error); writing goes on until every byte is taken.
+    void write(std::span<const uint8_t> bytes);
+    void close();
+    // Empties the open file and writes from its start again; throws
+    // "Error writing output file: <final name>: <reason>" on failure.
+    void restart();
+
+    // Renames the closed file over the final name, replacing whatever file
+    // or symbolic link is there (a link is replaced, never written through).
+    // Throws "Error creating output file: <final name>: <reason>" when that
+    // fails; the temporary file is removed either way.
+    void putInPlace();
+
+    const std::string& finalPath() const;
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+// Makes SIGINT and SIGTERM (Ctrl+C and console close on Windows) remove the
+// temporary files being written before the process ends with 128 + the
+// signal number. A signal that was ignored when the program started stays
+// ignored.
+void installInterruptCleanup();
+
+}  // namespace lumenpull
