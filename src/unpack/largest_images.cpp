@@ -10,6 +10,13 @@ std::optional<LargestImages> largestImagesIn(uint64_t length, const UnpackParame
         return std::nullopt;  // no faces or frames: nothing to keep, nothing to divide by
     }
     const uint64_t imageSize = largestImageSize(p);
+    if (imageSize == 0) {
+        // Images of no bytes (a zero width or height): there is nothing to
+        // pick out, and keeping "all of them" would empty the data, so the
+        // writers would see no image at all. The data stays for the writers,
+        // which write a header-only file for each image it reaches.
+        return std::nullopt;
+    }
     const uint64_t imagesSize = imageSize * count;
     if (length < imagesSize) {
         // Too short for the largest images alone: left as it is for the

@@ -33,8 +33,9 @@ TEST(HostileFileTest, OutputIsBoundedByThePixelData) {
         {"huge", TextureClass::Static, 65535, 32767, 0, 1, 16, "1 texture(s) converted into 1 image(s)", 1},
         {"cube", TextureClass::Static, 65535, 32767, 0x2, 1, 16, "1 texture(s) converted into 1 image(s)", 1},
         // 65535 x 65535 wraps to a negative 32-bit pixel count: images of no
-        // bytes, which the extraction keeps (empty), so nothing is written.
-        {"wrapped", TextureClass::Static, 65535, 65535, 0x2, 1, 16, "1 texture(s) converted into 0 image(s)", 0},
+        // bytes to pick out, so the data goes to the writer as it is, which
+        // writes the one row it reaches.
+        {"wrapped", TextureClass::Static, 65535, 65535, 0x2, 1, 16, "1 texture(s) converted into 1 image(s)", 1},
         {"frames", TextureClass::Anim, 4, 4, 0, 100000, 64 * 2, "1 texture(s) converted into 2 image(s)", 2},
         {"faces", TextureClass::Static, 4, 4, 0x2, 1, 64 * 2 + 1, "1 texture(s) converted into 3 image(s)", 3},
     };
@@ -63,6 +64,43 @@ TEST(HostileFileTest, OutputIsBoundedByThePixelData) {
         }
         EXPECT_EQ(files, c.files) << c.name;
         EXPECT_LT(bytes, 1u << 20) << c.name;
+    }
+}
+
+// A zero width or height gives a header-only file for every image the data
+// reaches, an image of no bytes counting as one byte of data, whatever the
+// amount of data (extra bytes are not taken for smaller mip levels).
+TEST(HostileFileTest, ZeroSizedImagesGiveHeaderOnlyFiles) {
+    struct Case {
+        size_t dataBytes;
+        uint32_t flags;
+        int files;
+    };
+    const Case cases[] = {
+        {1, 0, 1}, {5, 0, 1}, {6, 0, 1}, {100, 0, 1},
+        {1, 0x2, 1}, {5, 0x2, 5}, {6, 0x2, 6}, {100, 0x2, 6},
+    };
+    for (const auto& [width, height] : {std::pair{0, 4}, std::pair{4, 0}}) {
+        for (const Case& c : cases) {
+            TempDir dir;
+            ResourceBuilder file;
+            file.addStandardTypes();
+            file.addStaticTexture(width, height, c.flags, 3, Bytes(c.dataBytes, 0x41));
+            dir.writeFile("in.tex", file.payload());
+            const std::string what = std::to_string(width) + "x" + std::to_string(height) + ", " +
+                                     std::to_string(c.dataBytes) + " bytes, flags " + std::to_string(c.flags);
+
+            EXPECT_EQ(runLumenpull({dir / "in.tex"}).output,
+                      dir / "in.tex" + ": 1 texture(s) converted into " + std::to_string(c.files) + " image(s)\n")
+                << what;
+            int files = 0;
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+                if (entry.path().extension() != ".tga") continue;
+                ++files;
+                EXPECT_EQ(entry.file_size(), 18u) << what;
+            }
+            EXPECT_EQ(files, c.files) << what;
+        }
     }
 }
 
