@@ -1,0 +1,307 @@
+// The real executable against hostile file systems and interruptions: full
+// disks, read-only folders and images, links and folders where an image
+// should go, FIFOs named like inputs, and SIGINT or SIGTERM in the middle of
+// a large image. Whatever happens, no image name shows a partial image, an
+// older image is either whole or wholly replaced, and no temporary file stays.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "support/pixel_data_writer.h"
+#include "support/resource_writer.h"
+#include "support/run_tool.h"
+#include "support/temp_dir.h"
+
+namespace lumenpull {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+using test::ResourceBuilder;
+using test::TempDir;
+
+// A file with one 32-bit texture of `picture`, its pixels zlib-compressed
+// (so that even a large image makes a small input), with `frames` frames.
+Bytes textureFile(const test::RgbaImage& picture, int32_t frames = 1) {
+    Bytes pixels;
+    const Bytes one = test::storeBgra(picture);
+    for (int32_t i = 0; i < frames; ++i) pixels.insert(pixels.end(), one.begin(), one.end());
+    ResourceBuilder file;
+    file.addStandardTypes();
+    test::TextureFields t;
+    t.width = picture.width;
+    t.height = picture.height;
+    t.format = 3;
+    t.frameCount = frames;
+    t.pixels = test::compressZlib(pixels);
+    file.addTexture(frames > 1 ? test::TextureClass::Anim : test::TextureClass::Static, t);
+    return file.payload();
+}
+
+std::vector<std::string> temporaryFiles(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(".lumenpull-tmp") != std::string::npos) found.push_back(name);
+    }
+    return found;
+}
+
+// The size an uncompressed 32-bit TGA of this picture has.
+uintmax_t plainTgaSize(const test::RgbaImage& picture) {
+    return 18 + uintmax_t{4} * static_cast<uintmax_t>(picture.width) * static_cast<uintmax_t>(picture.height);
+}
+
+// The tool started in the background with SIGINT and SIGTERM at their
+// defaults (a shell may hand ignored ones down), its output in a file.
+class BackgroundRun {
+public:
+    BackgroundRun(const std::vector<std::string>& arguments, const fs::path& folder, const fs::path& output) {
+        pid_ = ::fork();
+        if (pid_ != 0) return;
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, STDOUT_FILENO);
+        ::signal(SIGINT, SIG_DFL);
+        ::signal(SIGTERM, SIG_DFL);
+        if (::chdir(folder.c_str()) != 0) ::_exit(126);
+        std::vector<char*> argv{const_cast<char*>(LUMENPULL_EXE)};
+        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(LUMENPULL_EXE, argv.data());
+        ::_exit(127);
+    }
+
+    void signal(int signalNumber) const { ::kill(pid_, signalNumber); }
+
+    // The exit code (128 + signal for a process ended by one), or -1 when it
+    // was still running after `limit` and had to be killed.
+    int wait(std::chrono::milliseconds limit = std::chrono::seconds(20)) const {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (::waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, &status, 0);
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+// A small tmpfs mounted over a folder, unmounted when the object goes; only
+// root can make one, so tests that need one are skipped for other users.
+class SmallDisk {
+public:
+    SmallDisk(const fs::path& folder, const char* options) : folder_(folder) {
+        fs::create_directories(folder);
+        mounted_ = ::geteuid() == 0 && ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    bool mounted() const { return mounted_; }
+    bool makeReadOnly() const { return ::mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+
+private:
+    fs::path folder_;
+    bool mounted_ = false;
+};
+
+// --- Cases for every build, the Windows one under Wine included ---
+
+TEST(EndToEndOutput, AnExistingImageIsReplacedWhole) {
+    TempDir dir;
+    const auto picture = test::makeGradient(16, 16);
+    dir.writeFile("a.tex", textureFile(picture));
+    dir.writeFile("a.tga", std::string(5000, 'x'));  // longer than the new image
+    EXPECT_EQ(test::runLumenpull({"-u", "a.tex"}, dir.path().string()).output,
+              "a.tex: 1 texture(s) converted into 1 image(s)\n");
+    EXPECT_EQ(fs::file_size(dir.path() / "a.tga"), plainTgaSize(picture));
+    EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
+TEST(EndToEndOutput, AReadOnlyImageIsLeftAlone) {
+    TempDir dir;
+    dir.writeFile("a.tex", textureFile(test::makeGradient(4, 4)));
+    dir.writeFile("a.tga", "protected");
+    fs::permissions(dir.path() / "a.tga", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string output = test::runLumenpull({"a.tex"}, dir.path().string()).output;
+    EXPECT_EQ(output.rfind("a.tex: Error creating output file: a.tga: ", 0), 0u) << output;
+    EXPECT_EQ(test::readFileBytes(dir / "a.tga"), Bytes({'p', 'r', 'o', 't', 'e', 'c', 't', 'e', 'd'}));
+    EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
+TEST(EndToEndOutput, AnImageIsNeverWrittenOverItsInput) {
+    TempDir dir;
+    const Bytes input = textureFile(test::makeGradient(8, 8));
+    dir.writeFile("x.tga", input);
+    EXPECT_EQ(test::runLumenpull({"-f", ".tga", "x.tga"}, dir.path().string()).output,
+              "x.tga: Output file would overwrite its input\n");
+    EXPECT_EQ(test::readFileBytes(dir / "x.tga"), input);
+    EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
+TEST(EndToEndOutput, BigInAFolderNameIsAnOrdinaryFolder) {
+    TempDir dir;
+    const Bytes input = textureFile(test::makeGradient(4, 4));
+    dir.writeFile("nb2/pack--Big/sub/wall.tex", input);
+    dir.writeFile("nb2/pack--Big/sub/door.tex", input);
+    const std::string output = test::runLumenpull({"--nobig", "-r", "nb2"}, dir.path().string()).output;
+    EXPECT_NE(output.find("wall.tex: 1 texture(s) converted into 1 image(s)\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("door.tex: 1 texture(s) converted into 1 image(s)\n"), std::string::npos) << output;
+    EXPECT_TRUE(fs::exists(dir.path() / "nb2/pack--Big/sub/wall.tga"));
+    EXPECT_TRUE(fs::exists(dir.path() / "nb2/pack--Big/sub/door.tga"));
+    EXPECT_FALSE(fs::exists(dir.path() / "nb2/pack.tga"));
+}
+
+// --- Linux file systems and signals ---
+
+TEST(OutputFaults, ALinkWhereTheImageGoesIsReplacedNotWrittenThrough) {
+    TempDir dir;
+    dir.writeFile("outside/target.txt", "keep");
+    dir.writeFile("tree/a.tex", textureFile(test::makeGradient(4, 4)));
+    fs::create_symlink(dir.path() / "outside/target.txt", dir.path() / "tree/a.tga");
+    EXPECT_EQ(test::runLumenpull({"a.tex"}, dir / "tree").output, "a.tex: 1 texture(s) converted into 1 image(s)\n");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.path() / "tree/a.tga")));
+    EXPECT_EQ(test::readFileBytes(dir / "outside/target.txt"), Bytes({'k', 'e', 'e', 'p'}));
+}
+
+TEST(OutputFaults, ASecondNameOfTheInputIsNotOverwritten) {
+    TempDir dir;
+    const Bytes input = textureFile(test::makeGradient(8, 8));
+    dir.writeFile("b.tex", input);
+    fs::create_hard_link(dir.path() / "b.tex", dir.path() / "b.tga");
+    EXPECT_EQ(test::runLumenpull({"b.tex"}, dir.path().string()).output,
+              "b.tex: Output file would overwrite its input\n");
+    EXPECT_EQ(test::readFileBytes(dir / "b.tex"), input);
+}
+
+TEST(OutputFaults, AReadOnlyFolderReportsTheReason) {
+    TempDir dir;
+    // Permissions do not stop root: a read-only file system does.
+    SmallDisk disk(dir.path() / "ro", "size=1m");
+    dir.writeFile("ro/a.tex", textureFile(test::makeGradient(4, 4)));
+    std::string reason = std::strerror(EACCES);
+    if (disk.mounted()) {
+        ASSERT_TRUE(disk.makeReadOnly());
+        reason = std::strerror(EROFS);
+    } else {
+        fs::permissions(dir.path() / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    EXPECT_EQ(test::runLumenpull({"a.tex"}, dir / "ro").output,
+              "a.tex: Error creating output file: a.tga: " + reason + "\n");
+    EXPECT_FALSE(fs::exists(dir.path() / "ro/a.tga"));
+}
+
+TEST(OutputFaults, AFifoNamedLikeAnInputEndsItsLineAtOnce) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "x.tex").c_str(), 0600), 0);
+    dir.writeFile("y.tex", textureFile(test::makeGradient(4, 4)));
+    // Named, and met in a walk; nobody ever writes to the FIFO.
+    const BackgroundRun run({"x.tex", "."}, dir.path(), dir.path() / "out.txt");
+    ASSERT_EQ(run.wait(std::chrono::seconds(10)), 0) << "the run did not finish";
+    const std::string output = [&] {
+        const Bytes bytes = test::readFileBytes(dir / "out.txt");
+        return std::string(bytes.begin(), bytes.end());
+    }();
+    const std::string refused = "x.tex: error opening reading stream: Error opening file ";
+    EXPECT_NE(output.find(refused + "x.tex: Not a regular file\n"), std::string::npos) << output;
+    EXPECT_NE(output.find(refused + "./x.tex: Not a regular file\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("./y.tex: 1 texture(s) converted into 1 image(s)\n"), std::string::npos) << output;
+}
+
+TEST(OutputFaults, AFullDiskIsReportedAndKeepsEveryImageWhole) {
+    TempDir dir;
+    SmallDisk disk(dir.path() / "disk", "size=200k");
+    if (!disk.mounted()) GTEST_SKIP() << "a small tmpfs needs root";
+    // Four frames of 64 KiB each do not fit beside each other in 200 KiB.
+    const auto first = test::makeGradient(128, 128);
+    dir.writeFile("disk/anim.tex", textureFile(first, 4));
+    const std::string output = test::runLumenpull({"-u", "anim.tex"}, dir / "disk").output;
+    const std::string failed = "anim.tex: Error writing output file: anim_0";
+    ASSERT_EQ(output.rfind(failed, 0), 0u) << output;
+    EXPECT_EQ(output.substr(failed.size() + 1), ".tga: " + std::string(std::strerror(ENOSPC)) + "\n");
+    const int failedFrame = output[failed.size()] - '0';
+    EXPECT_GE(failedFrame, 1);
+    for (int frame = 0; frame < 4; ++frame) {
+        const fs::path image = dir.path() / ("disk/anim_0" + std::to_string(frame) + ".tga");
+        if (frame < failedFrame) EXPECT_EQ(fs::file_size(image), plainTgaSize(first)) << frame;
+        else EXPECT_FALSE(fs::exists(image)) << frame;
+    }
+    EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
+
+    // Once more with other pixels on the full disk: every image there is
+    // afterwards the one from before or the new one, whole.
+    std::vector<Bytes> before, after;
+    const Bytes second = textureFile(test::makeCheckerboard(128, 128, 8), 4);
+    dir.writeFile("roomy/anim.tex", second);
+    ASSERT_EQ(test::runLumenpull({"-u", "anim.tex"}, dir / "roomy").exitCode, 0);
+    for (int frame = 0; frame < failedFrame; ++frame) {
+        const std::string name = "anim_0" + std::to_string(frame) + ".tga";
+        before.push_back(test::readFileBytes(dir / ("disk/" + name)));
+        after.push_back(test::readFileBytes(dir / ("roomy/" + name)));
+    }
+    dir.writeFile("disk/anim.tex", second);
+    const std::string again = test::runLumenpull({"-u", "anim.tex"}, dir / "disk").output;
+    EXPECT_EQ(again.rfind("anim.tex: Error writing output file: anim_0", 0), 0u) << again;
+    for (int frame = 0; frame < failedFrame; ++frame) {
+        const Bytes image = test::readFileBytes(dir / ("disk/anim_0" + std::to_string(frame) + ".tga"));
+        EXPECT_TRUE(image == before[frame] || image == after[frame]) << frame << ": " << image.size() << " bytes";
+    }
+    EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
+TEST(OutputFaults, AnInterruptLeavesTheOldImageOrTheNewOneAndNoTemporaryFile) {
+    TempDir dir;
+    // 16 MiB of image from a small input; the old image has other pixels.
+    const auto picture = test::makeGradient(2048, 2048);
+    dir.writeFile("old/big.tex", textureFile(test::makeCheckerboard(2048, 2048, 64)));
+    ASSERT_EQ(test::runLumenpull({"-u", "big.tex"}, dir / "old").exitCode, 0);
+    const Bytes oldImage = test::readFileBytes(dir / "old/big.tga");
+    dir.writeFile("new/big.tex", textureFile(picture));
+    ASSERT_EQ(test::runLumenpull({"-u", "big.tex"}, dir / "new").exitCode, 0);
+    const Bytes newImage = test::readFileBytes(dir / "new/big.tga");
+    ASSERT_EQ(newImage.size(), plainTgaSize(picture));
+    ASSERT_NE(oldImage, newImage);
+
+    dir.writeFile("run/big.tex", textureFile(picture));
+    int interrupted = 0;
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        for (const int delay : {0, 5, 10, 20, 30, 45, 60, 90}) {
+            dir.writeFile("run/big.tga", oldImage);
+            const BackgroundRun run({"-u", "big.tex"}, dir.path() / "run", dir.path() / "out.txt");
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            run.signal(signalNumber);
+            const int exitCode = run.wait();
+            const std::string what = ::strsignal(signalNumber) + std::string(" after ") + std::to_string(delay) + " ms";
+            EXPECT_TRUE(exitCode == 0 || exitCode == 128 + signalNumber) << what << ": exit code " << exitCode;
+            if (exitCode != 0) ++interrupted;
+            const Bytes image = test::readFileBytes(dir / "run/big.tga");
+            EXPECT_TRUE(image == oldImage || image == newImage) << what << ": " << image.size() << " bytes";
+            EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{}) << what;
+        }
+    }
+    EXPECT_GT(interrupted, 0) << "no run was interrupted: the test proves nothing";
+}
+
+}  // namespace
+}  // namespace lumenpull
