@@ -265,7 +265,8 @@ TEST(OutputFaults, AFullDiskIsReportedAndKeepsEveryImageWhole) {
     EXPECT_EQ(again.rfind("anim.tex: Error writing output file: anim_0", 0), 0u) << again;
     for (int frame = 0; frame < failedFrame; ++frame) {
         const Bytes image = test::readFileBytes(dir / ("disk/anim_0" + std::to_string(frame) + ".tga"));
-        EXPECT_TRUE(image == before[frame] || image == after[frame]) << frame << ": " << image.size() << " bytes";
+        const auto index = static_cast<size_t>(frame);
+        EXPECT_TRUE(image == before[index] || image == after[index]) << frame << ": " << image.size() << " bytes";
     }
     EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
 }
