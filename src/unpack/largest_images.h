@@ -11,7 +11,8 @@ namespace lumenpull {
 // Where the largest images lie in `length` bytes of unpacked data: `count`
 // images of `imageSize` bytes, the first at `offset`, each `stride` after
 // the one before. Nothing when the data holds no smaller levels to drop
-// (or is too short for the images, or there are no images).
+// (or is too short for the images, or there are no images, or the images
+// have no bytes: a zero width or height).
 struct LargestImages {
     uint64_t count;
     uint64_t imageSize;
