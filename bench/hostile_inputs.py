@@ -254,7 +254,8 @@ def huge_dimensions():
     cases = []
     tiny = bytes(range(16))
     # 65535 x 65535 wraps to a negative 32-bit pixel count (images of no
-    # bytes); 65535 x 32767 does not, and reaches the writers.
+    # bytes); 65535 x 32767 does not. Both reach the writers, which write the
+    # one row the 16 bytes begin.
     for side in (65535, 32767):
         dims = f"65535 x {side}"
         fill_row = TGA_HEADER + 65535 * 4  # the one row 16 bytes begin
