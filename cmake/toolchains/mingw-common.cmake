@@ -2,8 +2,10 @@
 # architecture files set MINGW_ARCH and include this one.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${MINGW_ARCH})
-set(CMAKE_C_COMPILER ${MINGW_ARCH}-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER ${MINGW_ARCH}-w64-mingw32-g++)
+# The posix thread model: Debian's default (win32) GCC has no std::thread.
+# winpthreads is linked statically with the rest.
+set(CMAKE_C_COMPILER ${MINGW_ARCH}-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_ARCH}-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER ${MINGW_ARCH}-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_ARCH}-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -3,29 +3,138 @@
 #include <algorithm>
 #include <atomic>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#endif
+
 namespace lumenpull {
 namespace {
 
-// The interrupt handler can reach nothing but static storage: the paths of
-// the temporary files being written live in this fixed table (each slot
-// points into its TemporaryFile's own string while the file exists). A file
-// that finds no free slot is still written, only not removed on an
-// interrupt; one job writes one file at a time, so the table is never near
-// full.
-constexpr std::size_t kCleanupSlots = 64;
-std::atomic<const char*> temporaryPaths[kCleanupSlots];
+#ifdef _WIN32
+// The console handler runs on a thread of its own and never interrupts one.
+struct InterruptsHeld {};
 
-int claimCleanupSlot(const char* path) {
-    for (std::size_t i = 0; i < kCleanupSlots; ++i) {
-        const char* expected = nullptr;
-        if (temporaryPaths[i].compare_exchange_strong(expected, path)) return static_cast<int>(i);
+[[noreturn]] void waitForTheEnd() {
+    for (;;) ::Sleep(INFINITE);
+}
+#else
+// Holds back SIGINT and SIGTERM on this thread while it changes the table of
+// temporary files below, so that the handler never runs in the middle of it.
+class InterruptsHeld {
+public:
+    InterruptsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
     }
-    return -1;
+    ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+[[noreturn]] void waitForTheEnd() {
+    for (;;) ::pause();
+}
+#endif
+
+// The interrupt handler can reach nothing but static storage: the paths of
+// the temporary files in existence live in a table of fixed-size blocks
+// (each slot points into its TemporaryFile's own string while the file
+// exists). The first block is static; further blocks are chained on when
+// every slot is taken, which happens when conversions on several threads
+// keep their finished images until their turn to be put in place. A block
+// is never freed, so the handler can walk the chain with plain atomic loads
+// at any moment.
+struct CleanupBlock {
+    static constexpr int64_t kSlots = 64;
+    std::atomic<const char*> paths[kSlots];
+    std::atomic<CleanupBlock*> next{nullptr};
+};
+CleanupBlock firstCleanupBlock;
+
+int64_t claimCleanupSlot(const char* path) {
+    int64_t base = 0;
+    for (CleanupBlock* block = &firstCleanupBlock;; base += CleanupBlock::kSlots) {
+        for (int64_t i = 0; i < CleanupBlock::kSlots; ++i) {
+            const char* expected = nullptr;
+            if (block->paths[i].compare_exchange_strong(expected, path)) return base + i;
+        }
+        CleanupBlock* next = block->next.load();
+        if (next == nullptr) {
+            auto grown = std::make_unique<CleanupBlock>();
+            if (block->next.compare_exchange_strong(next, grown.get())) {
+                next = grown.release();  // owned by the chain for the rest of the process
+            }
+            // Otherwise another thread chained one on first: `next` is that one.
+        }
+        block = next;
+    }
 }
 
-void releaseCleanupSlot(int& slot) {
-    if (slot >= 0) temporaryPaths[slot].store(nullptr);
+std::atomic<const char*>& cleanupSlot(int64_t slot) {
+    CleanupBlock* block = &firstCleanupBlock;
+    for (; slot >= CleanupBlock::kSlots; slot -= CleanupBlock::kSlots) block = block->next.load();
+    return block->paths[slot];
+}
+
+void releaseCleanupSlot(int64_t& slot) {
+    if (slot >= 0) cleanupSlot(slot).store(nullptr);
     slot = -1;
+}
+
+// An interrupt handler may run on one thread while others enter or leave the
+// table (and create or remove the files behind the entries). It first says
+// so, then waits until no change is in progress, and only then reads the
+// table: it never misses a file that exists, nor reads a path whose string is
+// being freed. A change that begins after that waits for the process to end.
+std::atomic<bool> interruptSeen{false};
+std::atomic<int> tableChanges{0};
+
+// Whoever claims or releases a slot, or creates or removes the file behind
+// one, does so inside a TableChange, and never inside two at once.
+class TableChange {
+public:
+    TableChange() {
+        ++tableChanges;
+        if (interruptSeen.load()) {
+            --tableChanges;
+            waitForTheEnd();
+        }
+    }
+    ~TableChange() { --tableChanges; }
+    TableChange(const TableChange&) = delete;
+    TableChange& operator=(const TableChange&) = delete;
+
+private:
+    InterruptsHeld held_;  // first in, last out
+};
+
+// For the interrupt handler: atomic operations only. The thread it runs on
+// is never inside a TableChange (interrupts are held there).
+template <typename RemoveFile>
+void removeRegisteredFiles(RemoveFile remove) {
+    interruptSeen.store(true);
+    while (tableChanges.load() != 0) {
+    }
+    for (CleanupBlock* block = &firstCleanupBlock; block != nullptr; block = block->next.load()) {
+        for (auto& slot : block->paths) {
+            if (const char* path = slot.load()) remove(path);
+        }
+    }
 }
 
 constexpr const char* kTemporarySuffix = ".lumenpull-tmp";
@@ -47,8 +156,6 @@ std::atomic<unsigned> temporaryCounter{0};
 }  // namespace lumenpull
 
 #ifdef _WIN32
-
-#include <windows.h>
 
 namespace lumenpull {
 namespace {
@@ -75,10 +182,8 @@ std::string folderOf(const std::string& path) {
 }
 
 BOOL WINAPI removeTemporaryFilesAndExit(DWORD event) {
-    for (auto& slot : temporaryPaths) {
-        // Opened with delete sharing, so the file goes as soon as the process does.
-        if (const char* path = slot.load()) ::DeleteFileA(path);
-    }
+    // Opened with delete sharing, so the file goes as soon as the process does.
+    removeRegisteredFiles([](const char* path) { ::DeleteFileA(path); });
     ::ExitProcess(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 128 + 2 : 128 + 15);
     return TRUE;
 }
@@ -105,7 +210,7 @@ struct TemporaryFile::State {
     std::string finalPath;
     std::string path;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    int slot = -1;
+    int64_t slot = -1;
     bool present = false;  // the temporary file exists under `path`
 };
 
@@ -122,7 +227,7 @@ TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_un
     DWORD error = ERROR_FILE_EXISTS;
     for (int attempt = 0; attempt < kNameAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
         s.path = folder + "." + process + "-" + std::to_string(temporaryCounter++) + kTemporarySuffix;
-        // Registered first: the console handler runs on a thread of its own.
+        const TableChange change;
         s.slot = claimCleanupSlot(s.path.c_str());
         s.handle = ::CreateFileA(s.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -139,6 +244,7 @@ TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_un
 TemporaryFile::~TemporaryFile() {
     State& s = *state_;
     if (s.handle != INVALID_HANDLE_VALUE) ::CloseHandle(s.handle);
+    const TableChange change;
     if (s.present) ::DeleteFileA(s.path.c_str());
     releaseCleanupSlot(s.slot);
 }
@@ -178,6 +284,7 @@ void TemporaryFile::putInPlace() {
         throw creatingError(s.finalPath, reasonText(error));  // the destructor removes the file
     }
     s.present = false;
+    const TableChange change;
     releaseCleanupSlot(s.slot);
 }
 
@@ -188,15 +295,6 @@ void installInterruptCleanup() { ::SetConsoleCtrlHandler(removeTemporaryFilesAnd
 }  // namespace lumenpull
 
 #else  // POSIX
-
-#include <fcntl.h>
-#include <pthread.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <csignal>
-#include <cstring>
 
 namespace lumenpull {
 namespace {
@@ -210,31 +308,9 @@ std::string folderOf(const std::string& path) {
 
 // Only async-signal-safe calls: unlink and _exit.
 extern "C" void removeTemporaryFilesAndExit(int signalNumber) {
-    for (auto& slot : temporaryPaths) {
-        if (const char* path = slot.load()) ::unlink(path);
-    }
+    removeRegisteredFiles([](const char* path) { ::unlink(path); });
     ::_exit(128 + signalNumber);
 }
-
-// Holds back SIGINT and SIGTERM while a temporary file comes into being and
-// is entered in the table, so that an interrupt never finds one without the
-// other.
-class InterruptsHeld {
-public:
-    InterruptsHeld() {
-        sigset_t held;
-        sigemptyset(&held);
-        sigaddset(&held, SIGINT);
-        sigaddset(&held, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &held, &previous_);
-    }
-    ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-    InterruptsHeld(const InterruptsHeld&) = delete;
-    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
-
-private:
-    sigset_t previous_;
-};
 
 // A file nobody may write (no write permission bit at all, or none for us)
 // was protected on purpose: it is not replaced, for root neither.
@@ -259,7 +335,7 @@ struct TemporaryFile::State {
     std::string finalPath;
     std::string path;
     int descriptor = -1;
-    int slot = -1;
+    int64_t slot = -1;
     bool present = false;  // the temporary file exists under `path`
 };
 
@@ -277,7 +353,7 @@ TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_un
     int error = EEXIST;
     for (int attempt = 0; attempt < kNameAttempts && error == EEXIST; ++attempt) {
         s.path = folder + "." + process + "-" + std::to_string(temporaryCounter++) + kTemporarySuffix;
-        const InterruptsHeld held;
+        const TableChange change;
         s.descriptor = ::open(s.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (s.descriptor >= 0) {
             s.present = true;
@@ -294,6 +370,7 @@ TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_un
 TemporaryFile::~TemporaryFile() {
     State& s = *state_;
     if (s.descriptor >= 0) ::close(s.descriptor);
+    const TableChange change;
     if (s.present) ::unlink(s.path.c_str());
     releaseCleanupSlot(s.slot);
 }
@@ -330,6 +407,7 @@ void TemporaryFile::putInPlace() {
         throw creatingError(s.finalPath, reasonText(errno));  // the destructor removes the file
     }
     s.present = false;
+    const TableChange change;
     releaseCleanupSlot(s.slot);
 }
 
