@@ -79,7 +79,7 @@ public:
 
     // The outcome text that ends the file's line. Everything made for the
     // file is released on every path; images written before a failure stay.
-    std::string run() {
+    std::string run(ImageOutput& output) {
         std::unique_ptr<Stream> stream;
         try {
             stream = OpenStream(path_, "r", 1, true, true);
@@ -88,7 +88,6 @@ public:
         } catch (const std::exception& error) {
             return error.what();
         }
-        ImageOutput output(path_);
         ResourceFile file;
         try {
             file.ReadMetaData(*stream, ReadDepth::Full);
@@ -174,10 +173,15 @@ private:
 
 }  // namespace
 
+std::string convertedOutcome(const std::string& path, bool uncompressed, bool noBig, ImageOutput& output) {
+    return FileConversion(path, uncompressed, noBig).run(output);
+}
+
 void convertFile(const std::string& path, bool uncompressed, bool noBig, std::ostream& out) {
     // The line is begun before the file is opened and ended by one outcome.
     out << path << ": " << std::flush;
-    out << FileConversion(path, uncompressed, noBig).run() << std::endl;
+    ImageOutput output(path);
+    out << convertedOutcome(path, uncompressed, noBig, output) << std::endl;
 }
 
 }  // namespace lumenpull

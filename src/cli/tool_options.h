@@ -13,6 +13,7 @@ struct ToolOptions {
     bool recursive = false;                          // -r
     bool uncompressed = false;                       // -u
     bool noBig = false;                              // --nobig
+    unsigned jobs = 1;                               // -j: files converted at once (0 already made the core count)
 };
 
 }  // namespace lumenpull

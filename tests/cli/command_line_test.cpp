@@ -15,12 +15,13 @@ using test::runLumenpull;
 const std::string kUsage =
     "Varnel Engine 2+ texture converter, by the lumenpull authors\n"
     "\n"
-    "Usage: lumenpull.exe [--nobig] [-u] [-r] [-f formats] inputs\n"
+    "Usage: lumenpull.exe [--nobig] [-u] [-r] [-f formats] [-j jobs] inputs\n"
     "\n"
     "-u\tforce to not compress output images, set this if output image corrupted\n"
     "-r\tscan input directories recursively\n"
     "-f\tlist of formats to search textures in (e.g. default is \".tex .rsc\")\n"
     "--nobig\tremove suffix '--Big' from output images\n"
+    "-j\tnumber of files to convert at once (default 1; 0 is one per core)\n"
     "inputs\tpaths to files or directories\n";
 
 TEST(CommandLine, NoArgumentsPrintsUsageAndSucceeds) {
@@ -63,7 +64,16 @@ INSTANTIATE_TEST_SUITE_P(
         // Missing inputs are reported before an empty format set.
         ArgumentErrorCase{{"-f", ""}, "Invalid arguments: no inputs"},
         ArgumentErrorCase{{"-f", "", "a.tex"}, "No formats given"},
-        ArgumentErrorCase{{"a.tex", "-f", "   "}, "No formats given"}),
+        ArgumentErrorCase{{"a.tex", "-f", "   "}, "No formats given"},
+        ArgumentErrorCase{{"-j", "-r", "a.tex"}, "Expected jobs but found key -r"},
+        ArgumentErrorCase{{"-j", "-1", "a.tex"}, "Expected jobs but found key -1"},
+        ArgumentErrorCase{{"a.tex", "-j"}, "Expected jobs but found no more arguments"},
+        ArgumentErrorCase{{"-j", "two", "a.tex"}, "Invalid number of jobs 'two': expected 0 (one per core) to 1024"},
+        ArgumentErrorCase{{"-j", "", "a.tex"}, "Invalid number of jobs '': expected 0 (one per core) to 1024"},
+        ArgumentErrorCase{{"-j", "1025", "a.tex"}, "Invalid number of jobs '1025': expected 0 (one per core) to 1024"},
+        ArgumentErrorCase{{"-j", "4x", "a.tex"}, "Invalid number of jobs '4x': expected 0 (one per core) to 1024"},
+        // An argument error comes before any input is looked at, -j or not.
+        ArgumentErrorCase{{"-j", "4", "a.tex", "-q"}, "Unexpected key '-q'"}),
     [](const auto& instance) { return std::to_string(instance.index); });
 
 TEST(CommandLine, NothingFoundStillSucceeds) {
@@ -113,6 +123,18 @@ TEST(CommandLine, FormatListsAreSplitAtSpacesOnlyAndTheLastWins) {
     ASSERT_EQ(scan.outcome, ArgumentScan::Outcome::Run);
     EXPECT_TRUE(scan.options.noBig);
     EXPECT_EQ(scan.options.formats, (std::set<std::string>{".rsc", ".tex"}));
+}
+
+TEST(CommandLine, JobCountsAndZeroForOnePerCore) {
+    auto scan = scanArguments(std::vector<const char*>{"in"});
+    EXPECT_EQ(scan.options.jobs, 1u);
+    scan = scanArguments(std::vector<const char*>{"-jobs", "3", "in", "-j", "0012"});
+    EXPECT_EQ(scan.options.jobs, 12u);
+    EXPECT_EQ(scan.options.inputs, (std::vector<std::string>{"in"}));
+    scan = scanArguments(std::vector<const char*>{"-j", "0", "in"});
+    ASSERT_EQ(scan.outcome, ArgumentScan::Outcome::Run);
+    EXPECT_GE(scan.options.jobs, 1u);
+    EXPECT_LE(scan.options.jobs, 1024u);
 }
 
 TEST(CommandLine, InputsKeepTheirOrderAndAnEmptyArgumentIsAnInput) {
