@@ -7,7 +7,7 @@ CMAKE_FLAGS ?=
 WERROR ?= OFF
 CONFIGURE = cmake -S . $(GENERATOR) -DLUMENPULL_WERROR=$(WERROR)
 
-.PHONY: all build test demo asan fuzz bench deps clean windows test-windows package
+.PHONY: all build test demo asan tsan fuzz bench deps clean windows test-windows package
 
 all: build
 
@@ -35,6 +35,16 @@ demo: $(BUILD)/CMakeCache.txt
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan:
 	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DLUMENPULL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
+
+# The threaded code under ThreadSanitizer: the job runner's tests and the
+# runs of the executable with several jobs (a race in the tool makes its run
+# print a report and fail). Only the command-line tests are built.
+TSAN_BUILD ?= build-tsan
+tsan: deps
+	$(CONFIGURE) -B $(TSAN_BUILD) -DLUMENPULL_SANITIZE_THREADS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMENPULL_BUILD_TOOLS=OFF
+	cmake --build $(TSAN_BUILD) --target lumenpull cli_tests
+	TSAN_OPTIONS="halt_on_error=1 $(TSAN_OPTIONS)" ctest --test-dir $(TSAN_BUILD) --output-on-failure -j 2 --timeout 600 \
+	  -R 'JobRunner|Jobs|SameRunForEveryJobCount'
 
 # libFuzzer targets (clang), each run for FUZZ_SECONDS; FUZZ_TARGETS picks some.
 FUZZ_BUILD ?= build-fuzz
@@ -83,5 +93,5 @@ package:
 
 # Every folder the targets above make.
 clean:
-	rm -rf build build-asan build-fuzz build-bench build-package build-win-x86_64 build-win-i686 \
-	  $(BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD)
+	rm -rf build build-asan build-tsan build-fuzz build-bench build-package build-win-x86_64 build-win-i686 \
+	  $(BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD)

@@ -87,7 +87,7 @@ struct PixelPlanes {
     // summed across the vector in four shifted adds, on top of the running
     // sum, then interleaved into blue, green, red, alpha.
     static void decode16(const uint8_t* p, size_t n, RunningSums& s, uint8_t* out) {
-        __m128i sums[Read];
+        __m128i sums[Read]{};  // every entry is set below; GCC under -fsanitize=thread cannot tell
         for (size_t k = 0; k < Read; ++k) {
             __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k * n));
             x = _mm_add_epi8(x, _mm_slli_si128(x, 1));

@@ -304,5 +304,33 @@ TEST(OutputFaults, AnInterruptLeavesTheOldImageOrTheNewOneAndNoTemporaryFile) {
     EXPECT_GT(interrupted, 0) << "no run was interrupted: the test proves nothing";
 }
 
+// Several files at once, each keeping many finished images back until its
+// turn (more than any fixed table of temporary files would hold): an
+// interrupt at any moment still leaves no temporary file.
+TEST(OutputFaults, AnInterruptDuringSeveralJobsLeavesNoTemporaryFile) {
+    TempDir dir;
+    const Bytes manyFrames = textureFile(test::makeGradient(64, 64), 90);
+    std::vector<std::string> arguments{"-j", "4", "-u"};
+    for (int i = 0; i < 8; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".tex";
+        dir.writeFile("run/" + name, i == 0 ? textureFile(test::makeGradient(2048, 1024)) : manyFrames);
+        arguments.push_back(name);
+    }
+    int interrupted = 0;
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        for (const int delay : {0, 5, 15, 30, 60}) {
+            const BackgroundRun run(arguments, dir.path() / "run", dir.path() / "out.txt");
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            run.signal(signalNumber);
+            const int exitCode = run.wait();
+            const std::string what = ::strsignal(signalNumber) + std::string(" after ") + std::to_string(delay) + " ms";
+            EXPECT_TRUE(exitCode == 0 || exitCode == 128 + signalNumber) << what << ": exit code " << exitCode;
+            if (exitCode != 0) ++interrupted;
+            EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{}) << what;
+        }
+    }
+    EXPECT_GT(interrupted, 0) << "no run was interrupted: the test proves nothing";
+}
+
 }  // namespace
 }  // namespace lumenpull
