@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 # WERROR=ON makes every compiler warning an error (CI sets it); it is passed
 # to every build folder this file configures.
 WERROR ?= OFF
-CONFIGURE = cmake -S . $(GENERATOR) -DLUMENPULL_WERROR=$(WERROR)
+CONFIGURE = scripts/install-deps configure && cmake -S . $(GENERATOR) -DLUMENPULL_WERROR=$(WERROR)
 
 .PHONY: all build test demo asan tsan fuzz bench deps clean windows test-windows package
 

@@ -21,23 +21,10 @@ using test::ContainerKind;
 using test::ResourceBuilder;
 using test::TextureClass;
 using test::TextureFields;
+using test::standardFile;
+using test::textureFields;
 
 constexpr uint32_t kSixFaces = 0x2;
-
-TextureFields fields(int32_t width, int32_t height, int32_t format, std::vector<uint8_t> pixels = {}) {
-    TextureFields desc;
-    desc.width = width;
-    desc.height = height;
-    desc.format = format;
-    desc.pixels = std::move(pixels);
-    return desc;
-}
-
-ResourceBuilder standardFile(uint32_t formatVersion = 11) {
-    ResourceBuilder file(formatVersion);
-    file.addStandardTypes();
-    return file;
-}
 
 // RGBA as a reader gives it for an opaque 24-bit image of `image`.
 std::vector<uint8_t> opaque(const test::RgbaImage& image) {
@@ -82,7 +69,7 @@ TEST_P(EndToEnd, CompressedTextureWithMipsBecomesOneImage) {
     const auto chain = test::buildMipChain(test::storeBgra(picture), 1,
                                            test::smallerMipLevelsSize(16, 8, 32), 0);
     ResourceBuilder file = standardFile();
-    file.addTexture(TextureClass::Static, fields(16, 8, 3, test::compressZlib(chain)));
+    file.addTexture(TextureClass::Static, textureFields(16, 8, 3, test::compressZlib(chain)));
     save("wheel.tex", file);
 
     const auto result = run({"wheel.tex"});
@@ -100,10 +87,10 @@ TEST_P(EndToEnd, SeveralTexturesAreNumberedWithFacesAndFrames) {
 
     ResourceBuilder file = standardFile();
     file.addStaticTexture(8, 4, 0, 2, stored);
-    TextureFields cube = fields(8, 4, 2, sixFaces);
+    TextureFields cube = textureFields(8, 4, 2, sixFaces);
     cube.flags = kSixFaces;
     file.addTexture(TextureClass::DynamicLightStatic, cube);
-    TextureFields anim = fields(8, 4, 2, threeFrames);
+    TextureFields anim = textureFields(8, 4, 2, threeFrames);
     anim.frameCount = 3;
     file.addTexture(TextureClass::Anim, anim, /*edited=*/true);
     save("set.tex", file);
@@ -124,11 +111,11 @@ TEST_P(EndToEnd, TrailingPixelBlocksWithBothLayoutWords) {
     const auto second = test::makeGradient(8, 8);
     const size_t smaller = test::smallerMipLevelsSize(8, 8, 32);
     ResourceBuilder file = standardFile();
-    TextureFields largestLast = fields(8, 8, 3);
+    TextureFields largestLast = textureFields(8, 8, 3);
     largestLast.trailing = test::TrailingPixels{
         0x0100, test::buildMipChain(test::storeBgra(first), 1, smaller, 0x0100), std::nullopt};
     file.addTexture(TextureClass::Static, largestLast);
-    TextureFields largestFirst = fields(8, 8, 3);
+    TextureFields largestFirst = textureFields(8, 8, 3);
     largestFirst.trailing = test::TrailingPixels{
         0x0000, test::compressZlib(test::buildMipChain(test::storeBgra(second), 1, smaller, 0)), std::nullopt};
     file.addTexture(TextureClass::Color, largestFirst);
@@ -148,7 +135,7 @@ TEST_P(EndToEnd, HighDynamicRangeInBothEncodings) {
                                          uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24)};
     ResourceBuilder file = standardFile();
     file.addStaticTexture(2, 1, 0, 12, exponentBytes);
-    TextureFields trailing = fields(2, 1, 12);
+    TextureFields trailing = textureFields(2, 1, 12);
     trailing.trailing = test::TrailingPixels{0x0100, shared, std::nullopt};
     file.addTexture(TextureClass::Static, trailing);
     save("sky.tex", file);
@@ -169,7 +156,7 @@ TEST_P(EndToEnd, HighDynamicRangeInBothEncodings) {
 TEST_P(EndToEnd, TextureWithoutPixelsIsSkippedAndNotNumbered) {
     const auto picture = test::makeGradient(4, 4);
     ResourceBuilder file = standardFile();
-    file.addTexture(TextureClass::Static, fields(4, 4, 3));  // neither inline pixels nor a block
+    file.addTexture(TextureClass::Static, textureFields(4, 4, 3));  // neither inline pixels nor a block
     file.addStaticTexture(4, 4, 0, 3, test::storeBgra(picture));
     save("gap.tex", file);
 
@@ -293,7 +280,7 @@ TEST(EndToEndErrors, EveryStageReportsOnItsLine) {
     writePayload("version.tex", oldBase.payload());
 
     ResourceBuilder badIdent = standardFile();
-    TextureFields named = fields(2, 2, 3, std::vector<uint8_t>(16, 1));
+    TextureFields named = textureFields(2, 2, 3, std::vector<uint8_t>(16, 1));
     named.nameIdent = 99;
     badIdent.addTexture(TextureClass::Static, named);
     writePayload("ident.tex", badIdent.payload());
@@ -366,10 +353,10 @@ TEST(EndToEndErrors, LongOutputPathsWhereThePlatformTakesThem) {
 TEST(EndToEndErrors, DegenerateCountsGiveAClearOutcome) {
     test::TempDir dir;
     ResourceBuilder file = standardFile();
-    TextureFields noFrames = fields(2, 2, 3, std::vector<uint8_t>(16, 1));
+    TextureFields noFrames = textureFields(2, 2, 3, std::vector<uint8_t>(16, 1));
     noFrames.frameCount = 0;
     file.addTexture(TextureClass::Anim, noFrames);
-    TextureFields negativeBlock = fields(2, 2, 3);
+    TextureFields negativeBlock = textureFields(2, 2, 3);
     negativeBlock.trailing = test::TrailingPixels{0, {}, -5};
     file.addTexture(TextureClass::Static, negativeBlock);
     dir.writeFile("odd.tex", file.payload());

@@ -24,27 +24,14 @@ using test::ContainerKind;
 using test::ResourceBuilder;
 using test::TextureClass;
 using test::TextureFields;
-
-ResourceBuilder standardFile() {
-    ResourceBuilder file(11);
-    file.addStandardTypes();
-    return file;
-}
-
-TextureFields fields(int32_t width, int32_t height, int32_t format, Bytes pixels) {
-    TextureFields t;
-    t.width = width;
-    t.height = height;
-    t.format = format;
-    t.pixels = std::move(pixels);
-    return t;
-}
+using test::standardFile;
+using test::textureFields;
 
 // One 32-bit texture of `picture`, zlib-compressed: a large one takes long
 // enough that the files after it are done first.
 Bytes pictureFile(const test::RgbaImage& picture) {
     ResourceBuilder file = standardFile();
-    file.addTexture(TextureClass::Static, fields(picture.width, picture.height, 3,
+    file.addTexture(TextureClass::Static, textureFields(picture.width, picture.height, 3,
                                                  test::compressZlib(test::storeBgra(picture))));
     return file.payload();
 }
@@ -88,10 +75,10 @@ void writeMixedTree(const test::TempDir& dir) {
         file.addStaticTexture(8, 4, 0, 3, stored);
         Bytes faces;
         for (int i = 0; i < 6; ++i) faces.insert(faces.end(), stored.begin(), stored.end());
-        TextureFields cube = fields(8, 4, 2, faces);
+        TextureFields cube = textureFields(8, 4, 2, faces);
         cube.flags = 0x2;
         file.addTexture(TextureClass::DynamicLightStatic, cube);
-        TextureFields trailing = fields(2, 1, 12, {});
+        TextureFields trailing = textureFields(2, 1, 12, {});
         trailing.trailing = test::TrailingPixels{0x0100, Bytes(8, 0x81), std::nullopt};
         file.addTexture(TextureClass::Static, trailing);
         const std::string name = "tree/kinds/" + test::containerKindName(kind) + ".rsc";

@@ -391,4 +391,19 @@ std::vector<uint8_t> ResourceBuilder::payload() const {
     return bytes;
 }
 
+ResourceBuilder standardFile(uint32_t formatVersion) {
+    ResourceBuilder file(formatVersion);
+    file.addStandardTypes();
+    return file;
+}
+
+TextureFields textureFields(int32_t width, int32_t height, int32_t format, std::vector<uint8_t> pixels) {
+    TextureFields fields;
+    fields.width = width;
+    fields.height = height;
+    fields.format = format;
+    fields.pixels = std::move(pixels);
+    return fields;
+}
+
 }  // namespace lumenpull::test

@@ -291,4 +291,12 @@ private:
     int32_t nextObject_ = 0;
 };
 
+// A file of the given format version with the standard texture hierarchy
+// declared: what most tests start from.
+ResourceBuilder standardFile(uint32_t formatVersion = 11);
+
+// Texture fields with the dimensions, stored format code and inline pixels
+// set, everything else at its default.
+TextureFields textureFields(int32_t width, int32_t height, int32_t format, std::vector<uint8_t> pixels = {});
+
 }  // namespace lumenpull::test
