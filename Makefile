@@ -7,22 +7,26 @@ CMAKE_FLAGS ?=
 WERROR ?= OFF
 CONFIGURE = scripts/install-deps configure && cmake -S . $(GENERATOR) -DLUMENPULL_WERROR=$(WERROR)
 
-.PHONY: all build test demo asan tsan fuzz bench deps clean windows test-windows package
+.PHONY: all builddeps build test demo asan tsan fuzz bench deps clean windows test-windows package
 
 all: build
 
-$(BUILD)/CMakeCache.txt:
+$(BUILD)/CMakeCache.txt: | builddeps
 	$(CONFIGURE) -B $(BUILD) $(CMAKE_FLAGS)
 
 # Configured on every call, so that WERROR and CMAKE_FLAGS given now apply to
 # a folder configured earlier.
-build:
+build: builddeps
 	$(CONFIGURE) -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD)
 
-# Installs the Debian packages the image-reader tests use, when missing.
+# Installs the Debian packages the build (libdeflate) and the image-reader
+# tests use, when missing.
 deps:
 	@scripts/install-deps
+
+builddeps:
+	@scripts/install-deps build
 
 test: deps build
 	ctest --test-dir $(BUILD) --output-on-failure -j 2 --timeout 600
@@ -50,7 +54,7 @@ tsan: deps
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?=
-fuzz:
+fuzz: builddeps
 	$(CONFIGURE) -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DLUMENPULL_BUILD_FUZZ=ON \
 	  -DLUMENPULL_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD)

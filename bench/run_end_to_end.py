@@ -11,6 +11,10 @@ one process per file scales from one to two processes (xargs -P).
 
     bench/run_end_to_end.py --build build-bench [--corpus /tmp/lumenpull-corpus]
                             [--runs 5] [--tool LUMENPULL] [--compare-with OTHER_LUMENPULL]
+                            [--types png]
+
+With --types, the converter with `-t TYPES` is timed against its default run
+instead, interleaved group by group, with the output sizes of both.
 
 The corpus is generated under --corpus (outside the source tree) by
 make_bench_corpus when its manifest is missing. With --compare-with, every
@@ -28,7 +32,7 @@ import sys
 import tempfile
 import time
 
-OUTPUT_SUFFIXES = (".tga", "_??.tga", ".hdr", "_??.hdr")
+OUTPUT_SUFFIXES = (".tga", "_??.tga", ".hdr", "_??.hdr", ".png", "_??.png")
 
 
 def parse_args():
@@ -39,6 +43,7 @@ def parse_args():
     parser.add_argument("--scaling-runs", type=int, default=3)
     parser.add_argument("--tool", help="the converter to time (default: lumenpull in the build folder)")
     parser.add_argument("--compare-with", help="another lumenpull executable whose outputs must be identical")
+    parser.add_argument("--types", help="time `-t TYPES` against the default output types instead of the floor")
     return parser.parse_args()
 
 
@@ -85,6 +90,53 @@ def digest_outputs(entries):
     return digests
 
 
+def output_bytes(entries):
+    return sum(os.path.getsize(p) for e in entries for p in e.output_files())
+
+
+def compare_types(args, tool, groups, by_group, load_before):
+    """Times every group with the default types and with -t TYPES,
+    interleaved, and compares the sizes of what each writes."""
+    samples = {g: {"default": [], "types": [], "ratio": [], "default_bytes": 0, "types_bytes": 0,
+                   "default_rss": 0.0, "types_rss": 0.0} for g in groups}
+    for _ in range(args.runs):
+        for group in groups:
+            members = by_group[group]
+            s = samples[group]
+            for key, extra in (("default", []), ("types", ["-t", args.types])):
+                remove_outputs(members)
+                wall, _, rss = timed([tool] + extra + [e.path for e in members])
+                s[key].append(wall)
+                s[key + "_rss"] = max(s[key + "_rss"], rss)
+                s[key + "_bytes"] = output_bytes(members)
+            s["ratio"].append(s["types"][-1] / s["default"][-1])
+    remove_outputs([e for g in groups for e in by_group[g]])
+    mb = 1e6
+    print(f"load average before: {load_before[0]:.2f} {load_before[1]:.2f} {load_before[2]:.2f}; "
+          f"{args.runs} interleaved runs, medians")
+    print()
+    print(f"| group | default s | -t {args.types} s | time ratio | default MB | -t {args.types} MB | size ratio "
+          f"| default peak RSS MiB | -t {args.types} peak RSS MiB |")
+    print("|---|---|---|---|---|---|---|---|---|")
+    totals = {"default": [0.0] * args.runs, "types": [0.0] * args.runs}
+    total_default_bytes = total_types_bytes = 0
+    for group in groups:
+        s = samples[group]
+        for i in range(args.runs):
+            totals["default"][i] += s["default"][i]
+            totals["types"][i] += s["types"][i]
+        total_default_bytes += s["default_bytes"]
+        total_types_bytes += s["types_bytes"]
+        print(f"| {group} | {statistics.median(s['default']):.3f} | {statistics.median(s['types']):.3f} "
+              f"| {statistics.median(s['ratio']):.2f} | {s['default_bytes'] / mb:.1f} | {s['types_bytes'] / mb:.1f} "
+              f"| {s['types_bytes'] / s['default_bytes']:.2f} | {s['default_rss']:.0f} | {s['types_rss']:.0f} |")
+    ratio = statistics.median([t / d for t, d in zip(totals["types"], totals["default"])])
+    print(f"| all | {statistics.median(totals['default']):.3f} | {statistics.median(totals['types']):.3f} "
+          f"| {ratio:.2f} | {total_default_bytes / mb:.1f} | {total_types_bytes / mb:.1f} "
+          f"| {total_types_bytes / total_default_bytes:.2f} | {max(s['default_rss'] for s in samples.values()):.0f} "
+          f"| {max(s['types_rss'] for s in samples.values()):.0f} |")
+
+
 def main():
     args = parse_args()
     tool = os.path.abspath(args.tool or os.path.join(args.build, "lumenpull"))
@@ -103,6 +155,9 @@ def main():
     by_group = {g: [e for e in entries if e.group == g] for g in groups}
 
     load_before = os.getloadavg()
+    if args.types:
+        compare_types(args, tool, groups, by_group, load_before)
+        return
 
     # First conversion: learn every file's outputs (the floor writes as many
     # bytes into as many files), and check the report lines.

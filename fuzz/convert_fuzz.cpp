@@ -28,7 +28,9 @@ void run(std::span<const uint8_t> input) {
 
     std::ostringstream printed;
     try {
-        convertFile(path, (input.size() & 1) != 0, false, printed);
+        ToolOptions options;
+        options.uncompressed = (input.size() & 1) != 0;
+        convertFile(path, path, options, printed);
     } catch (...) {
         FUZZ_CHECK(false, "convertFile lets no error out");
     }

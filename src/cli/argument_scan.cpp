@@ -8,10 +8,26 @@
 namespace lumenpull {
 namespace {
 
+// The program as it is built on this platform, for the usage line; Windows
+// users also ask for help with "/?".
+#ifdef _WIN32
+constexpr const char* kProgramName = "lumenpull.exe";
+constexpr bool kSlashQuestionIsHelp = true;
+#else
+constexpr const char* kProgramName = "lumenpull";
+constexpr bool kSlashQuestionIsHelp = false;
+#endif
+
 ArgumentScan failure(std::string message) {
     ArgumentScan scan;
     scan.outcome = ArgumentScan::Outcome::Error;
     scan.message = std::move(message);
+    return scan;
+}
+
+ArgumentScan outcome(ArgumentScan::Outcome what) {
+    ArgumentScan scan;
+    scan.outcome = what;
     return scan;
 }
 
@@ -30,12 +46,14 @@ void replaceFormats(std::set<std::string>& formats, const std::string& list) {
 
 // A key that takes the next argument as its value, and what that value is
 // called in the error for a key found in its place.
-enum class Expected { Nothing, Formats, Jobs };
+enum class Expected { Nothing, Formats, Jobs, Folder, Types };
 
 const char* nameOf(Expected expected) {
     switch (expected) {
         case Expected::Formats: return "formats";
         case Expected::Jobs: return "jobs";
+        case Expected::Folder: return "folder";
+        case Expected::Types: return "types";
         case Expected::Nothing: break;
     }
     return "";
@@ -62,30 +80,39 @@ std::optional<unsigned> parseJobs(const std::string& text) {
 
 ArgumentScan scanArguments(std::span<const char* const> arguments) {
     ArgumentScan scan;
-    if (arguments.empty()) {
-        scan.outcome = ArgumentScan::Outcome::Usage;
-        return scan;
-    }
+    if (arguments.empty()) return outcome(ArgumentScan::Outcome::Usage);
     ToolOptions& options = scan.options;
     Expected expected = Expected::Nothing;
+    bool keysEnded = false;  // after "--" every argument is an input
     for (const char* raw : arguments) {
         const std::string argument = raw != nullptr ? raw : "";
-        if (!argument.empty() && argument[0] == '-') {
+        if (!keysEnded && !argument.empty() && argument[0] == '-') {
             if (expected != Expected::Nothing) {
                 return failure(std::string("Expected ") + nameOf(expected) + " but found key " + argument);
             }
-            // Only the second character decides: -fast is -f, -rx is -r.
+            // Only the second character decides: -fast is -f, -rx is -r,
+            // -help is -h. Keys that start with "--" are matched whole.
             const char key = argument.size() > 1 ? argument[1] : '\0';
             if (key == 'f') {
                 expected = Expected::Formats;
             } else if (key == 'j') {
                 expected = Expected::Jobs;
+            } else if (key == 'o') {
+                expected = Expected::Folder;
+            } else if (key == 't') {
+                expected = Expected::Types;
             } else if (key == 'r') {
                 options.recursive = true;
             } else if (key == 'u') {
                 options.uncompressed = true;
-            } else if (key == '-' && argument == "--nobig") {
+            } else if (key == 'h' || argument == "--help") {
+                return outcome(ArgumentScan::Outcome::Usage);
+            } else if (argument == "--version") {
+                return outcome(ArgumentScan::Outcome::Version);
+            } else if (argument == "--nobig") {
                 options.noBig = true;
+            } else if (argument == "--") {
+                keysEnded = true;
             } else {
                 return failure("Unexpected key '" + argument + "'");
             }
@@ -100,29 +127,54 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
             }
             options.jobs = *jobs;  // the last -j wins
             expected = Expected::Nothing;
+        } else if (expected == Expected::Folder) {
+            // An empty name would put the images at the root of the file system.
+            if (argument.empty()) return failure("No output folder given");
+            options.outputFolder = argument;  // the last -o wins
+            expected = Expected::Nothing;
+        } else if (expected == Expected::Types) {
+            if (auto error = parseImageTypes(argument, options.types)) return failure(*error);
+            expected = Expected::Nothing;
+        } else if (kSlashQuestionIsHelp && !keysEnded && argument == "/?") {
+            return outcome(ArgumentScan::Outcome::Usage);
         } else {
             options.inputs.push_back(argument);
         }
     }
-    // A trailing -j is not dropped: the run would not be the one asked for.
-    if (expected == Expected::Jobs) return failure("Expected jobs but found no more arguments");
-    // A trailing -f is dropped and the set keeps its contents.
+    // A trailing -f is dropped and the set keeps its contents. A trailing -j,
+    // -o or -t is not: the run would not be the one asked for, or the images
+    // would land where, or as what, the user did not ask for.
+    if (expected == Expected::Jobs || expected == Expected::Folder || expected == Expected::Types) {
+        return failure(std::string("Expected ") + nameOf(expected) + " but found no more arguments");
+    }
     if (options.inputs.empty()) return failure("Invalid arguments: no inputs");
     if (options.formats.empty()) return failure("No formats given");
     return scan;
 }
 
 std::string usageText() {
-    return "Varnel Engine 2+ texture converter, by the lumenpull authors\n"
-           "\n"
-           "Usage: lumenpull.exe [--nobig] [-u] [-r] [-f formats] [-j jobs] inputs\n"
+    const char* helpKeys = kSlashQuestionIsHelp ? "print this text (also --help and /?)" : "print this text (also --help)";
+    return std::string("Varnel Engine 2+ texture converter, by the lumenpull authors\n"
+                       "\n"
+                       "Usage: ") +
+           kProgramName +
+           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [-t types] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"
            "-f\tlist of formats to search textures in (e.g. default is \".tex .rsc\")\n"
            "--nobig\tremove suffix '--Big' from output images\n"
            "-j\tnumber of files to convert at once (default 1; 0 is one per core)\n"
+           "-o\twrite images below this folder, mirroring the input tree, instead of beside the inputs\n"
+           "-t\tlist of output types (e.g. default is \"tga hdr\"; \"png\" writes PNG instead of TGA)\n"
+           "-h\t" +
+           helpKeys +
+           "\n"
+           "--version\tprint the version\n"
+           "--\tend of keys: every later argument is an input\n"
            "inputs\tpaths to files or directories";
 }
+
+std::string versionText() { return std::string("lumenpull ") + LUMENPULL_VERSION; }
 
 }  // namespace lumenpull

@@ -7,10 +7,11 @@
 
 namespace lumenpull {
 
-// What the command line asks for: run over the inputs, print the usage text,
-// or stop with an argument error (one line, exit code 1).
+// What the command line asks for: run over the inputs, print the usage text
+// or the version (exit code 0), or stop with an argument error (one line,
+// exit code 1).
 struct ArgumentScan {
-    enum class Outcome { Run, Usage, Error };
+    enum class Outcome { Run, Usage, Version, Error };
     Outcome outcome = Outcome::Run;
     std::string message;  // the error line, without newline
     ToolOptions options;
@@ -20,5 +21,8 @@ struct ArgumentScan {
 ArgumentScan scanArguments(std::span<const char* const> arguments);
 
 std::string usageText();
+
+// "lumenpull " and the version the build was made as.
+std::string versionText();
 
 }  // namespace lumenpull

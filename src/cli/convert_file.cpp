@@ -7,9 +7,11 @@
 #include <ostream>
 
 #include "bytes/little_endian.h"
+#include "cli/output_naming.h"
 #include "cli/platform_files.h"
 #include "image/output_file.h"
 #include "image/pixel_format.h"
+#include "image/png_writer.h"
 #include "image/radiance_writer.h"
 #include "image/texture_flags.h"
 #include "image/texture_image.h"
@@ -24,22 +26,8 @@
 namespace lumenpull {
 namespace {
 
-constexpr const char* kBigSuffix = "--Big";
 constexpr uint16_t kLargestFirst = 0x0000;
 constexpr uint16_t kLargestLast = 0x0100;
-
-// The path up to its last dot, or with --nobig up to the first "--Big" of
-// its file name: images are written beside the input under this name. A
-// "--Big" in a folder name is part of an ordinary folder.
-std::string outputBaseName(const std::string& path, bool noBig) {
-    size_t end = path.rfind('.');
-    if (end == std::string::npos) end = path.size();
-    if (noBig) {
-        const size_t big = path.find(kBigSuffix, fileNameStart(path));
-        if (big != std::string::npos) end = big;
-    }
-    return path.substr(0, end);
-}
 
 // A body whose inline pixel array is empty may be followed by a pixel block:
 // a layout word of 0x0000 or 0x0100, an i32 byte count and the bytes. Any
@@ -74,8 +62,8 @@ int32_t imageCountOf(const CBaseTexture& texture, const DataType& type) {
 
 class FileConversion {
 public:
-    FileConversion(const std::string& path, bool uncompressed, bool noBig)
-        : path_(path), uncompressed_(uncompressed), noBig_(noBig) {}
+    FileConversion(const std::string& path, const std::string& input, const ToolOptions& options)
+        : path_(path), input_(input), options_(options) {}
 
     // The outcome text that ends the file's line. Everything made for the
     // file is released on every path; images written before a failure stay.
@@ -112,7 +100,7 @@ private:
         if (texturesFound == 0) return "no textures found";
 
         // The bodies, and the images of every texture with pixels.
-        baseName_ = outputBaseName(path_, noBig_);
+        base_ = imageBase(input_, path_, options_.outputFolder, options_.noBig);
         numbered_ = texturesFound > 1;
         while (const std::optional<BodyRecord> body = walk.NextBody()) {
             CBaseTexture* texture = body->texture();
@@ -149,23 +137,32 @@ private:
         std::vector<uint8_t>().swap(texture.pixelData);  // the stored bytes are unpacked's now, freed once written
 
         texture.imageCount = imageCount;
-        const std::string imageName = numbered_ ? baseName_ + "_" + std::to_string(textureIndex_++) : baseName_;
+        const std::string imageName = textureImageName(base_.name, numbered_, textureIndex_++);
         const TextureImage image{texture.width,       texture.height,     texture.textureFlags,
                                  texture.pixelFormat, texture.imageCount, unpacked.images()};
+        // Made when the first image of the file is due, so a file without
+        // any leaves no empty folder behind.
+        if (!base_.folder.empty() && !folderMade_) {
+            if (!makeFolders(base_.folder)) throw std::string("Error creating output folder");
+            folderMade_ = true;
+        }
         // The writers leave out images the pixel data does not reach, so the
         // count is what they wrote (the image count for well-formed data).
         if (format->canonical == static_cast<int32_t>(PixelFormat::Hdr32)) {
-            imagesWritten_ += writeRadiance(imageName, image, layoutWord != 0, uncompressed_, output);
+            imagesWritten_ += writeRadiance(imageName, image, layoutWord != 0, options_.uncompressed, output);
+        } else if (options_.types.eightBit == ImageType::Png) {
+            imagesWritten_ += writePng(imageName, image, format->bitsPerPixel, output);
         } else {
-            imagesWritten_ += writeTga(imageName, image, format->bitsPerPixel, uncompressed_, output);
+            imagesWritten_ += writeTga(imageName, image, format->bitsPerPixel, options_.uncompressed, output);
         }
         return std::nullopt;
     }
 
     const std::string& path_;
-    const bool uncompressed_;
-    const bool noBig_;
-    std::string baseName_;
+    const std::string& input_;
+    const ToolOptions& options_;
+    ImageBase base_;
+    bool folderMade_ = false;
     bool numbered_ = false;
     uint64_t textureIndex_ = 0;  // counts only the textures that reach a writer
     int64_t imagesWritten_ = 0;
@@ -173,15 +170,16 @@ private:
 
 }  // namespace
 
-std::string convertedOutcome(const std::string& path, bool uncompressed, bool noBig, ImageOutput& output) {
-    return FileConversion(path, uncompressed, noBig).run(output);
+std::string convertedOutcome(const std::string& path, const std::string& input, const ToolOptions& options,
+                             ImageOutput& output) {
+    return FileConversion(path, input, options).run(output);
 }
 
-void convertFile(const std::string& path, bool uncompressed, bool noBig, std::ostream& out) {
+void convertFile(const std::string& path, const std::string& input, const ToolOptions& options, std::ostream& out) {
     // The line is begun before the file is opened and ended by one outcome.
     out << path << ": " << std::flush;
     ImageOutput output(path);
-    out << convertedOutcome(path, uncompressed, noBig, output) << std::endl;
+    out << convertedOutcome(path, input, options, output) << std::endl;
 }
 
 }  // namespace lumenpull

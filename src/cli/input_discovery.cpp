@@ -17,8 +17,9 @@ std::string entryExtension(const std::string& name) {
 
 class DirectoryWalk {
 public:
-    DirectoryWalk(const ToolOptions& options, const ConvertFileFn& convert, std::ostream& out)
-        : options_(options), convert_(convert), out_(out) {}
+    DirectoryWalk(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert,
+                  std::ostream& out)
+        : input_(input), options_(options), convert_(convert), out_(out) {}
 
     bool converted() const { return converted_; }
 
@@ -38,9 +39,10 @@ private:
         if (extension.empty() || options_.formats.count(extension) == 0) return;
         if (options_.noBig && bigTwinExists(path, extension)) return;
         converted_ = true;
-        convert_(path, options_.uncompressed, options_.noBig, out_);
+        convert_(path, input_, options_, out_);
     }
 
+    const std::string& input_;
     const ToolOptions& options_;
     const ConvertFileFn& convert_;
     std::ostream& out_;
@@ -52,7 +54,7 @@ private:
 bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert,
                   std::ostream& out) {
     if (queryPathStatus(input) == PathStatus::Directory) {
-        DirectoryWalk walk(options, convert, out);
+        DirectoryWalk walk(input, options, convert, out);
         walk.walk(input);
         return walk.converted();
     }
@@ -61,7 +63,7 @@ bool processInput(const std::string& input, const ToolOptions& options, const Co
     // existence check: the driver reports a missing file.
     const size_t dot = input.rfind('.');
     if (dot == std::string::npos || options.formats.count(input.substr(dot)) == 0) return false;
-    convert(input, options.uncompressed, options.noBig, out);
+    convert(input, input, options, out);
     return true;
 }
 

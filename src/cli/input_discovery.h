@@ -9,9 +9,10 @@
 namespace lumenpull {
 
 // The per-file entry that discovery hands each accepted file to, at once,
-// with the stream its report line goes to.
-using ConvertFileFn =
-    std::function<void(const std::string& path, bool uncompressed, bool noBig, std::ostream& out)>;
+// with the command-line input it was found from and the stream its report
+// line goes to.
+using ConvertFileFn = std::function<void(const std::string& path, const std::string& input,
+                                         const ToolOptions& options, std::ostream& out)>;
 
 // Turns one command-line input into conversions: a directory is walked (all
 // the way down with -r), anything else goes through the file rule. Every

@@ -77,6 +77,21 @@ std::string joinEntryPath(const std::string& parent, const std::string& name) {
     return endsWithSeparator(parent) ? parent + appended : parent + "\\" + appended;
 }
 
+bool makeFolders(const std::string& path) {
+    // Each prefix that ends before a separator is created in turn. Prefixes
+    // that cannot be created (a drive, \\server) are passed over: only
+    // whether the whole path is a folder at the end counts.
+    if (queryPathStatus(path) == PathStatus::Directory) return true;
+    for (size_t i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '\\' && path[i] != '/') continue;
+        const std::string prefix = path.substr(0, i);
+        if (queryPathStatus(prefix) == PathStatus::Directory) continue;
+        std::wstring wide;
+        if (toWide(prefix, wide)) ::CreateDirectoryW(wide.c_str(), nullptr);
+    }
+    return queryPathStatus(path) == PathStatus::Directory;
+}
+
 struct DirectoryReader::Handle {
     HANDLE find = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAW data{};
@@ -158,6 +173,19 @@ std::size_t fileNameStart(const std::string& path) {
 std::string joinEntryPath(const std::string& parent, const std::string& name) {
     if (!parent.empty() && parent.back() == '/') return parent + name;
     return parent + "/" + name;
+}
+
+bool makeFolders(const std::string& path) {
+    // Each prefix that ends before a separator is created in turn; one that
+    // exists already is passed over. Whether the whole path is a folder at
+    // the end decides.
+    if (queryPathStatus(path) == PathStatus::Directory) return true;
+    for (size_t i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/') continue;
+        if (path[i - 1] == '/') continue;
+        ::mkdir(path.substr(0, i).c_str(), 0777);
+    }
+    return queryPathStatus(path) == PathStatus::Directory;
 }
 
 struct DirectoryReader::Handle {

@@ -51,10 +51,12 @@ private:
 // turn, the images put in place and the whole line printed in one write.
 // An image that cannot be put in place ends the line with its error, as it
 // does when images are put in place as they are written.
-JobRunner::Work conversionOf(const std::string& path, bool uncompressed, bool noBig, std::ostream& out) {
-    return [path, uncompressed, noBig, &out]() -> JobRunner::Finish {
+// The options outlive the runner, which finishes every piece before it goes.
+JobRunner::Work conversionOf(const std::string& path, const std::string& input, const ToolOptions& options,
+                             std::ostream& out) {
+    return [path, input, &options, &out]() -> JobRunner::Finish {
         auto output = std::make_shared<ImageOutput>(path, ImageOutput::Commit::Deferred);
-        std::string outcome = convertedOutcome(path, uncompressed, noBig, *output);
+        std::string outcome = convertedOutcome(path, input, options, *output);
         return [path, outcome = std::move(outcome), output, &out]() mutable {
             try {
                 output->commitFinished();
@@ -72,8 +74,9 @@ bool convertInJobs(const ToolOptions& options, std::ostream& out) {
     JobRunner runner(options.jobs, kWindowPerJob * options.jobs);
     OrderedLines discoveryLines(runner, out);
     std::ostream discoveryOut(&discoveryLines);
-    const ConvertFileFn addFile = [&](const std::string& path, bool uncompressed, bool noBig, std::ostream&) {
-        runner.add(conversionOf(path, uncompressed, noBig, out));
+    const ConvertFileFn addFile = [&](const std::string& path, const std::string& input,
+                                      const ToolOptions& fileOptions, std::ostream&) {
+        runner.add(conversionOf(path, input, fileOptions, out));
     };
     bool anyConverted = false;
     for (const std::string& input : options.inputs) {
@@ -91,6 +94,9 @@ int runTool(std::span<const char* const> arguments, const ConvertFileFn& convert
     switch (scan.outcome) {
         case ArgumentScan::Outcome::Usage:
             out << usageText() << std::endl;
+            return 0;
+        case ArgumentScan::Outcome::Version:
+            out << versionText() << std::endl;
             return 0;
         case ArgumentScan::Outcome::Error:
             out << scan.message << std::endl;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "cli/output_types.h"
 
 namespace lumenpull {
 
@@ -14,6 +17,8 @@ struct ToolOptions {
     bool uncompressed = false;                       // -u
     bool noBig = false;                              // --nobig
     unsigned jobs = 1;                               // -j: files converted at once (0 already made the core count)
+    std::optional<std::string> outputFolder;         // -o: images go below it, mirroring the inputs
+    ImageTypes types;                                // -t
 };
 
 }  // namespace lumenpull

@@ -12,23 +12,50 @@ namespace {
 
 using test::runLumenpull;
 
-const std::string kUsage =
-    "Varnel Engine 2+ texture converter, by the lumenpull authors\n"
-    "\n"
-    "Usage: lumenpull.exe [--nobig] [-u] [-r] [-f formats] [-j jobs] inputs\n"
-    "\n"
-    "-u\tforce to not compress output images, set this if output image corrupted\n"
-    "-r\tscan input directories recursively\n"
-    "-f\tlist of formats to search textures in (e.g. default is \".tex .rsc\")\n"
-    "--nobig\tremove suffix '--Big' from output images\n"
-    "-j\tnumber of files to convert at once (default 1; 0 is one per core)\n"
-    "inputs\tpaths to files or directories\n";
+// The usage line names the program as it is built on the platform under test.
+std::string usage() {
+    const bool windows = test::runsWindowsBuild();
+    return std::string("Varnel Engine 2+ texture converter, by the lumenpull authors\n"
+                       "\n"
+                       "Usage: ") +
+           (windows ? "lumenpull.exe" : "lumenpull") +
+           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [-t types] [-h] [--version] [--] inputs\n"
+           "\n"
+           "-u\tforce to not compress output images, set this if output image corrupted\n"
+           "-r\tscan input directories recursively\n"
+           "-f\tlist of formats to search textures in (e.g. default is \".tex .rsc\")\n"
+           "--nobig\tremove suffix '--Big' from output images\n"
+           "-j\tnumber of files to convert at once (default 1; 0 is one per core)\n"
+           "-o\twrite images below this folder, mirroring the input tree, instead of beside the inputs\n"
+           "-t\tlist of output types (e.g. default is \"tga hdr\"; \"png\" writes PNG instead of TGA)\n"
+           "-h\tprint this text (also --help" +
+           (windows ? " and /?" : "") +
+           ")\n"
+           "--version\tprint the version\n"
+           "--\tend of keys: every later argument is an input\n"
+           "inputs\tpaths to files or directories\n";
+}
 
 TEST(CommandLine, NoArgumentsPrintsUsageAndSucceeds) {
     const auto run = runLumenpull({});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, kUsage);
+    EXPECT_EQ(run.output, usage());
     EXPECT_EQ(run.errors, "");
+}
+
+// Help wins wherever it stands, unless an earlier argument is faulty or a
+// value was expected in its place.
+TEST(CommandLine, HelpAndVersionPrintAndSucceed) {
+    std::vector<std::vector<std::string>> helps = {{"-h"}, {"--help"}, {"-help"}, {"a.tex", "-r", "-h", "-q"}};
+    if (test::runsWindowsBuild()) helps.push_back({"a.tex", "/?"});
+    for (const auto& arguments : helps) {
+        const auto run = runLumenpull(arguments);
+        EXPECT_EQ(run.exitCode, 0) << arguments[0];
+        EXPECT_EQ(run.output, usage()) << arguments[0];
+    }
+    const auto version = runLumenpull({"--version", "a.tex"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.output, std::string("lumenpull ") + LUMENPULL_VERSION + "\n");
 }
 
 struct ArgumentErrorCase {
@@ -54,7 +81,20 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentErrorCase{{"-f", "--nobig", "a.tex"}, "Expected formats but found key --nobig"},
         ArgumentErrorCase{{"--NoBig", "a.tex"}, "Unexpected key '--NoBig'"},
         ArgumentErrorCase{{"a.tex", "--nobigx"}, "Unexpected key '--nobigx'"},
-        ArgumentErrorCase{{"--", "a.tex"}, "Unexpected key '--'"},
+        ArgumentErrorCase{{"---", "a.tex"}, "Unexpected key '---'"},
+        ArgumentErrorCase{{"--Help", "a.tex"}, "Unexpected key '--Help'"},
+        ArgumentErrorCase{{"--versions", "a.tex"}, "Unexpected key '--versions'"},
+        ArgumentErrorCase{{"-o", "-r", "a.tex"}, "Expected folder but found key -r"},
+        ArgumentErrorCase{{"a.tex", "-t", "--"}, "Expected types but found key --"},
+        ArgumentErrorCase{{"-f", "-h", "a.tex"}, "Expected formats but found key -h"},
+        ArgumentErrorCase{{"a.tex", "-o"}, "Expected folder but found no more arguments"},
+        ArgumentErrorCase{{"-t"}, "Expected types but found no more arguments"},
+        ArgumentErrorCase{{"-o", "", "a.tex"}, "No output folder given"},
+        ArgumentErrorCase{{"-t", "  ", "a.tex"}, "No output types given"},
+        ArgumentErrorCase{{"-t", "png jpg", "a.tex"}, "Unknown output type 'jpg'"},
+        ArgumentErrorCase{{"-t", "PNG", "a.tex"}, "Unknown output type 'PNG'"},
+        ArgumentErrorCase{{"-t", ".tga", "-q"}, "Unknown output type '.tga'"},
+        ArgumentErrorCase{{"-o", "out", "-t", "png"}, "Invalid arguments: no inputs"},
         ArgumentErrorCase{{"-", "a.tex"}, "Unexpected key '-'"},
         ArgumentErrorCase{{"-x", "a.tex"}, "Unexpected key '-x'"},
         // The first faulty argument wins, even when a later one is faulty too.
@@ -98,7 +138,11 @@ RecordedRun runRecorded(const std::vector<std::string>& arguments) {
     RecordedRun run{};
     std::ostringstream out;
     run.exitCode = runTool(
-        raw, [&](const std::string& path, bool, bool, std::ostream&) { run.converted.push_back(path); }, out);
+        raw,
+        [&](const std::string& path, const std::string&, const ToolOptions&, std::ostream&) {
+            run.converted.push_back(path);
+        },
+        out);
     run.output = out.str();
     return run;
 }
@@ -135,6 +179,29 @@ TEST(CommandLine, JobCountsAndZeroForOnePerCore) {
     ASSERT_EQ(scan.outcome, ArgumentScan::Outcome::Run);
     EXPECT_GE(scan.options.jobs, 1u);
     EXPECT_LE(scan.options.jobs, 1024u);
+}
+
+TEST(CommandLine, OutputFolderAndTypesTheLastOneWins) {
+    auto scan = scanArguments(std::vector<const char*>{"-o", "first", "in", "-obj", "second", "-t", "png"});
+    ASSERT_EQ(scan.outcome, ArgumentScan::Outcome::Run);
+    EXPECT_EQ(scan.options.outputFolder, "second");
+    EXPECT_EQ(scan.options.types.eightBit, ImageType::Png);
+    EXPECT_EQ(scan.options.types.highDynamicRange, ImageType::Hdr);
+    EXPECT_EQ(scan.options.inputs, (std::vector<std::string>{"in"}));
+    // Each list stands alone: kinds it leaves out get their default again.
+    scan = scanArguments(std::vector<const char*>{"-t", " png  hdr ", "-types", "hdr", "in"});
+    ASSERT_EQ(scan.outcome, ArgumentScan::Outcome::Run);
+    EXPECT_EQ(scan.options.types, ImageTypes{});
+    scan = scanArguments(std::vector<const char*>{"in"});
+    EXPECT_FALSE(scan.options.outputFolder.has_value());
+    EXPECT_EQ(scan.options.types, ImageTypes{});
+}
+
+TEST(CommandLine, DoubleDashEndsTheKeys) {
+    const auto scan = scanArguments(std::vector<const char*>{"-r", "--", "-dash.tex", "--", "-h", "/?"});
+    ASSERT_EQ(scan.outcome, ArgumentScan::Outcome::Run);
+    EXPECT_TRUE(scan.options.recursive);
+    EXPECT_EQ(scan.options.inputs, (std::vector<std::string>{"-dash.tex", "--", "-h", "/?"}));
 }
 
 TEST(CommandLine, InputsKeepTheirOrderAndAnEmptyArgumentIsAnInput) {

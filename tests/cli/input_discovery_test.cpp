@@ -30,9 +30,10 @@ Discovery discover(const std::vector<std::string>& inputs, ToolOptions options =
     Discovery result;
     for (const auto& input : inputs) {
         std::ostringstream out;
-        const auto convert = [&](const std::string& path, bool uncompressed, bool noBig, std::ostream& report) {
-            EXPECT_EQ(uncompressed, options.uncompressed);
-            EXPECT_EQ(noBig, options.noBig);
+        const auto convert = [&](const std::string& path, const std::string& from, const ToolOptions& passed,
+                                 std::ostream& report) {
+            EXPECT_EQ(from, input);
+            EXPECT_EQ(&passed, &options);
             EXPECT_EQ(&report, &out);  // the report line goes where discovery writes
             result.converted.push_back(path);
         };

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "support/image_reader.h"
 #include "support/resource_writer.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
@@ -59,6 +60,55 @@ TEST_F(WindowsPaths, NamesInTheCodePageAndOutsideIt) {
               std::string::npos)
         << output;
     EXPECT_TRUE(std::filesystem::exists(dir_.path() / "textures/w\xC3\xA4ll.tga"));
+}
+
+// The scratch folder as Wine's Windows programs see it, and the same in the
+// \\?\unix\ form of a UNC path.
+std::string windowsPath(const std::filesystem::path& path, const std::string& prefix) {
+    std::string text = prefix + path.string();
+    for (char& c : text) {
+        if (c == '/') c = '\\';
+    }
+    return text;
+}
+
+TEST_F(WindowsPaths, OutputFolderWithBackslashesDrivesAndUncInputs) {
+    dir_.writeFile("game/textures/sub/a.tex", texture_);
+    dir_.writeFile("single/b.tex", texture_);
+    const auto exists = [&](const std::string& name) { return std::filesystem::exists(dir_.path() / name); };
+
+    EXPECT_EQ(run({"-r", "-o", "out\\x", "game\\textures\\"}), "game\\textures\\sub\\a.tex" + kConverted);
+    EXPECT_TRUE(exists("out/x/textures/sub/a.tga"));
+    // Drive-relative names: Z: is the Unix root, its current folder the scratch folder.
+    EXPECT_EQ(run({"-r", "-o", "Z:drive", "Z:game"}), "Z:game\\textures\\sub\\a.tex" + kConverted);
+    EXPECT_TRUE(exists("drive/game/textures/sub/a.tga"));
+    EXPECT_EQ(run({"-o", "Z:drive", "Z:single\\b.tex"}), "Z:single\\b.tex" + kConverted);
+    EXPECT_TRUE(exists("drive/b.tga"));
+    // A drive's current folder and a root name no folder of their own.
+    EXPECT_EQ(run({"-o", "root", "Z:"}), "No input files found\n");
+    const std::string absolute = windowsPath(dir_.path() / "game", "Z:");
+    EXPECT_EQ(run({"-r", "-o", windowsPath(dir_.path() / "abs", "Z:"), absolute + "\\."}),
+              absolute + "\\.\\textures\\sub\\a.tex" + kConverted);
+    EXPECT_TRUE(exists("abs/textures/sub/a.tga"));
+    // \\server\share roots: a UNC form that reaches the scratch folder,
+    // and one that reaches nothing.
+    const std::string unc = windowsPath(dir_.path() / "game", "\\\\?\\unix");
+    EXPECT_EQ(run({"-r", "-o", "unc", unc}), unc + "\\textures\\sub\\a.tex" + kConverted);
+    EXPECT_TRUE(exists("unc/game/textures/sub/a.tga"));
+    EXPECT_EQ(run({"-o", "far", "\\\\server\\share\\b.tex"}),
+              "\\\\server\\share\\b.tex: error opening reading stream: Error opening file \\\\server\\share\\b.tex\n");
+    EXPECT_EQ(run({"-o", "\\\\server\\share\\out", "single\\b.tex"}), "single\\b.tex: Error creating output folder\n");
+    EXPECT_FALSE(exists("far"));
+    EXPECT_FALSE(exists("root"));
+}
+
+TEST_F(WindowsPaths, PngImagesAndSlashQuestionHelp) {
+    dir_.writeFile("b.tex", texture_);
+    EXPECT_EQ(run({"-t", "png", "-o", "png", "b.tex"}), "b.tex" + kConverted);
+    const auto png = test::readWithPillow((dir_.path() / "png/b.png").string());
+    EXPECT_EQ(png.mode, "RGBA");
+    EXPECT_EQ(png.width, 2);
+    EXPECT_EQ(run({"/?"}).rfind("Varnel Engine 2+ texture converter", 0), 0u);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@ readers and compares every pixel.
   the next (block formats) with ImageMagick's `stream`, as Pillow refuses
   such packets.
 - Radiance files: OpenCV, within the precision of RGBE.
+- PNG files: Pillow and OpenCV, both to exactly the pixels of the TGA file
+  of the same picture.
 - BC1, BC3 and BC5: the same random blocks are decoded by the writer (into
   uncompressed TGA files) and by Pillow's DDS decoder, with two deliberate
   differences:
@@ -85,6 +87,18 @@ def read_opencv(path, width, height):
     return image[:, :, ::-1]  # BGR to RGB
 
 
+def read_opencv_png(path, width, height, channels):
+    image = cv2.imread(path, cv2.IMREAD_UNCHANGED)
+    if image is None:
+        raise ValueError("OpenCV could not read the file")
+    expected_shape = (height, width) if channels == 1 else (height, width, channels)
+    if image.shape != expected_shape or image.dtype != np.uint8:
+        raise ValueError(f"OpenCV read shape {image.shape} type {image.dtype}")
+    if channels == 1:
+        return image.reshape(height, width, 1)
+    return image[:, :, [2, 1, 0, 3][:channels]]  # BGR(A) to RGB(A)
+
+
 def check_tga_type(failures, path, form):
     with open(path, "rb") as f:
         header = f.read(18)
@@ -127,6 +141,12 @@ def check_fixtures(failures, fixtures, stream):
                                                   f"precision; {first_difference(actual, expected)}")
                     continue
                 expected = np.fromfile(expected_path, dtype=np.uint8).reshape(height, width, channels)
+                if reader == "png":
+                    for name, actual in (("Pillow", read_pillow(path, width, height, channels)),
+                                         ("OpenCV", read_opencv_png(path, width, height, channels))):
+                        failures.check(np.array_equal(actual, expected),
+                                       f"{image} read by {name}: first difference {first_difference(actual, expected)}")
+                    continue
                 if reader == "pillow":
                     actual = read_pillow(path, width, height, channels)
                 else:

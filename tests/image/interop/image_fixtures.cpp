@@ -5,9 +5,12 @@
 //   image_interop_fixtures images <dir>
 //       Writes the fixture images and <dir>/manifest.txt, one line per image:
 //       reader image expected width height channels form
-//       (reader: pillow, magick or opencv; expected: raw uint8 pixels in
+//       (reader: pillow, magick or opencv, or png for a PNG file that both
+//       Pillow and OpenCV read; expected: raw uint8 pixels in
 //       R, G, B[, A] or grey order, or float32 R, G, B for Radiance files;
-//       form: the TGA image type, or rle / flat for Radiance files).
+//       form: the TGA image type, rle / flat for Radiance files, - for PNG).
+//       Every 8-bit picture is written as a PNG file too, which must hold the
+//       same pixels as its TGA file.
 //   image_interop_fixtures blocks <format> <flags> <width> <height> <blocks> <name>
 //       Writes <name>.tga uncompressed from the stored block data in the file
 //       <blocks>, for comparison with another block decoder.
@@ -26,6 +29,7 @@
 #include "image/bc_bands.h"
 #include "image/hdr_row.h"
 #include "image/pixel_format.h"
+#include "image/png_writer.h"
 #include "image/texture_flags.h"
 #include "image/radiance_writer.h"
 #include "image/texture_image.h"
@@ -127,10 +131,13 @@ void addPlainTga(FixtureSet& set, const std::string& name, int32_t format, uint8
                  Expect expect, bool noCompression, const char* form, uint32_t width = 300, uint32_t height = 12) {
     const std::size_t bytesPerPixel = sourceBits / 8;
     const Bytes stored = storedPixels(pixelIds(width, height, 3), bytesPerPixel, 11);
-    writeTga(set.path(name), textureImage(format, width, height, stored, 1, flags), sourceBits, noCompression);
+    const TextureImage texture = textureImage(format, width, height, stored, 1, flags);
+    writeTga(set.path(name), texture, sourceBits, noCompression);
+    writePng(set.path(name), texture, sourceBits);
     const int channels = expect == Expect::Grey ? 1 : expect == Expect::Rgba ? 4 : 3;
-    set.add("pillow", name + ".tga", expectedFromStored(stored, std::size_t{width} * height, bytesPerPixel, expect),
-            width, height, channels, form);
+    const Bytes expected = expectedFromStored(stored, std::size_t{width} * height, bytesPerPixel, expect);
+    set.add("pillow", name + ".tga", expected, width, height, channels, form);
+    set.add("png", name + ".png", expected, width, height, channels, "-");
 }
 
 // Block data of three kinds of band, in turn: one solid colour throughout
@@ -202,10 +209,13 @@ void addBlockTga(FixtureSet& set, const std::string& name, int32_t format, uint3
                  uint32_t width = 260, uint32_t height = 12) {
     const Bytes data = blockData(width, height, blockBytes, 5);
     const uint8_t sourceBits = blockBytes == 8 ? 4 : 8;
-    writeTga(set.path(name), textureImage(format, width, height, data, 1, flags), sourceBits, noCompression);
+    const TextureImage texture = textureImage(format, width, height, data, 1, flags);
+    writeTga(set.path(name), texture, sourceBits, noCompression);
+    writePng(set.path(name), texture, sourceBits);
     const std::size_t bandSourceBytes = std::size_t{width} * sourceBits / 8 * 4;
-    set.add(reader, name + ".tga", expectedFromBands(data, width, height, bandSourceBytes, decode, channels), width,
-            height, channels, form);
+    const Bytes expected = expectedFromBands(data, width, height, bandSourceBytes, decode, channels);
+    set.add(reader, name + ".tga", expected, width, height, channels, form);
+    set.add("png", name + ".png", expected, width, height, channels, "-");
 }
 
 // The 8-bit block format is not decoded: its bytes land in the band as 32-bit pixels.
@@ -288,11 +298,25 @@ void writeImageFixtures(const std::string& dir) {
     {
         const Bytes stored = storedPixels(pixelIds(130, 6 * 3, 2), 4, 2);
         writeTga(set.path("frames"), textureImage(6, 130, 6, stored, 3), 32, false);
+        writePng(set.path("frames"), textureImage(6, 130, 6, stored, 3), 32);
         for (int i = 0; i < 3; ++i) {
             const Bytes image(stored.begin() + i * 130 * 6 * 4, stored.begin() + (i + 1) * 130 * 6 * 4);
             char name[32];
-            std::snprintf(name, sizeof name, "frames_%02d.tga", i);
-            set.add("pillow", name, expectedFromStored(image, 130 * 6, 4, Expect::Rgba), 130, 6, 4, "10");
+            std::snprintf(name, sizeof name, "frames_%02d", i);
+            const Bytes expected = expectedFromStored(image, 130 * 6, 4, Expect::Rgba);
+            set.add("pillow", std::string(name) + ".tga", expected, 130, 6, 4, "10");
+            set.add("png", std::string(name) + ".png", expected, 130, 6, 4, "-");
+        }
+    }
+    // Six faces of a cube, 24-bit from two-channel data.
+    {
+        const Bytes stored = storedPixels(pixelIds(7, 6 * 5, 9), 4, 9);
+        writePng(set.path("faces"), textureImage(2, 7, 5, stored, 6, TwoChannel), 32);
+        for (int i = 0; i < 6; ++i) {
+            const Bytes image(stored.begin() + i * 7 * 5 * 4, stored.begin() + (i + 1) * 7 * 5 * 4);
+            char name[32];
+            std::snprintf(name, sizeof name, "faces_%02d.png", i);
+            set.add("png", name, expectedFromStored(image, 7 * 5, 4, Expect::RgbTwoChannel), 7, 5, 3, "-");
         }
     }
     // Pixel data that ends early: the missing pixels are zero.
@@ -300,10 +324,12 @@ void writeImageFixtures(const std::string& dir) {
         const Bytes stored = storedPixels(pixelIds(40, 3, 6), 4, 6);
         const Bytes cut(stored.begin(), stored.begin() + 40 * 4 + 37);
         writeTga(set.path("short_data"), textureImage(2, 40, 4, cut), 32, false);
+        writePng(set.path("short_data"), textureImage(2, 40, 4, cut), 32);
         // Rows 2 and 3 start past the end of the data and are left out; the
         // rest of row 1 reads as zeros.
         const Bytes expected = expectedFromStored(cut, 40 * 2, 4, Expect::Rgb);
         set.add("pillow", "short_data.tga", expected, 40, 2, 3, "10");
+        set.add("png", "short_data.png", expected, 40, 2, 3, "-");
     }
 
     // Block formats: packed bands may hold runs that continue into the next
@@ -316,6 +342,12 @@ void writeImageFixtures(const std::string& dir) {
     // Sizes that are not a multiple of 4: zeros where no block reaches.
     addBlockTga(set, "bc1_odd_flat", 9, 0, decodeBc1Band, 8, 3, true, "pillow", "2", 10, 7);
     addBlockTga(set, "bc3_odd_rle", 10, 0, decodeBc3Band, 16, 4, false, "magick", "10", 14, 6);
+    addBlockTga(set, "bc1_6x5_flat", 9, 0, decodeBc1Band, 8, 3, true, "pillow", "2", 6, 5);
+    // Odd and extreme sizes.
+    addPlainTga(set, "rgba_1x1", 3, 32, 0, Expect::Rgba, true, "2", 1, 1);
+    addPlainTga(set, "grey_3x5", 7, 32, 0, Expect::Grey, true, "3", 3, 5);
+    addPlainTga(set, "rgb_3x5", 2, 32, 0, Expect::Rgb, true, "2", 3, 5);
+    addPlainTga(set, "rgb_4096x1", 2, 32, 0, Expect::Rgb, false, "10", 4096, 1);
 
     // Radiance files, both source encodings, run-length and flat.
     addRadiance(set, "hdr_bytes_rle", 300, 12, hdrPixels(300, 12, false, 21), false, false, "rle");

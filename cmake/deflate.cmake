@@ -1,0 +1,29 @@
+# libdeflate, the compressor (and CRC) behind PNG output. Natively Debian's
+# libdeflate-dev (pkg-config). Debian ships no MinGW build of it, so the
+# Windows build compiles its compressor from Debian's own source package,
+# fetched once with scripts/fetch-deb-source and kept under the build folder.
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  enable_language(C)
+  set(LUMENPULL_DEFLATE_SOURCE ${CMAKE_BINARY_DIR}/deb-source/libdeflate)
+  if(NOT EXISTS ${LUMENPULL_DEFLATE_SOURCE}/libdeflate.h)
+    message(STATUS "Fetching Debian's libdeflate source into ${LUMENPULL_DEFLATE_SOURCE}")
+    execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/fetch-deb-source libdeflate ${LUMENPULL_DEFLATE_SOURCE}
+                    RESULT_VARIABLE fetch_result)
+    if(NOT fetch_result EQUAL 0 OR NOT EXISTS ${LUMENPULL_DEFLATE_SOURCE}/libdeflate.h)
+      message(FATAL_ERROR "Could not fetch Debian's libdeflate source (scripts/fetch-deb-source libdeflate)")
+    endif()
+  endif()
+  set(lib ${LUMENPULL_DEFLATE_SOURCE}/lib)
+  add_library(lumenpull_deflate STATIC ${lib}/deflate_compress.c ${lib}/zlib_compress.c ${lib}/adler32.c
+                                       ${lib}/crc32.c ${lib}/utils.c ${lib}/x86/cpu_features.c)
+  target_include_directories(lumenpull_deflate SYSTEM PUBLIC ${LUMENPULL_DEFLATE_SOURCE})
+  target_compile_definitions(lumenpull_deflate PRIVATE BUILDING_LIBDEFLATE)
+  # Someone else's code: built as its authors build it, without our warnings.
+  target_compile_options(lumenpull_deflate PRIVATE -w)
+  set_target_properties(lumenpull_deflate PROPERTIES COMPILE_WARNING_AS_ERROR OFF)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
+  add_library(lumenpull_deflate INTERFACE)
+  target_link_libraries(lumenpull_deflate INTERFACE PkgConfig::LIBDEFLATE)
+endif()

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumenpull {
+
+// The two kinds of picture a texture becomes: 8-bit grey or colour, and
+// high-dynamic-range (canonical format 12).
+enum class ImageKind { EightBit, HighDynamicRange };
+
+// The file types an image can be written as.
+enum class ImageType { Tga, Png, Hdr };
+
+// The type chosen for each kind of picture: TGA and Radiance unless -t says
+// otherwise.
+struct ImageTypes {
+    ImageType eightBit = ImageType::Tga;
+    ImageType highDynamicRange = ImageType::Hdr;
+
+    ImageType forKind(ImageKind kind) const { return kind == ImageKind::EightBit ? eightBit : highDynamicRange; }
+    bool operator==(const ImageTypes&) const = default;
+};
+
+// Reads a -t list: type names separated by spaces, each setting the type of
+// the kinds it serves; kinds it does not name keep their default, so the
+// last list wins as a whole. Returns the argument error line for a name that
+// is no type, or for a list that names none.
+std::optional<std::string> parseImageTypes(const std::string& list, ImageTypes& types);
+
+// The file name extension of a type, without the dot: "tga", "png", "hdr".
+std::string_view extensionOf(ImageType type);
+
+}  // namespace lumenpull
