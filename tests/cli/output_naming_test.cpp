@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         NamingCase{W, "\\\\server\\share\\", "\\\\server\\share\\a.tex", false, "out", "out\\a", "out"},
         NamingCase{W, "\\\\server\\share\\t", "\\\\server\\share\\t\\a.tex", false, "out", "out\\t\\a", "out\\t"},
         NamingCase{W, "\\\\server\\share\\t\\w.tex", "\\\\server\\share\\t\\w.tex", false, "out", "out\\w", "out"}),
-    [](const auto& info) { return std::to_string(info.index); });
+    [](const ::testing::TestParamInfo<NamingCase>& instance) { return std::to_string(instance.index); });
 
 TEST(OutputNaming, TextureAndImageNumbers) {
     EXPECT_EQ(textureImageName("out/wall", false, 0), "out/wall");
