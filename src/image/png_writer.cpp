@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -63,7 +64,11 @@ class PngImage {
 public:
     PngImage(const RowGeometry& g, uint32_t depth) : g_(g), depth_(depth), rowBytes_(size_t{g.width} * g.outputBytesPerPixel) {
         if (g.width == 0 || g.height == 0) throw std::string("A picture without rows or columns has no PNG output");
-        filtered_.reserve(static_cast<size_t>(g.height) * (rowBytes_ + 1));
+        // The whole filtered picture is held: where size_t is 32 bits, a
+        // picture whose bytes do not fit it is refused rather than wrapped.
+        const uint64_t bytes = uint64_t{g.height} * (uint64_t{rowBytes_} + 1);
+        if (bytes > SIZE_MAX / 2) throw std::string("Picture too large for PNG output");
+        filtered_.reserve(static_cast<size_t>(bytes));
         previous_.assign(rowBytes_, 0);
     }
 
@@ -148,7 +153,7 @@ int32_t writePng(const std::string& imageName, const TextureImage& texture, uint
     const RowLayout layout = rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0,
                                        sourceBitsPerPixel);
     const RowGeometry g = rowGeometry(texture, layout, sourceBitsPerPixel);
-    std::vector<uint8_t> row(g.outputRowBytes);
+    std::vector<uint8_t> row(static_cast<size_t>(g.outputRowBytes));  // at most 4 rows of 65535 x 4 bytes
     const Compressor compressor(libdeflate_alloc_compressor(kCompressionLevel));
     if (!compressor) throw std::bad_alloc();
 
