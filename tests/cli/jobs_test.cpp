@@ -139,7 +139,8 @@ TEST_P(SameRunForEveryJobCount, ReportAndImages) {
 
 INSTANTIATE_TEST_SUITE_P(Keys, SameRunForEveryJobCount,
                          ::testing::Values(ArgumentSet{{"-r"}}, ArgumentSet{{"-r", "-u", "--nobig"}},
-                                           ArgumentSet{{"-f", ".tex", "-r"}}),
+                                           ArgumentSet{{"-f", ".tex", "-r"}},
+                                           ArgumentSet{{"-r", "-o", "out", "-t", "png"}}),
                          [](const auto& instance) { return std::to_string(instance.index); });
 
 // Two inputs that write the same image: the later one in command-line order

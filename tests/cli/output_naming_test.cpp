@@ -47,10 +47,13 @@ const std::optional<std::string> kBeside;
 INSTANTIATE_TEST_SUITE_P(
     Table, ImageBaseNames,
     ::testing::Values(
-        // Beside the input: the whole path up to its last dot, or its first "--Big".
+        // Beside the input: the whole path up to its last dot, or the first
+        // "--Big" of its file name; a folder's "--Big" is part of the folder.
         NamingCase{P, "dir/wall.tex", "dir/wall.tex", false, kBeside, "dir/wall", ""},
         NamingCase{P, "dir.old/readme", "dir.old/readme", false, kBeside, "dir", ""},
-        NamingCase{P, "d--Big/t", "d--Big/t/a.tex", true, kBeside, "d", ""},
+        NamingCase{P, "d--Big/t", "d--Big/t/a.tex", true, kBeside, "d--Big/t/a", ""},
+        NamingCase{P, "d--Big/t", "d--Big/t/a--Big.tex", true, kBeside, "d--Big/t/a", ""},
+        NamingCase{W, "d--Big\\t", "d--Big\\t\\a.tex", true, kBeside, "d--Big\\t\\a", ""},
         // A file input keeps only its own name.
         NamingCase{P, "a/b/wall.tex", "a/b/wall.tex", false, "out", "out/wall", "out"},
         NamingCase{P, "/abs/a/wall.tex", "/abs/a/wall.tex", false, "/o", "/o/wall", "/o"},
@@ -71,9 +74,10 @@ INSTANTIATE_TEST_SUITE_P(
         NamingCase{P, "//", "//wall.tex", false, "out", "out/wall", "out"},
         // A name that adds nothing still stays inside the folder.
         NamingCase{P, "x/..", "x/..", false, "out", "out/", "out"},
-        // --nobig cuts only below the input's parent.
+        // --nobig cuts only the file name, below the input's parent.
         NamingCase{P, "t", "t/wall--Big.tex", true, "out", "out/t/wall", "out/t"},
         NamingCase{P, "d--Big/t", "d--Big/t/a.tex", true, "out", "out/t/a", "out/t"},
+        NamingCase{P, "t", "t/p--Big/a--Big.tex", true, "out", "out/t/p--Big/a", "out/t/p--Big"},
         NamingCase{P, "t", "t/wall--Big.tex", false, "out", "out/t/wall--Big", "out/t"},
         // Backslashes are no separators on POSIX systems.
         NamingCase{P, "..\\..", "..\\../a.tex", false, "out", "out/..\\../a", "out/..\\.."},

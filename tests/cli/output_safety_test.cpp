@@ -173,6 +173,41 @@ TEST(EndToEndOutput, BigInAFolderNameIsAnOrdinaryFolder) {
     EXPECT_FALSE(fs::exists(dir.path() / "nb2/pack.tga"));
 }
 
+// PNG images and images below an output folder go the same way as TGA
+// images beside their input.
+TEST(EndToEndOutput, PngAndOutputFolderImagesAreProtectedAlike) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string input;      // written into the run's folder
+        std::string readOnly;   // an existing read-only image there, or ""
+        std::string lineStart;  // how the file's line begins
+    };
+    const std::vector<Case> cases{
+        {{"-t", "png", "a.tex"}, "a.tex", "a.png", "a.tex: Error creating output file: a.png: "},
+        {{"-o", "out", "a.tex"}, "a.tex", "out/a.tga", "a.tex: Error creating output file: out/a.tga: "},
+        {{"-t", "png", "-f", ".png", "x.png"}, "x.png", "", "x.png: Output file would overwrite its input\n"},
+        // "./x.tga" is another name of the input.
+        {{"-o", ".", "-f", ".tga", "x.tga"}, "x.tga", "", "x.tga: Output file would overwrite its input\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const Bytes input = textureFile(test::makeGradient(8, 8));
+        dir.writeFile(c.input, input);
+        if (!c.readOnly.empty()) {
+            dir.writeFile(c.readOnly, "protected");
+            fs::permissions(dir.path() / c.readOnly,
+                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        }
+        const std::string output = test::runLumenpull(c.arguments, dir.path().string()).output;
+        EXPECT_EQ(output.rfind(c.lineStart, 0), 0u) << output;
+        EXPECT_EQ(test::readFileBytes(dir / c.input), input) << c.lineStart;
+        if (!c.readOnly.empty()) {
+            EXPECT_EQ(test::readFileBytes(dir / c.readOnly), Bytes({'p', 'r', 'o', 't', 'e', 'c', 't', 'e', 'd'}));
+        }
+        EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{}) << c.lineStart;
+    }
+}
+
 // --- Linux file systems and signals ---
 
 TEST(OutputFaults, ALinkWhereTheImageGoesIsReplacedNotWrittenThrough) {
@@ -183,6 +218,21 @@ TEST(OutputFaults, ALinkWhereTheImageGoesIsReplacedNotWrittenThrough) {
     EXPECT_EQ(test::runLumenpull({"a.tex"}, dir / "tree").output, "a.tex: 1 texture(s) converted into 1 image(s)\n");
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.path() / "tree/a.tga")));
     EXPECT_EQ(test::readFileBytes(dir / "outside/target.txt"), Bytes({'k', 'e', 'e', 'p'}));
+}
+
+TEST(OutputFaults, ALinkWhereAPngOrAnOutputFolderImageGoesIsReplacedToo) {
+    for (const auto& [arguments, image] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"-t", "png", "a.tex"}, "tree/a.png"}, {{"-o", "out", "a.tex"}, "tree/out/a.tga"}}) {
+        TempDir dir;
+        dir.writeFile("outside/target.txt", "keep");
+        dir.writeFile("tree/a.tex", textureFile(test::makeGradient(4, 4)));
+        fs::create_directories((dir.path() / image).parent_path());
+        fs::create_symlink(dir.path() / "outside/target.txt", dir.path() / image);
+        EXPECT_EQ(test::runLumenpull(arguments, dir / "tree").output,
+                  "a.tex: 1 texture(s) converted into 1 image(s)\n");
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.path() / image))) << image;
+        EXPECT_EQ(test::readFileBytes(dir / "outside/target.txt"), Bytes({'k', 'e', 'e', 'p'})) << image;
+    }
 }
 
 TEST(OutputFaults, ASecondNameOfTheInputIsNotOverwritten) {
@@ -268,6 +318,25 @@ TEST(OutputFaults, AFullDiskIsReportedAndKeepsEveryImageWhole) {
         const auto index = static_cast<size_t>(frame);
         EXPECT_TRUE(image == before[index] || image == after[index]) << frame << ": " << image.size() << " bytes";
     }
+    EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
+// A PNG of noise does not compress: 256 KiB of it do not fit in 200 KiB.
+TEST(OutputFaults, APngThatDoesNotFitIsReportedAndTheOldOneStays) {
+    TempDir dir;
+    SmallDisk disk(dir.path() / "disk", "size=200k");
+    if (!disk.mounted()) GTEST_SKIP() << "a small tmpfs needs root";
+    test::RgbaImage noise(256, 256);
+    uint32_t state = 12345;
+    for (uint8_t& byte : noise.rgba) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<uint8_t>(state >> 24);
+    }
+    dir.writeFile("noise.tex", textureFile(noise));
+    dir.writeFile("disk/noise.png", "old");
+    EXPECT_EQ(test::runLumenpull({"-t", "png", "-o", "disk", "noise.tex"}, dir.path().string()).output,
+              "noise.tex: Error writing output file: disk/noise.png: " + std::string(std::strerror(ENOSPC)) + "\n");
+    EXPECT_EQ(test::readFileBytes(dir / "disk/noise.png"), Bytes({'o', 'l', 'd'}));
     EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
 }
 
