@@ -184,7 +184,8 @@ TEST(EndToEndOutput, PngAndOutputFolderImagesAreProtectedAlike) {
     };
     const std::vector<Case> cases{
         {{"-t", "png", "a.tex"}, "a.tex", "a.png", "a.tex: Error creating output file: a.png: "},
-        {{"-o", "out", "a.tex"}, "a.tex", "out/a.tga", "a.tex: Error creating output file: out/a.tga: "},
+        {{"-o", "out", "a.tex"}, "a.tex", "out/a.tga",
+         std::string("a.tex: Error creating output file: out") + (test::runsWindowsBuild() ? "\\" : "/") + "a.tga: "},
         {{"-t", "png", "-f", ".png", "x.png"}, "x.png", "", "x.png: Output file would overwrite its input\n"},
         // "./x.tga" is another name of the input.
         {{"-o", ".", "-f", ".tga", "x.tga"}, "x.tga", "", "x.tga: Output file would overwrite its input\n"},

@@ -95,8 +95,11 @@ TEST_F(WindowsPaths, OutputFolderWithBackslashesDrivesAndUncInputs) {
     const std::string unc = windowsPath(dir_.path() / "game", "\\\\?\\unix");
     EXPECT_EQ(run({"-r", "-o", "unc", unc}), unc + "\\textures\\sub\\a.tex" + kConverted);
     EXPECT_TRUE(exists("unc/game/textures/sub/a.tga"));
-    EXPECT_EQ(run({"-o", "far", "\\\\server\\share\\b.tex"}),
-              "\\\\server\\share\\b.tex: error opening reading stream: Error opening file \\\\server\\share\\b.tex\n");
+    const std::string unreachable = run({"-o", "far", "\\\\server\\share\\b.tex"});
+    EXPECT_EQ(unreachable.rfind(
+                  "\\\\server\\share\\b.tex: error opening reading stream: Error opening file \\\\server\\share\\b.tex: ", 0),
+              0u)
+        << unreachable;
     EXPECT_EQ(run({"-o", "\\\\server\\share\\out", "single\\b.tex"}), "single\\b.tex: Error creating output folder\n");
     EXPECT_FALSE(exists("far"));
     EXPECT_FALSE(exists("root"));
