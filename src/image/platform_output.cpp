@@ -279,9 +279,21 @@ void TemporaryFile::close() {
 
 void TemporaryFile::putInPlace() {
     State& s = *state_;
-    if (!::MoveFileExA(s.path.c_str(), s.finalPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    // A file cannot be replaced while anyone holds it open, even briefly: a
+    // virus scanner, an indexer, or another job of this run asking which file
+    // the name is. Such a refusal is tried again for up to a second; a
+    // read-only image, refused for good, is not.
+    constexpr int kAttempts = 100;
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExA(s.path.c_str(), s.finalPath.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
         const DWORD error = ::GetLastError();
-        throw creatingError(s.finalPath, reasonText(error));  // the destructor removes the file
+        const DWORD attributes = ::GetFileAttributesA(s.finalPath.c_str());
+        const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+        const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+        if (!held || readOnly || attempt == kAttempts) {
+            throw creatingError(s.finalPath, reasonText(error));  // the destructor removes the file
+        }
+        ::Sleep(10);
     }
     s.present = false;
     const TableChange change;
