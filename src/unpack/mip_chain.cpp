@@ -1,0 +1,63 @@
+#include "unpack/mip_chain.h"
+
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "image/mip_levels.h"
+#include "image/pixel_format.h"
+#include "image/texture_flags.h"
+#include "unpack/inflation.h"
+#include "unpack/largest_images.h"
+#include "unpack/planes.h"
+
+namespace lumenpull {
+
+uint32_t storedMipLevels(uint64_t length, const UnpackParameters& p) {
+    if (p.layoutWord != 0 || p.imageCount == 0) return 1;
+    if (p.pixelFormat == PixelFormat::Block8) return 1;
+    if (p.width <= 0 || p.height <= 0 || p.width > 0xFFFF || p.height > 0xFFFF) return 1;
+    const auto width = static_cast<uint32_t>(p.width);
+    const auto height = static_cast<uint32_t>(p.height);
+    const uint64_t imageSize = largestImageSize(p);
+    if (imageSize == 0 || imageSize != storedLevelBytes(width, height, p.bitsPerPixel, 0)) return 1;
+    const uint64_t images = imageSize * p.imageCount;
+    if (length <= images || (length - images) % p.imageCount != 0) return 1;
+    const uint64_t rest = (length - images) / p.imageCount;
+    uint64_t chain = 0;
+    const uint32_t full = fullChainLevels(width, height);
+    for (uint32_t level = 1; level < full && chain < rest; ++level) {
+        chain += storedLevelBytes(width, height, p.bitsPerPixel, level);
+        if (chain == rest) return level + 1;
+    }
+    return 1;
+}
+
+UnpackedLevels unpackedWithMipChain(std::vector<uint8_t> stored, const UnpackParameters& p) {
+    // Only the largest image first can carry a chain; the rest unpacks as always.
+    if (p.layoutWord != 0) return {unpackedPixels(std::move(stored), p), 1};
+    std::optional<InflatedData> inflated = inflatedPixelData(stored, p);
+    std::unique_ptr<uint8_t[]> made;
+    std::span<uint8_t> data(stored);
+    if (inflated) {
+        data = {inflated->bytes.get(), inflated->length};
+        made = std::move(inflated->bytes);
+        std::vector<uint8_t>().swap(stored);
+    }
+    if ((p.textureFlags & PlaneCoded) != 0 && !data.empty()) {
+        // Every element is decoded: the smaller levels may be kept.
+        const PlaneLayout layout = planeLayoutFor(p.pixelFormat, data.size());
+        auto decoded = std::make_unique_for_overwrite<uint8_t[]>(layout.decodedSize);
+        const size_t written = decodePlaneElements(data, layout, {decoded.get(), layout.decodedSize});
+        std::memset(decoded.get() + written, 0, layout.decodedSize - written);
+        data = {decoded.get(), layout.decodedSize};
+        made = std::move(decoded);
+        std::vector<uint8_t>().swap(stored);
+    }
+    const uint32_t levels = storedMipLevels(data.size(), p);
+    if (levels > 1) return {UnpackedPixels(std::move(stored), std::move(made), data), levels};
+    const std::span<uint8_t> images = gatherLargestImages(data, p);
+    return {UnpackedPixels(std::move(stored), std::move(made), images), 1};
+}
+
+}  // namespace lumenpull
