@@ -153,6 +153,11 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
 }
 
 std::string usageText() {
+    // The types beyond the defaults; a build without OpenEXR says so.
+    const char* typesLine = kExrBuiltIn ? "\t\"dds\" keeps blocks and mip levels as stored, \"exr\" writes OpenEXR "
+                                          "instead of Radiance\n"
+                                        : "\t\"dds\" keeps blocks and mip levels as stored (no \"exr\": this build "
+                                          "has no OpenEXR)\n";
     const char* helpKeys = kSlashQuestionIsHelp ? "print this text (also --help and /?)" : "print this text (also --help)";
     return std::string("Varnel Engine 2+ texture converter, by the lumenpull authors\n"
                        "\n"
@@ -166,7 +171,8 @@ std::string usageText() {
            "--nobig\tremove suffix '--Big' from output images\n"
            "-j\tnumber of files to convert at once (default 1; 0 is one per core)\n"
            "-o\twrite images below this folder, mirroring the input tree, instead of beside the inputs\n"
-           "-t\tlist of output types (e.g. default is \"tga hdr\"; \"png\" writes PNG instead of TGA)\n"
+           "-t\tlist of output types (e.g. default is \"tga hdr\"; \"png\" writes PNG instead of TGA)\n" +
+           typesLine +
            "-h\t" +
            helpKeys +
            "\n"

@@ -9,6 +9,10 @@
 #include "bytes/little_endian.h"
 #include "cli/output_naming.h"
 #include "cli/platform_files.h"
+#include "image/dds_writer.h"
+#ifdef LUMENPULL_EXR
+#include "image/exr_writer.h"
+#endif
 #include "image/output_file.h"
 #include "image/pixel_format.h"
 #include "image/png_writer.h"
@@ -21,6 +25,7 @@
 #include "resource/resource_file.h"
 #include "stream/open_stream.h"
 #include "stream/stream_errors.h"
+#include "unpack/mip_chain.h"
 #include "unpack/pixel_unpacking.h"
 
 namespace lumenpull {
@@ -133,13 +138,19 @@ private:
         unpack.bitsPerPixel = format->bitsPerPixel;
         unpack.imageCount = static_cast<uint32_t>(imageCount);
         unpack.layoutWord = layoutWord;
-        const UnpackedPixels unpacked = unpackedPixels(std::move(texture.pixelData), unpack);
+        const bool highDynamicRange = format->canonical == static_cast<int32_t>(PixelFormat::Hdr32);
+        const ImageType imageType =
+            options_.types.forKind(highDynamicRange ? ImageKind::HighDynamicRange : ImageKind::EightBit);
+        // DDS files carry a standard mip chain where there is one; every other type the largest images.
+        const UnpackedLevels unpacked = imageType == ImageType::Dds
+                                            ? unpackedWithMipChain(std::move(texture.pixelData), unpack)
+                                            : UnpackedLevels{unpackedPixels(std::move(texture.pixelData), unpack), 1};
         std::vector<uint8_t>().swap(texture.pixelData);  // the stored bytes are unpacked's now, freed once written
 
         texture.imageCount = imageCount;
         const std::string imageName = textureImageName(base_.name, numbered_, textureIndex_++);
         const TextureImage image{texture.width,       texture.height,     texture.textureFlags,
-                                 texture.pixelFormat, texture.imageCount, unpacked.images()};
+                                 texture.pixelFormat, texture.imageCount, unpacked.pixels.images()};
         // Made when the first image of the file is due, so a file without
         // any leaves no empty folder behind.
         if (!base_.folder.empty() && !folderMade_) {
@@ -148,12 +159,25 @@ private:
         }
         // The writers leave out images the pixel data does not reach, so the
         // count is what they wrote (the image count for well-formed data).
-        if (format->canonical == static_cast<int32_t>(PixelFormat::Hdr32)) {
-            imagesWritten_ += writeRadiance(imageName, image, layoutWord != 0, options_.uncompressed, output);
-        } else if (options_.types.eightBit == ImageType::Png) {
-            imagesWritten_ += writePng(imageName, image, format->bitsPerPixel, output);
-        } else {
-            imagesWritten_ += writeTga(imageName, image, format->bitsPerPixel, options_.uncompressed, output);
+        const bool sharedExponent = layoutWord != 0;
+        switch (imageType) {
+            case ImageType::Hdr:
+                imagesWritten_ += writeRadiance(imageName, image, sharedExponent, options_.uncompressed, output);
+                break;
+            case ImageType::Png: imagesWritten_ += writePng(imageName, image, format->bitsPerPixel, output); break;
+            case ImageType::Tga:
+                imagesWritten_ += writeTga(imageName, image, format->bitsPerPixel, options_.uncompressed, output);
+                break;
+            case ImageType::Dds:
+                imagesWritten_ += writeDds(imageName, image, format->bitsPerPixel, sharedExponent, unpacked.levels, output);
+                break;
+            case ImageType::Exr:
+#ifdef LUMENPULL_EXR
+                imagesWritten_ += writeExr(imageName, image, sharedExponent, output);
+                break;
+#else
+                throw std::string("This build has no OpenEXR output");
+#endif
         }
         return std::nullopt;
     }

@@ -17,11 +17,13 @@ constexpr std::array kTypes{
     TypeEntry{"tga", ImageType::Tga, true, false},
     TypeEntry{"png", ImageType::Png, true, false},
     TypeEntry{"hdr", ImageType::Hdr, false, true},
+    TypeEntry{"dds", ImageType::Dds, true, true},
+    TypeEntry{"exr", ImageType::Exr, false, true},
 };
 
 const TypeEntry* findType(std::string_view name) {
     for (const TypeEntry& entry : kTypes) {
-        if (entry.name == name) return &entry;
+        if (entry.name == name && (entry.type != ImageType::Exr || kExrBuiltIn)) return &entry;
     }
     return nullptr;
 }
@@ -29,8 +31,8 @@ const TypeEntry* findType(std::string_view name) {
 }  // namespace
 
 std::optional<std::string> parseImageTypes(const std::string& list, ImageTypes& types) {
-    ImageTypes chosen;
-    bool any = false;
+    // What each kind was given by a type of its own, and by a type serving both.
+    std::optional<ImageType> eightBit, highDynamicRange, both;
     size_t i = 0;
     while (i < list.size()) {
         while (i < list.size() && list[i] == ' ') ++i;
@@ -40,13 +42,15 @@ std::optional<std::string> parseImageTypes(const std::string& list, ImageTypes& 
         const std::string token = list.substr(start, i - start);
         const TypeEntry* entry = findType(token);
         if (entry == nullptr) return "Unknown output type '" + token + "'";
-        // Every kind has one type: a later name for the same kind replaces
-        // an earlier one.
-        if (entry->eightBit) chosen.eightBit = entry->type;
-        if (entry->highDynamicRange) chosen.highDynamicRange = entry->type;
-        any = true;
+        std::optional<ImageType>& slot =
+            entry->eightBit && entry->highDynamicRange ? both : entry->eightBit ? eightBit : highDynamicRange;
+        if (slot) return std::string("Two output types for one kind of texture");
+        slot = entry->type;
     }
-    if (!any) return std::string("No output types given");
+    if (!eightBit && !highDynamicRange && !both) return std::string("No output types given");
+    ImageTypes chosen;
+    chosen.eightBit = eightBit.value_or(both.value_or(chosen.eightBit));
+    chosen.highDynamicRange = highDynamicRange.value_or(both.value_or(chosen.highDynamicRange));
     types = chosen;
     return std::nullopt;
 }

@@ -11,7 +11,7 @@ namespace lumenpull {
 enum class ImageKind { EightBit, HighDynamicRange };
 
 // The file types an image can be written as.
-enum class ImageType { Tga, Png, Hdr };
+enum class ImageType { Tga, Png, Hdr, Dds, Exr };
 
 // The type chosen for each kind of picture: TGA and Radiance unless -t says
 // otherwise.
@@ -25,11 +25,22 @@ struct ImageTypes {
 
 // Reads a -t list: type names separated by spaces, each setting the type of
 // the kinds it serves; kinds it does not name keep their default, so the
-// last list wins as a whole. Returns the argument error line for a name that
-// is no type, or for a list that names none.
+// last list wins as a whole. A type that serves both kinds (dds) takes only
+// the kinds no other listed type names, so "dds exr" writes DDS and EXR.
+// Returns the argument error line for a name that is no type (exr too, in a
+// build without OpenEXR), for a kind named twice, or for a list that names
+// none.
 std::optional<std::string> parseImageTypes(const std::string& list, ImageTypes& types);
 
-// The file name extension of a type, without the dot: "tga", "png", "hdr".
+// Whether this build writes OpenEXR files.
+#ifdef LUMENPULL_EXR
+constexpr bool kExrBuiltIn = true;
+#else
+constexpr bool kExrBuiltIn = false;
+#endif
+
+// The file name extension of a type, without the dot: "tga", "png", "hdr",
+// "dds", "exr".
 std::string_view extensionOf(ImageType type);
 
 }  // namespace lumenpull

@@ -27,7 +27,10 @@ std::string usage() {
            "--nobig\tremove suffix '--Big' from output images\n"
            "-j\tnumber of files to convert at once (default 1; 0 is one per core)\n"
            "-o\twrite images below this folder, mirroring the input tree, instead of beside the inputs\n"
-           "-t\tlist of output types (e.g. default is \"tga hdr\"; \"png\" writes PNG instead of TGA)\n"
+           "-t\tlist of output types (e.g. default is \"tga hdr\"; \"png\" writes PNG instead of TGA)\n" +
+           (test::testedBuildHasExr()
+                ? "\t\"dds\" keeps blocks and mip levels as stored, \"exr\" writes OpenEXR instead of Radiance\n"
+                : "\t\"dds\" keeps blocks and mip levels as stored (no \"exr\": this build has no OpenEXR)\n") +
            "-h\tprint this text (also --help" +
            (windows ? " and /?" : "") +
            ")\n"
@@ -94,6 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentErrorCase{{"-t", "png jpg", "a.tex"}, "Unknown output type 'jpg'"},
         ArgumentErrorCase{{"-t", "PNG", "a.tex"}, "Unknown output type 'PNG'"},
         ArgumentErrorCase{{"-t", ".tga", "-q"}, "Unknown output type '.tga'"},
+        ArgumentErrorCase{{"-t", "tga png", "a.tex"}, "Two output types for one kind of texture"},
+        ArgumentErrorCase{{"-t", "dds hdr dds", "a.tex"}, "Two output types for one kind of texture"},
+        ArgumentErrorCase{{"-t", "hdr png hdr", "a.tex"}, "Two output types for one kind of texture"},
         ArgumentErrorCase{{"-o", "out", "-t", "png"}, "Invalid arguments: no inputs"},
         ArgumentErrorCase{{"-", "a.tex"}, "Unexpected key '-'"},
         ArgumentErrorCase{{"-x", "a.tex"}, "Unexpected key '-x'"},
@@ -195,6 +201,35 @@ TEST(CommandLine, OutputFolderAndTypesTheLastOneWins) {
     scan = scanArguments(std::vector<const char*>{"in"});
     EXPECT_FALSE(scan.options.outputFolder.has_value());
     EXPECT_EQ(scan.options.types, ImageTypes{});
+}
+
+// One type per kind; dds serves both kinds, those no other listed type names.
+TEST(CommandLine, TypesCombineOnePerKind) {
+    struct Case {
+        const char* list;
+        ImageType eightBit;
+        ImageType highDynamicRange;
+    };
+    std::vector<Case> cases = {
+        {"dds", ImageType::Dds, ImageType::Dds},
+        {"hdr dds", ImageType::Dds, ImageType::Hdr},
+        {"dds png", ImageType::Png, ImageType::Dds},
+        {"tga", ImageType::Tga, ImageType::Hdr},
+    };
+    if (kExrBuiltIn) {
+        cases.push_back({"png exr", ImageType::Png, ImageType::Exr});
+        cases.push_back({"exr dds", ImageType::Dds, ImageType::Exr});
+        cases.push_back({"exr", ImageType::Tga, ImageType::Exr});
+    }
+    for (const Case& c : cases) {
+        const auto scan = scanArguments(std::vector<const char*>{"-t", c.list, "in"});
+        ASSERT_EQ(scan.outcome, ArgumentScan::Outcome::Run) << c.list;
+        EXPECT_EQ(scan.options.types.eightBit, c.eightBit) << c.list;
+        EXPECT_EQ(scan.options.types.highDynamicRange, c.highDynamicRange) << c.list;
+    }
+    ImageTypes types;
+    EXPECT_EQ(parseImageTypes("hdr exr", types),
+              kExrBuiltIn ? "Two output types for one kind of texture" : "Unknown output type 'exr'");
 }
 
 TEST(CommandLine, DoubleDashEndsTheKeys) {

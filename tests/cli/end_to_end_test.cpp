@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "image/hdr_row.h"
 #include "stream/tag.h"
 #include "support/container_writer.h"
 #include "support/image_reader.h"
@@ -104,6 +105,80 @@ TEST_P(EndToEnd, SeveralTexturesAreNumberedWithFacesAndFrames) {
     EXPECT_FALSE(exists("set_1_06.tga"));
     EXPECT_FALSE(exists("set_2_03.tga"));
     EXPECT_FALSE(exists("set.tga"));
+}
+
+uint32_t fileWord(const std::vector<uint8_t>& bytes, size_t at) {
+    return bytes.size() < at + 4 ? 0
+                                 : uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
+                                       uint32_t{bytes[at + 3]} << 24;
+}
+
+// -t dds: stored blocks and their chain kept, a cube in one file, frames
+// one file each, and the report counts images as always.
+TEST_P(EndToEnd, DdsFilesKeepBlocksChainsAndCubes) {
+    const auto picture = test::makeGradient(32, 16);
+    const auto blocks = test::encodeBc1(picture);
+    const auto chain = test::buildMipChain(blocks, 1, test::smallerMipLevelsSize(32, 16, 4), 0);
+    const auto face = test::storeBgra(test::makeColourWheel(8, 4));
+    std::vector<uint8_t> sixFaces, twoFrames;
+    for (int i = 0; i < 6; ++i) sixFaces.insert(sixFaces.end(), face.begin(), face.end());
+    for (int i = 0; i < 2; ++i) twoFrames.insert(twoFrames.end(), face.begin(), face.end());
+
+    ResourceBuilder file = standardFile();
+    file.addTexture(TextureClass::Static, textureFields(32, 16, 9, test::compressZlib(chain)));
+    TextureFields cube = textureFields(8, 4, 3, sixFaces);
+    cube.flags = kSixFaces;
+    file.addTexture(TextureClass::DynamicLightStatic, cube);
+    TextureFields anim = textureFields(8, 4, 3, twoFrames);
+    anim.frameCount = 2;
+    file.addTexture(TextureClass::Anim, anim, /*edited=*/true);
+    save("set.tex", file);
+
+    const auto result = run({"-t", "dds", "set.tex"});
+    EXPECT_EQ(result.output, "set.tex: 3 texture(s) converted into 9 image(s)\n");
+    const auto first = bytesOf("set_0.dds");
+    EXPECT_EQ(fileWord(first, 28), 6u);  // 32 x 16 down to 1 x 1
+    EXPECT_EQ(std::vector<uint8_t>(first.begin() + std::min<size_t>(128, first.size()), first.end()), chain);
+    const auto cubeFile = bytesOf("set_1.dds");
+    EXPECT_EQ(fileWord(cubeFile, 112), 0xFE00u);
+    EXPECT_EQ(cubeFile.size(), 128 + sixFaces.size());
+    EXPECT_TRUE(exists("set_2_00.dds") && exists("set_2_01.dds"));
+    EXPECT_FALSE(exists("set_1_00.dds") || exists("set_0.tga"));
+    // Pillow reads the largest level as the TGA has it, and the first face of the cube.
+    EXPECT_EQ(run({"set.tex"}).exitCode, 0);
+    const test::ReadImage tga = test::readWithPillow(path("set_0.tga"));
+    const test::ReadImage dds = test::readWithPillow(path("set_0.dds"));
+    EXPECT_EQ(dds.width, 32);
+    EXPECT_TRUE(dds.rgba == tga.rgba) << "BC1 pixels differ";
+    const auto wheel = test::makeColourWheel(8, 4);
+    expectPicture("set_1.dds", "RGBA", wheel, wheel.rgba);
+}
+
+// -t "png exr": one type for each kind of texture.
+TEST_P(EndToEnd, PngAndExrTogether) {
+    if (!test::testedBuildHasExr()) GTEST_SKIP() << "this build has no OpenEXR output";
+    const auto picture = test::makeCheckerboard(8, 8, 2);
+    std::vector<uint8_t> hdr(5 * 3 * 4);
+    for (size_t i = 0; i < hdr.size(); ++i) hdr[i] = static_cast<uint8_t>(i * 37 + 11);
+    ResourceBuilder file = standardFile();
+    file.addTexture(TextureClass::Static, textureFields(8, 8, 3, test::storeBgra(picture)));
+    file.addTexture(TextureClass::Static, textureFields(5, 3, 12, hdr));
+    save("pair.tex", file);
+
+    EXPECT_EQ(run({"-t", "png exr", "pair.tex"}).output, "pair.tex: 2 texture(s) converted into 2 image(s)\n");
+    expectPicture("pair_0.png", "RGBA", picture, picture.rgba);
+    const test::ReadImage image = test::readExrWithOpenCv(path("pair_1.exr"));
+    ASSERT_EQ(image.width, 5);
+    ASSERT_EQ(image.height, 3);
+    std::vector<float> expected;
+    std::vector<LinearRgb> row(5);
+    for (size_t y = 0; y < 3; ++y) {
+        HdrRowDecoder(false).decodeRow(std::span<const uint8_t>(hdr).subspan(y * 20), row, 5);
+        for (const LinearRgb& p : row) {
+            expected.insert(expected.end(), {float(p.red), float(p.green), float(p.blue)});
+        }
+    }
+    EXPECT_EQ(image.rgb, expected);
 }
 
 TEST_P(EndToEnd, TrailingPixelBlocksWithBothLayoutWords) {

@@ -61,4 +61,17 @@ ReadImage readHdrWithOpenCv(const std::string& path) {
         path);
 }
 
+ReadImage readExrWithOpenCv(const std::string& path) {
+    return runReader(
+        "import os, sys\n"
+        "os.environ[\"OPENCV_IO_ENABLE_OPENEXR\"] = \"1\"\n"
+        "import cv2, numpy\n"
+        "im = cv2.imread(sys.argv[1], cv2.IMREAD_UNCHANGED)\n"
+        "assert im is not None and im.dtype == numpy.float32\n"
+        "sys.stdout.write(f\"float {im.shape[1]} {im.shape[0]}\\n\")\n"
+        "sys.stdout.flush()\n"
+        "sys.stdout.buffer.write(numpy.ascontiguousarray(im[:, :, ::-1], dtype=numpy.float32).tobytes())\n",
+        path);
+}
+
 }  // namespace lumenpull::test

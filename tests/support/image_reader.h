@@ -22,4 +22,7 @@ ReadImage readWithPillow(const std::string& path);
 // Reads a Radiance .hdr file with OpenCV.
 ReadImage readHdrWithOpenCv(const std::string& path);
 
+// Reads an OpenEXR file with OpenCV (which reads EXR only when asked to).
+ReadImage readExrWithOpenCv(const std::string& path);
+
 }  // namespace lumenpull::test
