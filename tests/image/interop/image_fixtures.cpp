@@ -11,6 +11,15 @@
 //       form: the TGA image type, rle / flat for Radiance files, - for PNG).
 //       Every 8-bit picture is written as a PNG file too, which must hold the
 //       same pixels as its TGA file.
+//   image_interop_fixtures dds <dir>
+//       Writes DDS files, each beside the uncompressed TGA (or, for high
+//       dynamic range, Radiance) file of the same texture, and
+//       <dir>/dds_manifest.txt, one line per file:
+//       kind name width height faces levels
+//       (kind: bc1, bc3, bc3two, bc5, rgb, rgba, grey, float).
+//   image_interop_fixtures exr <dir>
+//       Writes OpenEXR files beside the Radiance files of the same textures,
+//       with the decoded floats, and <dir>/exr_manifest.txt: name width height.
 //   image_interop_fixtures blocks <format> <flags> <width> <height> <blocks> <name>
 //       Writes <name>.tga uncompressed from the stored block data in the file
 //       <blocks>, for comparison with another block decoder.
@@ -27,7 +36,12 @@
 #include <vector>
 
 #include "image/bc_bands.h"
+#include "image/dds_writer.h"
+#ifdef LUMENPULL_EXR
+#include "image/exr_writer.h"
+#endif
 #include "image/hdr_row.h"
+#include "image/mip_levels.h"
 #include "image/pixel_format.h"
 #include "image/png_writer.h"
 #include "image/texture_flags.h"
@@ -371,10 +385,145 @@ void writeImageFixtures(const std::string& dir) {
     }
 }
 
+// Random 4 x 4 blocks; every eighth has equal colour endpoints (and, with
+// alpha, equal alpha endpoints), so the rarer decoding rules occur.
+Bytes randomBlocks(std::size_t count, std::size_t blockBytes, uint32_t seed) {
+    std::mt19937 random(seed);
+    Bytes data(count * blockBytes);
+    for (auto& b : data) b = static_cast<uint8_t>(random());
+    for (std::size_t i = 0; i < count; i += 8) {
+        uint8_t* colour = &data[i * blockBytes + blockBytes - 8];
+        colour[2] = colour[0];
+        colour[3] = colour[1];
+        if (blockBytes == 16) data[i * blockBytes + 1] = data[i * blockBytes];
+    }
+    return data;
+}
+
+class DdsFixtures {
+public:
+    explicit DdsFixtures(std::string dir) : dir_(std::move(dir)), manifest_(dir_ + "/dds_manifest.txt") {}
+
+    // One texture as a DDS file and as the file the default run writes
+    // (uncompressed, the largest image of the first face or frame).
+    void add(const std::string& kind, const std::string& name, int32_t format, uint8_t bits, uint32_t flags,
+             uint32_t width, uint32_t height, const Bytes& data, int32_t count = 1, uint32_t levels = 1) {
+        const TextureImage t = textureImage(format, int32_t(width), int32_t(height), data, count, flags);
+        writeDds(dir_ + "/" + name, t, bits, false, levels);
+        // The largest image of every face, for the files the default run writes.
+        const bool cube = (flags & 2) != 0;
+        const uint32_t faces = cube ? uint32_t(count) : 1;
+        uint64_t faceBytes = 0;
+        for (uint32_t level = 0; level < levels; ++level) faceBytes += storedLevelBytes(width, height, bits, level);
+        const uint64_t imageBytes = storedLevelBytes(width, height, bits, 0);
+        Bytes largest;
+        for (uint32_t face = 0; face < faces; ++face) {
+            const auto start = data.begin() + std::ptrdiff_t(std::min<uint64_t>(face * faceBytes, data.size()));
+            largest.insert(largest.end(), start, start + std::ptrdiff_t(std::min<uint64_t>(imageBytes, data.end() - start)));
+        }
+        const TextureImage first = textureImage(format, int32_t(width), int32_t(height), largest, int32_t(faces), flags);
+        if (format == 12) {
+            writeRadiance(dir_ + "/" + name, first, false, true);
+        } else {
+            writeTga(dir_ + "/" + name, first, bits, true);
+        }
+        manifest_ << kind << ' ' << name << ' ' << width << ' ' << height << ' ' << (cube ? count : 1) << ' '
+                  << levels << '\n';
+    }
+
+private:
+    std::string dir_;
+    std::ofstream manifest_;
+};
+
+void writeDdsFixtures(const std::string& dir) {
+    DdsFixtures set(dir);
+    const auto blocks = [](uint32_t width, uint32_t height, std::size_t blockBytes, uint32_t seed) {
+        return randomBlocks(std::size_t{(width + 3) / 4} * ((height + 3) / 4), blockBytes, seed);
+    };
+    // Block formats, whole blocks.
+    set.add("bc1", "bc1", 9, 4, 0, 128, 64, blocks(128, 64, 8, 1));
+    set.add("bc3", "bc3", 10, 8, 0, 128, 64, blocks(128, 64, 16, 2));
+    set.add("bc3two", "bc3_two_channel", 10, 8, TwoChannel, 128, 64, blocks(128, 64, 16, 3));
+    set.add("bc5", "bc5", 15, 8, 0, 128, 64, blocks(128, 64, 16, 4));
+    // Odd sizes and one-pixel-wide bands: blocks counted rounded up, the uncovered ones zero.
+    set.add("bc1", "bc1_10x7", 9, 4, 0, 10, 7, blocks(10, 7, 8, 5));
+    set.add("bc3", "bc3_3x5", 10, 8, 0, 3, 5, blocks(3, 5, 16, 6));
+    set.add("bc1", "bc1_1x8", 9, 4, 0, 1, 8, blocks(1, 8, 8, 7));
+    set.add("bc5", "bc5_1x1", 15, 8, 0, 1, 1, blocks(1, 1, 16, 8));
+    set.add("bc3", "bc3_6x13", 10, 8, 0, 6, 13, blocks(6, 13, 16, 9));
+    // Pixel data that ends early: the image ends with the last band begun.
+    {
+        Bytes cut = blocks(16, 16, 8, 10);
+        cut.resize(cut.size() / 2 + 3);
+        set.add("bc1", "bc1_short", 9, 4, 0, 16, 16, cut);
+    }
+    // Uncompressed: the TGA's pixels.
+    set.add("rgb", "rgb_3x5", 2, 32, 0, 3, 5, storedPixels(pixelIds(3, 5, 1), 4, 1));
+    set.add("rgb", "rgb_legacy24", 4, 24, 0, 7, 3, storedPixels(pixelIds(7, 3, 2), 3, 2));
+    set.add("rgb", "rgb_two_channel", 2, 32, TwoChannel, 9, 4, storedPixels(pixelIds(9, 4, 3), 4, 3));
+    set.add("rgba", "rgba_1x1", 3, 32, 0, 1, 1, storedPixels(pixelIds(1, 1, 4), 4, 4));
+    set.add("rgba", "rgba_300x12", 5, 32, 0, 300, 12, storedPixels(pixelIds(300, 12, 5), 4, 5));
+    set.add("grey", "grey_13x7", 7, 32, 0, 13, 7, storedPixels(pixelIds(13, 7, 6), 4, 6));
+    set.add("float", "float_5x3", 12, 32, 0, 5, 3, hdrPixels(5, 3, false, 7));
+    // A cube map of six different faces, and full chains.
+    set.add("bc1", "bc1_cube", 9, 4, 2, 16, 16, blocks(16, 16 * 6, 8, 11), 6);
+    {
+        // BC3 16 x 16: levels of 256, 64, 16, 16 and 16 bytes.
+        set.add("bc3", "bc3_chain", 10, 8, 0, 16, 16, randomBlocks(16 + 4 + 1 + 1 + 1, 16, 12), 1, 5);
+        // RGBA 4 x 4: 64, 16 and 4 bytes, as a cube.
+        set.add("rgba", "rgba_cube_chain", 3, 32, 2, 4, 4, storedPixels(pixelIds(21, 6, 8), 4, 8), 6, 3);
+        // A non-square chain: 8 x 2, 4 x 1, 2 x 1, 1 x 1.
+        set.add("rgb", "rgb_chain_8x2", 2, 32, 0, 8, 2, storedPixels(pixelIds(16 + 4 + 2 + 1, 1, 9), 4, 9), 1, 4);
+    }
+}
+
+void writeExrFixtures(const std::string& dir) {
+#ifdef LUMENPULL_EXR
+    std::ofstream manifest(dir + "/exr_manifest.txt");
+    struct Case {
+        const char* name;
+        uint32_t width, height;
+        bool sharedExponent;
+    };
+    const Case cases[] = {{"bytes", 300, 12, false}, {"shared", 300, 12, true}, {"one", 1, 1, false},
+                          {"odd", 3, 5, true},       {"narrow", 1, 40, false}};
+    for (const Case& c : cases) {
+        const Bytes stored = hdrPixels(c.width, c.height, c.sharedExponent, c.width + c.height);
+        const TextureImage t = textureImage(12, int32_t(c.width), int32_t(c.height), stored);
+        writeExr(dir + "/" + c.name, t, c.sharedExponent);
+        writeRadiance(dir + "/" + c.name, t, c.sharedExponent, false);
+        std::vector<float> expected;
+        std::vector<LinearRgb> row(c.width);
+        for (uint32_t y = 0; y < c.height; ++y) {
+            HdrRowDecoder(c.sharedExponent)
+                .decodeRow(std::span<const uint8_t>(stored).subspan(std::size_t{y} * c.width * 4), row, c.width);
+            for (const LinearRgb& p : row) {
+                expected.insert(expected.end(), {static_cast<float>(p.red), static_cast<float>(p.green),
+                                                 static_cast<float>(p.blue)});
+            }
+        }
+        writeBytes(dir + "/" + c.name + ".expected", floatBytes(expected));
+        manifest << c.name << ' ' << c.width << ' ' << c.height << '\n';
+    }
+#else
+    (void)dir;
+    throw std::string("this build has no OpenEXR output");
+#endif
+}
+
 int run(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "images" && argc == 3) {
         writeImageFixtures(argv[2]);
+        return 0;
+    }
+    if (mode == "dds" && argc == 3) {
+        writeDdsFixtures(argv[2]);
+        return 0;
+    }
+    if (mode == "exr" && argc == 3) {
+        writeExrFixtures(argv[2]);
         return 0;
     }
     if (mode == "blocks" && argc == 8) {
