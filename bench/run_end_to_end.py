@@ -11,10 +11,11 @@ one process per file scales from one to two processes (xargs -P).
 
     bench/run_end_to_end.py --build build-bench [--corpus /tmp/lumenpull-corpus]
                             [--runs 5] [--tool LUMENPULL] [--compare-with OTHER_LUMENPULL]
-                            [--types png]
+                            [--types png] [--floor-types dds]
 
 With --types, the converter with `-t TYPES` is timed against its default run
-instead, interleaved group by group, with the output sizes of both.
+instead, interleaved group by group, with the output sizes of both; with
+--floor-types, the converter with `-t TYPES` is timed against the floor.
 
 The corpus is generated under --corpus (outside the source tree) by
 make_bench_corpus when its manifest is missing. With --compare-with, every
@@ -32,7 +33,7 @@ import sys
 import tempfile
 import time
 
-OUTPUT_SUFFIXES = (".tga", "_??.tga", ".hdr", "_??.hdr", ".png", "_??.png")
+OUTPUT_SUFFIXES = tuple(suffix for ext in ("tga", "hdr", "png", "dds", "exr") for suffix in ("." + ext, "_??." + ext))
 
 
 def parse_args():
@@ -44,6 +45,7 @@ def parse_args():
     parser.add_argument("--tool", help="the converter to time (default: lumenpull in the build folder)")
     parser.add_argument("--compare-with", help="another lumenpull executable whose outputs must be identical")
     parser.add_argument("--types", help="time `-t TYPES` against the default output types instead of the floor")
+    parser.add_argument("--floor-types", help="time `-t TYPES` against the floor (e.g. dds)")
     return parser.parse_args()
 
 
@@ -139,7 +141,9 @@ def compare_types(args, tool, groups, by_group, load_before):
 
 def main():
     args = parse_args()
+    types = ["-t", args.types] if args.types else []
     tool = os.path.abspath(args.tool or os.path.join(args.build, "lumenpull"))
+    types = ["-t", args.floor_types] if args.floor_types else []
     floor = os.path.abspath(os.path.join(args.build, "bench", "floor_convert"))
     maker = os.path.abspath(os.path.join(args.build, "bench", "make_bench_corpus"))
     manifest = os.path.join(args.corpus, "manifest.tsv")
@@ -163,7 +167,7 @@ def main():
     # bytes into as many files), and check the report lines.
     remove_outputs(entries)
     for group in groups:
-        result = subprocess.run([tool] + [e.path for e in by_group[group]], check=True, capture_output=True, text=True)
+        result = subprocess.run([tool] + types + [e.path for e in by_group[group]], check=True, capture_output=True, text=True)
         for line in result.stdout.splitlines():
             if "texture(s) converted into" not in line:
                 sys.exit(f"conversion failed: {line}")
@@ -174,7 +178,7 @@ def main():
         mine = digest_outputs(entries)
         remove_outputs(entries)
         for group in groups:
-            subprocess.run([args.compare_with] + [e.path for e in by_group[group]], check=True,
+            subprocess.run([args.compare_with] + types + [e.path for e in by_group[group]], check=True,
                            stdout=subprocess.DEVNULL)
         theirs = digest_outputs(entries)
         differing = sorted(k for k in set(mine) | set(theirs) if mine.get(k) != theirs.get(k))
@@ -199,7 +203,7 @@ def main():
         for group in groups:
             members = by_group[group]
             remove_outputs(members)
-            wall, cpu, rss = timed([tool] + [e.path for e in members])
+            wall, cpu, rss = timed([tool] + types + [e.path for e in members])
             remove_outputs(members)
             floor_wall, floor_cpu, floor_rss = timed([floor, jobs[group]])
             s = samples[group]
@@ -251,7 +255,7 @@ def main():
         for parallel in (1, 2):
             remove_outputs(entries)
             start = time.perf_counter()
-            subprocess.run(["xargs", "-0", "-n", "1", "-P", str(parallel), tool], input=files.encode(), check=True,
+            subprocess.run(["xargs", "-0", "-n", "1", "-P", str(parallel), tool] + types, input=files.encode(), check=True,
                            stdout=subprocess.DEVNULL)
             scaling[parallel].append(time.perf_counter() - start)
     if args.scaling_runs > 0:
