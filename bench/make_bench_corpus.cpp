@@ -1,10 +1,16 @@
-// Writes the end-to-end benchmark corpus into a folder: 108 resource files of
-// one texture each, 1024 x 1024 and 2048 x 2048 with full mip chains,
-// zlib-compressed, in nine groups (BC1, BC3, BC5, 32-bit colour, 24-bit
-// colour, grey, plane-coded colour, cube maps, high dynamic range), half of
-// them in plain files and half in signed containers. Pictures are mostly
-// photo-like (smooth colour with fine noise, which run-length packing cannot
-// shrink) and partly flat art (which it can).
+// Writes the end-to-end benchmark corpus into a folder: resource files of one
+// texture each, with full mip chains, zlib-compressed, half of them in plain
+// files and half in signed containers, in groups by kind (BC1, BC3, BC5,
+// 32-bit colour, 24-bit colour, grey, plane-coded colour, cube maps, high
+// dynamic range):
+//   - per kind, 12 large textures (nine 1024 x 1024, three 2048 x 2048);
+//   - per kind, 96 smaller ones ("<kind>-small": 24 of 512 x 512, 72 of
+//     256 x 256), where the work per file weighs more;
+//   - a tree of 10,000 files of a few KB each (16 x 16 to 64 x 64, every
+//     kind in turn) in 100 folders, group "tree", where it is nearly all
+//     that counts.
+// Pictures are mostly photo-like (smooth colour with fine noise, which
+// run-length packing cannot shrink) and partly flat art (which it can).
 //
 // Beside the files it writes manifest.tsv, one line per file, for the floor
 // program: the file, its group, its container, and for its zlib stream the
@@ -205,9 +211,13 @@ std::string fileRanges(ContainerKind kind, size_t at, size_t length) {
     return ranges;
 }
 
-void writeTexture(const std::filesystem::path& folder, const Texture& t, int index, std::ofstream& manifest) {
+// Writes texture `t` as the file `name` (relative to `folder`). `index`
+// seeds its pictures; `look` chooses flat art (one in three) and the
+// container (plain or signed in turn).
+void writeTexture(const std::filesystem::path& folder, const std::string& name, const Texture& t, int index, int look,
+                  std::ofstream& manifest) {
     const uint32_t seed = static_cast<uint32_t>(1000 + index);
-    const bool flat = index % 3 == 2;
+    const bool flat = look % 3 == 2;
     Bytes raw;
     for (int face = 0; face < t.faces; ++face) {
         const RgbaImage picture = flat ? flatArt(t.side, seed + face) : photoLike(t.side, seed * 7 + face);
@@ -234,17 +244,38 @@ void writeTexture(const std::filesystem::path& folder, const Texture& t, int ind
     const auto where = std::search(payload.begin(), payload.end(), compressed.begin(), compressed.end());
     const size_t at = static_cast<size_t>(where - payload.begin());
 
-    const ContainerKind kind = index % 2 == 0 ? ContainerKind::Plain : ContainerKind::Signed;
+    const ContainerKind kind = look % 2 == 0 ? ContainerKind::Plain : ContainerKind::Signed;
     const Bytes bytes = wrapPayload(kind, payload);
-    char name[64];
-    std::snprintf(name, sizeof name, "%s/%s_%03d.tex", t.group.c_str(), t.group.c_str(), index);
-    std::filesystem::create_directories(folder / t.group);
-    std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
+    const std::filesystem::path path = folder / name;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     manifest << name << '\t' << t.group << '\t' << containerKindName(kind) << '\t' << raw.size() << '\t'
              << fileRanges(kind, at, compressed.size()) << '\n';
-    std::printf("%s %d x %d, %zu bytes\n", name, t.side, t.side, bytes.size());
-    std::fflush(stdout);
+    std::printf("%s %d x %d, %zu bytes\n", name.c_str(), t.side, t.side, bytes.size());
+}
+
+std::string numberedName(const std::string& folder, const std::string& stem, int number) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%03d", number);
+    return folder + "/" + stem + "_" + digits + ".tex";
+}
+
+// The kind's texture at position k of its group: every other cube map in
+// BC1; every other HDR texture in the shared-exponent encoding, which comes
+// in a trailing block with its largest image last.
+Texture variant(const Texture& kind, int k, int32_t side) {
+    Texture t = kind;
+    t.side = side;
+    if (kind.group == "cube" && k % 2 == 1) {
+        t.stored = Stored::Bc1;
+        t.format = 9;
+    }
+    if (kind.group == "hdr" && k % 2 == 1) {
+        t.stored = Stored::SharedHdr;
+        t.trailing = true;
+    }
+    return t;
 }
 
 }  // namespace
@@ -258,7 +289,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     std::ofstream manifest(folder / "manifest.tsv", std::ios::trunc);
 
-    const std::vector<Texture> groups = {
+    const std::vector<Texture> kinds = {
         {"bc1", Stored::Bc1, 9, 0},
         {"bc3", Stored::Bc3, 10, 0},
         {"bc5", Stored::Bc5, 15, 0},
@@ -270,24 +301,38 @@ int main(int argc, char** argv) {
         {"hdr", Stored::Hdr, 12, 0},
     };
     int index = 0;
-    for (const Texture& group : groups) {
+    for (const Texture& kind : kinds) {
         for (int k = 0; k < 12; ++k) {
-            Texture t = group;
-            // Nine of 1024 x 1024 and three of 2048 x 2048; cube maps stay
-            // at 1024, half of them in BC1.
-            t.side = k < 9 || group.group == "cube" ? 1024 : 2048;
-            if (group.group == "cube" && k % 2 == 1) {
-                t.stored = Stored::Bc1;
-                t.format = 9;
-            }
-            // Every other HDR texture in the shared-exponent encoding, which
-            // comes in a trailing block with its largest image last.
-            if (group.group == "hdr" && k % 2 == 1) {
-                t.stored = Stored::SharedHdr;
-                t.trailing = true;
-            }
-            writeTexture(folder, t, index++, manifest);
+            // Nine of 1024 x 1024 and three of 2048 x 2048; cube maps stay at 1024.
+            const Texture t = variant(kind, k, k < 9 || kind.group == "cube" ? 1024 : 2048);
+            writeTexture(folder, numberedName(kind.group, kind.group, index), t, index, index, manifest);
+            ++index;
         }
+    }
+    for (const Texture& kind : kinds) {
+        const std::string group = kind.group + "-small";
+        for (int k = 0; k < 96; ++k) {
+            Texture t = variant(kind, k, k < 24 ? 512 : 256);
+            t.group = group;
+            writeTexture(folder, numberedName(group, group, index), t, index, index, manifest);
+            ++index;
+        }
+    }
+    // The tree: the kinds in turn, and sides 16, 32 and 64 in a cycle of
+    // another length, so that every kind comes in every size, flat and
+    // photo-like, plain and signed.
+    constexpr int kTreeFiles = 10000;
+    constexpr int kTreeFolders = 100;
+    const int32_t treeSides[] = {32, 64, 16, 32};
+    for (int k = 0; k < kTreeFiles; ++k) {
+        const Texture& kind = kinds[static_cast<size_t>(k) % kinds.size()];
+        const int round = k / static_cast<int>(kinds.size());
+        Texture t = variant(kind, round, treeSides[k % 4]);
+        t.group = "tree";
+        char name[64];
+        std::snprintf(name, sizeof name, "tree/%02d/%s_%05d.tex", k % kTreeFolders, kind.group.c_str(), k);
+        writeTexture(folder, name, t, index, round, manifest);
+        ++index;
     }
     return 0;
 }

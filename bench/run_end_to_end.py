@@ -6,12 +6,13 @@ number of output bytes), group by group, interleaved, several times.
 
 Reports per format group and in total: input MB/s, output MB/s, textures/s
 and peak RSS of the converter, the floor's time, and the ratio converter /
-floor as the median over the runs; then how converting the whole corpus with
-one process per file scales from one to two processes (xargs -P).
+floor as the median over the runs; then how converting the corpus without
+its tree of small files, with one process per file, scales from one to two
+processes (xargs -P).
 
     bench/run_end_to_end.py --build build-bench [--corpus /tmp/lumenpull-corpus]
                             [--runs 5] [--tool LUMENPULL] [--compare-with OTHER_LUMENPULL]
-                            [--types png] [--floor-types dds]
+                            [--types png] [--floor-types dds] [--groups bc1,tree]
 
 With --types, the converter with `-t TYPES` is timed against its default run
 instead, interleaved group by group, with the output sizes of both; with
@@ -46,6 +47,7 @@ def parse_args():
     parser.add_argument("--compare-with", help="another lumenpull executable whose outputs must be identical")
     parser.add_argument("--types", help="time `-t TYPES` against the default output types instead of the floor")
     parser.add_argument("--floor-types", help="time `-t TYPES` against the floor (e.g. dds)")
+    parser.add_argument("--groups", help="only these groups, comma-separated (e.g. bc1,tree)")
     return parser.parse_args()
 
 
@@ -58,6 +60,8 @@ class Entry:
         self.outputs = []  # (path, size) after the first conversion
 
     def output_files(self):
+        if self.outputs:
+            return [p for p, _ in self.outputs if os.path.exists(p)]
         found = []
         for suffix in OUTPUT_SUFFIXES:
             found.extend(glob.glob(glob.escape(self.stem) + suffix))
@@ -70,17 +74,27 @@ def remove_outputs(entries):
             os.remove(path)
 
 
+def clear_known_outputs(entries):
+    """Forgets the recorded outputs, so the next look globs for them."""
+    for entry in entries:
+        entry.outputs = []
+
+
 def timed(command):
     """Runs a command; returns (wall seconds, CPU seconds, peak RSS in MiB).
-    CPU time and peak are taken by /usr/bin/time: a child forked from this
-    script would count the script's own memory as well."""
+    The peak is taken by /usr/bin/time: a child forked from this script would
+    count the script's own memory as well. CPU time comes from wait4, which
+    counts /usr/bin/time and the command (time prints it in steps of 10 ms)."""
     with tempfile.NamedTemporaryFile(mode="r", suffix=".rss") as rss:
         start = time.perf_counter()
-        subprocess.run(["/usr/bin/time", "-f", "%M %U %S", "-o", rss.name] + command, check=True,
-                       stdout=subprocess.DEVNULL)
+        child = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", rss.name] + command, stdout=subprocess.DEVNULL)
+        _, status, usage = os.wait4(child.pid, 0)
         wall = time.perf_counter() - start
-        peak, user, system = rss.read().strip().splitlines()[-1].split()
-        return wall, float(user) + float(system), int(peak) / 1024.0
+        child.returncode = os.waitstatus_to_exitcode(status)
+        if child.returncode != 0:
+            sys.exit(f"{command[0]} failed with {child.returncode}")
+        peak = rss.read().strip().splitlines()[-1]
+        return wall, usage.ru_utime + usage.ru_stime, int(peak) / 1024.0
 
 
 def digest_outputs(entries):
@@ -141,7 +155,6 @@ def compare_types(args, tool, groups, by_group, load_before):
 
 def main():
     args = parse_args()
-    types = ["-t", args.types] if args.types else []
     tool = os.path.abspath(args.tool or os.path.join(args.build, "lumenpull"))
     types = ["-t", args.floor_types] if args.floor_types else []
     floor = os.path.abspath(os.path.join(args.build, "bench", "floor_convert"))
@@ -152,6 +165,11 @@ def main():
         subprocess.run([maker, args.corpus], check=True, stdout=subprocess.DEVNULL)
     with open(manifest) as f:
         entries = [Entry(args.corpus, line) for line in f if line.strip()]
+    if args.groups:
+        chosen = args.groups.split(",")
+        entries = [e for e in entries if e.group in chosen]
+        if not entries:
+            sys.exit(f"no group among {chosen} in {manifest}")
     groups = []
     for entry in entries:
         if entry.group not in groups:
@@ -177,10 +195,15 @@ def main():
     if args.compare_with:
         mine = digest_outputs(entries)
         remove_outputs(entries)
+        known = [e.outputs for e in entries]
+        clear_known_outputs(entries)
         for group in groups:
             subprocess.run([args.compare_with] + types + [e.path for e in by_group[group]], check=True,
                            stdout=subprocess.DEVNULL)
         theirs = digest_outputs(entries)
+        remove_outputs(entries)
+        for entry, outputs in zip(entries, known):
+            entry.outputs = outputs
         differing = sorted(k for k in set(mine) | set(theirs) if mine.get(k) != theirs.get(k))
         print(f"output files compared with {args.compare_with}: {len(mine)} files, "
               f"{'all identical' if not differing else str(len(differing)) + ' differ: ' + ', '.join(differing[:5])}")
@@ -197,7 +220,8 @@ def main():
         jobs[group] = path
 
     # Interleaved runs: each group by the converter, then by the floor.
-    samples = {g: {"tool": [], "floor": [], "ratio": [], "cpu_ratio": [], "rss": 0.0, "floor_rss": 0.0}
+    samples = {g: {"tool": [], "floor": [], "tool_cpu": [], "floor_cpu": [], "ratio": [], "cpu_ratio": [],
+                   "rss": 0.0, "floor_rss": 0.0}
                for g in groups}
     for _ in range(args.runs):
         for group in groups:
@@ -209,6 +233,8 @@ def main():
             s = samples[group]
             s["tool"].append(wall)
             s["floor"].append(floor_wall)
+            s["tool_cpu"].append(cpu)
+            s["floor_cpu"].append(floor_cpu)
             s["ratio"].append(wall / floor_wall)
             s["cpu_ratio"].append(cpu / floor_cpu)
             s["rss"] = max(s["rss"], rss)
@@ -219,11 +245,13 @@ def main():
     print(f"load average before: {load_before[0]:.2f} {load_before[1]:.2f} {load_before[2]:.2f} "
           f"(2 cores, shared); {args.runs} interleaved runs, medians")
     print()
-    print("| group | files | input MB | output MB | tool s | floor s | tool/floor | CPU tool/floor | in MB/s "
-          "| out MB/s | textures/s | tool peak RSS MiB | floor peak RSS MiB |")
-    print("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
+    print("| group | files | input MB | output MB | tool s | floor s | tool/floor | tool CPU s | floor CPU s "
+          "| CPU tool/floor | in MB/s | out MB/s | textures/s | tool peak RSS MiB | floor peak RSS MiB |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|")
     total_tool = [0.0] * args.runs
     total_floor = [0.0] * args.runs
+    total_tool_cpu = [0.0] * args.runs
+    total_floor_cpu = [0.0] * args.runs
     total_in = total_out = 0
     for group in groups:
         members = by_group[group]
@@ -235,25 +263,32 @@ def main():
         for i in range(args.runs):
             total_tool[i] += s["tool"][i]
             total_floor[i] += s["floor"][i]
+            total_tool_cpu[i] += s["tool_cpu"][i]
+            total_floor_cpu[i] += s["floor_cpu"][i]
         tool_s = statistics.median(s["tool"])
         floor_s = statistics.median(s["floor"])
         print(f"| {group} | {len(members)} | {size_in / mb:.1f} | {size_out / mb:.1f} | {tool_s:.3f} | {floor_s:.3f} "
-              f"| {statistics.median(s['ratio']):.2f} | {statistics.median(s['cpu_ratio']):.2f} "
+              f"| {statistics.median(s['ratio']):.2f} | {statistics.median(s['tool_cpu']):.3f} "
+              f"| {statistics.median(s['floor_cpu']):.3f} | {statistics.median(s['cpu_ratio']):.2f} "
               f"| {size_in / mb / tool_s:.0f} | {size_out / mb / tool_s:.0f} "
               f"| {len(members) / tool_s:.1f} | {s['rss']:.0f} | {s['floor_rss']:.0f} |")
     tool_s = statistics.median(total_tool)
     floor_s = statistics.median(total_floor)
     ratio = statistics.median([t / f for t, f in zip(total_tool, total_floor)])
+    cpu_ratio = statistics.median([t / f for t, f in zip(total_tool_cpu, total_floor_cpu)])
     print(f"| all | {len(entries)} | {total_in / mb:.1f} | {total_out / mb:.1f} | {tool_s:.3f} | {floor_s:.3f} "
-          f"| {ratio:.2f} | | {total_in / mb / tool_s:.0f} | {total_out / mb / tool_s:.0f} | {len(entries) / tool_s:.1f} "
+          f"| {ratio:.2f} | {statistics.median(total_tool_cpu):.3f} | {statistics.median(total_floor_cpu):.3f} "
+          f"| {cpu_ratio:.2f} | {total_in / mb / tool_s:.0f} | {total_out / mb / tool_s:.0f} | {len(entries) / tool_s:.1f} "
           f"| {max(s['rss'] for s in samples.values()):.0f} | {max(s['floor_rss'] for s in samples.values()):.0f} |")
 
-    # Scaling: one process per file, as README recommends, on 1 and 2 cores.
-    files = "\0".join(e.path for e in entries) + "\0"
+    # Scaling: one process per file, as README recommends, on 1 and 2 cores;
+    # without the tree, where it would time process start-up.
+    scaled = [e for e in entries if e.group != "tree"]
+    files = "\0".join(e.path for e in scaled) + "\0"
     scaling = {1: [], 2: []}
     for _ in range(args.scaling_runs):
         for parallel in (1, 2):
-            remove_outputs(entries)
+            remove_outputs(scaled)
             start = time.perf_counter()
             subprocess.run(["xargs", "-0", "-n", "1", "-P", str(parallel), tool] + types, input=files.encode(), check=True,
                            stdout=subprocess.DEVNULL)
@@ -263,8 +298,8 @@ def main():
         two = statistics.median(scaling[2])
         print()
         print(f"one process per file (xargs -n 1), median of {args.scaling_runs}: "
-              f"-P 1 {one:.2f} s ({len(entries) / one:.1f} textures/s), "
-              f"-P 2 {two:.2f} s ({len(entries) / two:.1f} textures/s), speed-up {one / two:.2f}")
+              f"{len(scaled)} files, -P 1 {one:.2f} s ({len(scaled) / one:.1f} textures/s), "
+              f"-P 2 {two:.2f} s ({len(scaled) / two:.1f} textures/s), speed-up {one / two:.2f}")
     load_after = os.getloadavg()
     print(f"load average after: {load_after[0]:.2f} {load_after[1]:.2f} {load_after[2]:.2f}")
 
