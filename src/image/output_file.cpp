@@ -39,31 +39,36 @@ void ImageOutput::commitFinished() {
 OutputFile::OutputFile(ImageOutput& output, const std::string& path) : output_(output) {
     output_.checkNotInput(path);
     file_ = std::make_unique<TemporaryFile>(path);
-    buffer_.resize(BufferBytes);
+    buffer_ = std::make_unique_for_overwrite<uint8_t[]>(BufferBytes);
+    capacity_ = BufferBytes;
 }
 
 void OutputFile::flush() {
-    if (used_ != 0) file_->write(std::span<const uint8_t>(buffer_).first(used_));
+    if (used_ != 0) file_->write(buffer().first(used_));
     used_ = 0;
 }
 
 void OutputFile::write(std::span<const uint8_t> bytes) {
-    if (bytes.size() > buffer_.size() - used_) flush();
-    if (bytes.size() >= buffer_.size()) {
+    if (bytes.size() > capacity_ - used_) flush();
+    if (bytes.size() >= capacity_) {
         file_->write(bytes);
         return;
     }
-    if (!bytes.empty()) std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
     used_ += bytes.size();
 }
 
 std::span<uint8_t> OutputFile::room(std::size_t size) {
-    if (size > buffer_.size() - used_) flush();
-    if (size > buffer_.size()) buffer_.resize(size);
-    return std::span<uint8_t>(buffer_).subspan(used_, size);
+    if (size > capacity_ - used_) flush();
+    if (size > capacity_) {
+        // Empty after the flush: nothing to carry over.
+        buffer_ = std::make_unique_for_overwrite<uint8_t[]>(size);
+        capacity_ = size;
+    }
+    return buffer().subspan(used_, size);
 }
 
-void OutputFile::commit(std::size_t used) { used_ += std::min(used, buffer_.size() - used_); }
+void OutputFile::commit(std::size_t used) { used_ += std::min(used, capacity_ - used_); }
 
 void OutputFile::restart() {
     used_ = 0;

@@ -82,8 +82,13 @@ public:
 private:
     void flush();
 
+    std::span<uint8_t> buffer() { return {buffer_.get(), capacity_}; }
+
     ImageOutput& output_;
-    std::vector<uint8_t> buffer_;
+    // Never cleared: only bytes written into it reach the file, and clearing
+    // 256 KiB would cost a small image more than its own bytes do.
+    std::unique_ptr<uint8_t[]> buffer_;
+    std::size_t capacity_ = 0;
     std::size_t used_ = 0;
     std::unique_ptr<TemporaryFile> file_;
 };
