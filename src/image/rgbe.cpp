@@ -9,6 +9,10 @@
 
 #include "image/packet_rule.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lumenpull {
 
 namespace {
@@ -81,17 +85,88 @@ std::array<uint8_t, 4> encodeRgbe(double red, double green, double blue) {
             static_cast<uint8_t>(word >> 24)};
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// rgbeWord for two pixels at once, a double lane each, with the same
+// operations in the same order, so the same doubles and bytes; false (and
+// nothing written) when a lane needs what only the scalar code does: an
+// unusual largest value, or a mantissa value at or below -2^31, where a
+// conversion to 32 bits no longer gives the low byte of the 64-bit one.
+// Values a decoder produces never do.
+inline bool rgbeWordPair(const LinearRgb* pixel, uint8_t* out) {
+    // Red and green of both pixels, then blue.
+    const __m128d first = _mm_loadu_pd(&pixel[0].red);
+    const __m128d second = _mm_loadu_pd(&pixel[1].red);
+    const __m128d red = _mm_unpacklo_pd(first, second);
+    const __m128d green = _mm_unpackhi_pd(first, second);
+    const __m128d blue = _mm_loadh_pd(_mm_load_sd(&pixel[0].blue), &pixel[1].blue);
+    // std::max({r, g, b}): g when r < g, then b when that is < b.
+    const auto select = [](__m128d take, __m128d yes, __m128d no) {
+        return _mm_or_pd(_mm_and_pd(take, yes), _mm_andnot_pd(take, no));
+    };
+    const __m128d redGreen = select(_mm_cmplt_pd(red, green), green, red);
+    const __m128d most = select(_mm_cmplt_pd(redGreen, blue), blue, redGreen);
+    const __m128d largest = _mm_sub_pd(most, _mm_set1_pd(0x1p-31));
+
+    const __m128i biased = _mm_and_si128(_mm_srli_epi64(_mm_castpd_si128(largest), 52), _mm_set1_epi64x(0x7FF));
+    // Zero, subnormal, infinite, NaN or an exponent above 1022: biased 0 or from 2045.
+    const __m128i unusual = _mm_or_si128(_mm_cmpeq_epi32(biased, _mm_setzero_si128()),
+                                         _mm_cmpgt_epi32(biased, _mm_set1_epi32(2044)));
+    // The low 32 bits of each 64-bit lane hold `biased`: take the mask of those.
+    if ((_mm_movemask_epi8(unusual) & 0x0F0F) != 0) return false;
+    const __m128d power = _mm_castsi128_pd(_mm_slli_epi64(_mm_sub_epi64(_mm_set1_epi64x(2045), biased), 52));
+    const __m128d factor = _mm_mul_pd(power, _mm_set1_pd(255.0));
+
+    const __m128d redValue = _mm_mul_pd(red, factor);
+    const __m128d greenValue = _mm_mul_pd(green, factor);
+    const __m128d blueValue = _mm_mul_pd(blue, factor);
+    const __m128d floor = _mm_set1_pd(-2147483648.0);
+    if (_mm_movemask_pd(_mm_or_pd(_mm_or_pd(_mm_cmple_pd(redValue, floor), _mm_cmple_pd(greenValue, floor)),
+                                  _mm_cmple_pd(blueValue, floor))) != 0) {
+        return false;
+    }
+    // mantissaByte: 255 from 256 on, else the truncated value; NaN stays NaN
+    // through the minimum (its second operand) and converts to 0x80000000,
+    // whose low byte is the 0 the scalar code gives.
+    const auto mantissa = [](__m128d value) {
+        return _mm_and_si128(_mm_cvttpd_epi32(_mm_min_pd(_mm_set1_pd(255.0), value)), _mm_set1_epi32(0xFF));
+    };
+    // biased - 1022 + 128, as a byte: biased + 130.
+    const __m128i exponentByte =
+        _mm_and_si128(_mm_add_epi32(_mm_shuffle_epi32(biased, _MM_SHUFFLE(3, 3, 2, 0)), _mm_set1_epi32(130)),
+                      _mm_set1_epi32(0xFF));
+    const __m128i words = _mm_or_si128(_mm_or_si128(mantissa(redValue), _mm_slli_epi32(mantissa(greenValue), 8)),
+                                       _mm_or_si128(_mm_slli_epi32(mantissa(blueValue), 16),
+                                                    _mm_slli_epi32(exponentByte, 24)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), words);
+    return true;
+}
+
+}  // namespace
+#endif
+
 void encodeRgbeRow(std::span<const LinearRgb> linear, std::span<uint8_t> out) {
     if (out.size() < 4 * linear.size()) throw std::invalid_argument("scanline buffer smaller than the row");
-    uint8_t* pixel = out.data();
-    for (const LinearRgb& value : linear) {
-        const uint32_t word = rgbeWord(value.red, value.green, value.blue);
+    const auto scalar = [&](std::size_t i) {
+        const uint32_t word = rgbeWord(linear[i].red, linear[i].green, linear[i].blue);
+        uint8_t* pixel = out.data() + 4 * i;
         pixel[0] = static_cast<uint8_t>(word);
         pixel[1] = static_cast<uint8_t>(word >> 8);
         pixel[2] = static_cast<uint8_t>(word >> 16);
         pixel[3] = static_cast<uint8_t>(word >> 24);
-        pixel += 4;
+    };
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Two pixels at a time (x86 stores the words in the file's byte order).
+    for (; i + 2 <= linear.size(); i += 2) {
+        if (!rgbeWordPair(&linear[i], out.data() + 4 * i)) [[unlikely]] {
+            scalar(i);
+            scalar(i + 1);
+        }
     }
+#endif
+    for (; i < linear.size(); ++i) scalar(i);
 }
 
 std::size_t encodeRgbeScanlineInto(std::span<const uint8_t> scanline, std::span<uint8_t> out) {

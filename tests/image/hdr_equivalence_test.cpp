@@ -82,29 +82,53 @@ TEST(HdrEquivalenceTest, SharedExponentRowsMatchEveryExponentAndMantissa) {
     expectRowMatchesPixels(stored, true);
 }
 
+// The row encoder takes pixels two at a time where it can and one at a time
+// where a pixel needs it: every pixel must come out as the definition says,
+// whatever its neighbour.
+void expectRowMatchesReference(const std::vector<LinearRgb>& row) {
+    std::vector<uint8_t> encoded(4 * row.size());
+    encodeRgbeRow(row, encoded);
+    for (std::size_t x = 0; x < row.size(); ++x) {
+        const auto rgbe = referenceRgbe(row[x].red, row[x].green, row[x].blue);
+        ASSERT_TRUE(std::equal(rgbe.begin(), rgbe.end(), encoded.begin() + static_cast<std::ptrdiff_t>(4 * x)))
+            << "pixel " << x << ": " << row[x].red << " " << row[x].green << " " << row[x].blue;
+    }
+}
+
 TEST(HdrEquivalenceTest, EncoderMatchesTheLibraryFrexpOnAwkwardValues) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double denormal = std::numeric_limits<double>::denorm_min();
+    // With -1e12 beside 1 a mantissa value falls below -2^31.
     const double values[] = {0.0, -0.0, 0x1p-31, 0x1p-31 + 0x1p-83, 0x1p-31 - 0x1p-84, 0x1p-33, denormal, 1e-300,
                              0.5, 1.0, 255.0, 1e300, std::numeric_limits<double>::max(), inf, -1.0, nan, 0.25,
-                             1.0 - 0x1p-53};
+                             1.0 - 0x1p-53, -1e12, -3.5};
+    std::vector<LinearRgb> row;
     for (double r : values) {
         for (double g : values) {
-            for (double b : {0.0, 0x1p-31, 1.0, nan}) {
+            for (double b : {0.0, 0x1p-31, 1.0, nan, -1e12}) {
                 EXPECT_EQ(encodeRgbe(r, g, b), referenceRgbe(r, g, b)) << r << " " << g << " " << b;
+                row.push_back({r, g, b});
+                row.push_back({0.75, 0.5, 0.25});  // an ordinary neighbour on either side of the pair
             }
         }
     }
+    expectRowMatchesReference(row);
+    std::rotate(row.begin(), row.begin() + 1, row.end());
+    expectRowMatchesReference(row);
     std::mt19937_64 random(9);
+    row.clear();
     for (int i = 0; i < 200000; ++i) {
-        // Random bit patterns of positive doubles across the whole exponent range.
+        // Random bit patterns of positive doubles across the whole exponent
+        // range, one in eight of the row's values negative.
         const auto bits = [&] { return std::bit_cast<double>(random() & 0x7FFFFFFFFFFFFFFFu); };
         const double r = bits();
         const double g = bits();
         const double b = bits();
         ASSERT_EQ(encodeRgbe(r, g, b), referenceRgbe(r, g, b)) << r << " " << g << " " << b;
+        row.push_back({r, i % 8 == 3 ? -g : g, b});
     }
+    expectRowMatchesReference(row);
 }
 
 }  // namespace
