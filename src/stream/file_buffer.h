@@ -2,6 +2,7 @@
 
 #include <ext/stdio_filebuf.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <fstream>
@@ -33,6 +34,17 @@ public:
         }
         gbump(static_cast<int>(count));
         return true;
+    }
+
+    // Copies up to `count` bytes from the reading position without consuming
+    // them, filling the get area first if it is empty; returns how many it
+    // copied (fewer only when the file, or the system's answer to one read,
+    // is shorter).
+    std::size_t peekBuffered(void* out, std::size_t count) {
+        if (gptr() == egptr() && traits_type::eq_int_type(underflow(), traits_type::eof())) return 0;
+        const std::size_t have = std::min(count, static_cast<std::size_t>(egptr() - gptr()));
+        std::memcpy(out, gptr(), have);
+        return have;
     }
 
     // Consumes count bytes when the get area holds them all.

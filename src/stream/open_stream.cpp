@@ -1,12 +1,8 @@
 #include "stream/open_stream.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-
 #include "bytes/little_endian.h"
 #include "stream/file_buffer.h"
-#include "stream/platform_input.h"
+#include "stream/input_file.h"
 #include "stream/signed_stream.h"
 #include "stream/stream_errors.h"
 #include "stream/tag.h"
@@ -18,18 +14,18 @@ namespace {
 
 enum class FileKind { Plain, Work, Signed };
 
-FileKind sniff(const std::string& path) {
-    // Opened and checked like every input, so a FIFO or device cannot hold the run up here.
-    const int descriptor = openRegularFile(path);
-    FileBuffer probe(descriptor, std::ios_base::in | std::ios_base::binary);
-    if (!probe.is_open()) {
-        const int error = errno;
-        closeDescriptor(descriptor);
-        ThrowErrorOpening(path, std::strerror(error));
-    }
+// The kind of an opened file by its first eight bytes, which are looked at
+// without being consumed: the stream then reads the file from its start.
+FileKind sniff(InputFile& input) {
     unsigned char head[8] = {};
-    if (probe.sgetn(reinterpret_cast<char*>(head), sizeof head) != static_cast<std::streamsize>(sizeof head)) {
-        return FileKind::Plain;
+    if (input.size < sizeof head) return FileKind::Plain;
+    if (input.buffer->peekBuffered(head, sizeof head) != sizeof head) {
+        // The first read came up short: read the bytes, then go back.
+        FileBuffer& file = *input.buffer;
+        const bool read = file.sgetn(reinterpret_cast<char*>(head), sizeof head) ==
+                          static_cast<std::streamsize>(sizeof head);
+        file.pubseekpos(0, std::ios_base::in);
+        if (!read) return FileKind::Plain;
     }
     const uint32_t first = loadLittleEndian32(head);
     const uint32_t second = loadLittleEndian32(head + 4);
@@ -56,23 +52,25 @@ std::unique_ptr<Stream> OpenStream(const std::string& path, const char* mode, in
     }
     if (kind != 'r') ThrowInvalidMode();
 
-    // On a failed Open the half-opened object goes out of scope here, which
-    // closes its file, and the error travels on unchanged.
-    switch (sniff(path)) {
+    // Opened once, and checked like every input, so a FIFO or device cannot
+    // hold the run up. On a failed Open the half-opened object goes out of
+    // scope here, which closes its file, and the error travels on unchanged.
+    InputFile input = openInputFile(path);
+    switch (sniff(input)) {
     case FileKind::Signed: {
         auto stream = std::make_unique<SignedStream>();
-        stream->Open(path, mode, verify);
+        stream->Open(std::move(input), verify);
         return stream;
     }
     case FileKind::Work: {
         auto stream = std::make_unique<WorkStream>();
-        stream->Open(path, mode);
+        stream->Open(std::move(input));
         return stream;
     }
     case FileKind::Plain: break;
     }
     auto stream = std::make_unique<Stream>();
-    stream->Open(path, mode);
+    stream->Open(std::move(input));
     return stream;
 }
 

@@ -24,7 +24,7 @@ namespace lumenpull {
 
 // Windows has no FIFOs in its file name space, and opening a device or pipe
 // does not wait; what was opened is checked all the same.
-int openRegularFile(const std::string& path) {
+int openRegularFile(const std::string& path, uint64_t& size) {
     const int descriptor = ::_open(path.c_str(), _O_RDONLY | _O_BINARY);
     if (descriptor < 0) {
         const int error = errno;
@@ -41,6 +41,7 @@ int openRegularFile(const std::string& path) {
         ::_close(descriptor);
         ThrowErrorOpening(path, kNotRegular);
     }
+    size = static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
     return descriptor;
 }
 
@@ -56,7 +57,7 @@ void closeDescriptor(int descriptor) { ::_close(descriptor); }
 
 namespace lumenpull {
 
-int openRegularFile(const std::string& path) {
+int openRegularFile(const std::string& path, uint64_t& size) {
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) ThrowErrorOpening(path, std::strerror(errno));
     struct stat info {};
@@ -73,6 +74,7 @@ int openRegularFile(const std::string& path) {
     // the ordinary blocking mode.
     const int flags = ::fcntl(descriptor, F_GETFL);
     if (flags >= 0) ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+    size = static_cast<uint64_t>(info.st_size);
     return descriptor;
 }
 

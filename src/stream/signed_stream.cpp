@@ -21,7 +21,7 @@ constexpr uint64_t kDefaultDataStart = 75;
 
 }  // namespace
 
-void SignedStream::Open(const std::string& path, const char* mode, bool verify) {
+void SignedStream::Reset() {
     Close();
     layout_ = SignedLayout{};
     payloadSize_ = 0;
@@ -30,7 +30,16 @@ void SignedStream::Open(const std::string& path, const char* mode, bool verify) 
     blockIndex_ = 0;
     boundary_ = 0;
     boundaryIsEnd_ = false;
+}
 
+void SignedStream::Open(InputFile file, bool verify) {
+    Reset();
+    AdoptInput(std::move(file));
+    StartReading(verify);
+}
+
+void SignedStream::Open(const std::string& path, const char* mode, bool verify) {
+    Reset();
     const char kind = mode != nullptr ? mode[0] : 0;
     if (kind == 'r') {
         OpenFile(path, 'r', std::ios_base::in | std::ios_base::binary);
@@ -42,7 +51,10 @@ void SignedStream::Open(const std::string& path, const char* mode, bool verify) 
     } else {
         ThrowInvalidStreamMode();
     }
+    StartReading(verify);
+}
 
+void SignedStream::StartReading(bool verify) {
     // The header is read with the plain operations (not yet active). Skipped
     // fields are read too, so that a header cut short says "Error reading".
     ReadHeaderOrClose([this, verify] { ReadHeader(verify); });

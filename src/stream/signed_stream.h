@@ -20,6 +20,8 @@ public:
     // creates the file and writes payload bytes straight into it, without
     // header or records.
     void Open(const std::string& path, const char* mode, bool verify);
+    // Reads the container in a file already opened, as mode 'r' does.
+    void Open(InputFile file, bool verify);
 
     void Close() override;
     void Seek(const int64_t& offset, SeekOrigin origin) override;
@@ -41,7 +43,9 @@ protected:
     void RestorePeekState(uint64_t rawPosition, uint64_t state) override;
 
 private:
+    void Reset();
     void ReadHeader(bool verify);
+    void StartReading(bool verify);
     void SetBlockIndex(uint64_t j);
     void ReadAcrossRecords(uint8_t* out, uint32_t count);
     void StepOverRecord();

@@ -8,7 +8,6 @@
 #include <system_error>
 
 #include "bytes/little_endian.h"
-#include "stream/platform_input.h"
 #include "stream/stream_errors.h"
 
 // Files beyond 4 GiB are read with 64-bit positions on every target,
@@ -58,38 +57,39 @@ void Stream::Open(const std::string& path, const char* mode) {
     }
 }
 
+void Stream::Open(InputFile file) {
+    Close();
+    AdoptInput(std::move(file));
+}
+
 void Stream::OpenFile(const std::string& path, char mode, std::ios_base::openmode access) {
     mode_ = 0;
-    std::unique_ptr<FileBuffer> file;
     if (mode == 'r') {
-        // Opened without waiting and checked to be a regular file first.
-        const int descriptor = openRegularFile(path);
-        file = std::make_unique<FileBuffer>(descriptor, access);
-        if (!file->is_open()) {
-            closeDescriptor(descriptor);
-            ThrowErrorOpening(path, std::strerror(errno));
-        }
-    } else {
-        // The C library opens a directory without complaint and only fails
-        // on the first write; a directory is no file to write.
-        std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored)) ThrowErrorOpening(path, "Is a directory");
-        file = std::make_unique<FileBuffer>();
-        errno = 0;
-        if (file->open(path, access) == nullptr) {
-            ThrowErrorOpening(path, std::strerror(errno != 0 ? errno : EACCES));
-        }
+        AdoptInput(openInputFile(path));
+        return;
+    }
+    // The C library opens a directory without complaint and only fails
+    // on the first write; a directory is no file to write.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) ThrowErrorOpening(path, "Is a directory");
+    auto file = std::make_unique<FileBuffer>();
+    errno = 0;
+    if (file->open(path, access) == nullptr) {
+        ThrowErrorOpening(path, std::strerror(errno != 0 ? errno : EACCES));
     }
     file_ = std::move(file);
     mode_ = mode;
     failed_ = false;
     pos_ = 0;
     size_ = 0;
-    if (mode == 'r') {
-        const auto end = file_->pubseekoff(0, std::ios_base::end, std::ios_base::in);
-        size_ = end < 0 ? 0 : static_cast<uint64_t>(end);
-        file_->pubseekpos(0, std::ios_base::in);
-    }
+}
+
+void Stream::AdoptInput(InputFile file) {
+    file_ = std::move(file.buffer);
+    mode_ = 'r';
+    failed_ = false;
+    pos_ = 0;
+    size_ = file.size;
 }
 
 void Stream::Close() { PlainClose(); }

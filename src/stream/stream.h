@@ -7,6 +7,7 @@
 
 #include "stream/counted_string.h"
 #include "stream/file_buffer.h"
+#include "stream/input_file.h"
 
 namespace lumenpull {
 
@@ -23,6 +24,8 @@ public:
     virtual ~Stream();
 
     void Open(const std::string& path, const char* mode);
+    // Reads a file already opened (mode 'r').
+    void Open(InputFile file);
 
     virtual void Close();
     virtual void Seek(const int64_t& offset, SeekOrigin origin);
@@ -51,6 +54,8 @@ protected:
     // Opens the file for the given access and records mode and size; throws
     // "Error opening file <path>: <reason>" when it cannot be opened.
     void OpenFile(const std::string& path, char mode, std::ios_base::openmode access);
+    // Takes over an opened input file for reading, at its start.
+    void AdoptInput(InputFile file);
     void PlainRead(void* buffer, uint32_t count);
     // The checks and the read through the file buffer's own interface.
     void PlainReadFromFile(void* buffer, uint32_t count);

@@ -17,7 +17,18 @@ void WorkStream::Open(const std::string& path, const char* mode) {
     gapParam_ = 0;
     if (mode == nullptr || mode[0] != 'r') throw std::string("Invalid stream mode, must be 'r'");
     OpenFile(path, 'r', std::ios_base::in | std::ios_base::binary);
+    StartReading();
+}
 
+void WorkStream::Open(InputFile file) {
+    Close();
+    active_ = false;
+    gapParam_ = 0;
+    AdoptInput(std::move(file));
+    StartReading();
+}
+
+void WorkStream::StartReading() {
     // Read with the plain operations; the skipped field is read too, so that
     // a header cut short says "Error reading".
     ReadHeaderOrClose([this] {

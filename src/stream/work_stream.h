@@ -18,6 +18,8 @@ public:
 
     // Only mode 'r' exists for this container.
     void Open(const std::string& path, const char* mode);
+    // Reads the container in a file already opened.
+    void Open(InputFile file);
 
     void Seek(const int64_t& offset, SeekOrigin origin) override;
 
@@ -26,6 +28,8 @@ public:
     bool IsActive() const { return active_; }
 
 private:
+    void StartReading();
+
     uint32_t gapParam_ = 0;
     bool active_ = false;
 };
