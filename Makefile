@@ -70,8 +70,12 @@ bench:
 
 # Windows executables, cross-compiled with MinGW-w64 and linked statically:
 # build-win-x86_64/lumenpull.exe and build-win-i686/lumenpull.exe.
+# A folder configured with other compilers (the toolchain files changed since)
+# is configured anew: CMake never changes the compiler of a configured folder.
 windows:
 	for arch in x86_64 i686; do \
+	  if [ -f build-win-$$arch/CMakeCache.txt ] && ! grep -qs "mingw32-g++-posix" \
+	       build-win-$$arch/CMakeFiles/*/CMakeCXXCompiler.cmake; then rm -rf build-win-$$arch; fi; \
 	  $(CONFIGURE) -B build-win-$$arch -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-$$arch.cmake \
 	    -DLUMENPULL_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release $(WINDOWS_FLAGS) && cmake --build build-win-$$arch || exit 1; \
 	done

@@ -1,6 +1,7 @@
 #include "image/platform_output.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 
 #ifdef _WIN32
@@ -27,15 +28,25 @@ struct InterruptsHeld {};
     for (;;) ::Sleep(INFINITE);
 }
 #else
-// Holds back SIGINT and SIGTERM on this thread while it changes the table of
+// The signals that end the tool after removing its temporary files: an
+// interrupt, a request to stop, a closed terminal, and a closed pipe on the
+// report's side (`lumenpull -j 4 -r game | head` ends while images are on
+// their way).
+constexpr std::array<int, 4> EndingSignals{SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+sigset_t endingSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signalNumber : EndingSignals) sigaddset(&set, signalNumber);
+    return set;
+}
+
+// Holds back the ending signals on this thread while it changes the table of
 // temporary files below, so that the handler never runs in the middle of it.
 class InterruptsHeld {
 public:
     InterruptsHeld() {
-        sigset_t held;
-        sigemptyset(&held);
-        sigaddset(&held, SIGINT);
-        sigaddset(&held, SIGTERM);
+        const sigset_t held = endingSignalSet();
         pthread_sigmask(SIG_BLOCK, &held, &previous_);
     }
     ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
@@ -426,14 +437,14 @@ void TemporaryFile::putInPlace() {
 const std::string& TemporaryFile::finalPath() const { return state_->finalPath; }
 
 void installInterruptCleanup() {
-    for (const int signalNumber : {SIGINT, SIGTERM}) {
+    // A signal the caller ignores stays ignored (nohup, or a SIGPIPE left
+    // ignored so that writes fail with EPIPE instead).
+    for (const int signalNumber : EndingSignals) {
         struct sigaction previous {};
         if (::sigaction(signalNumber, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
         struct sigaction action {};
         action.sa_handler = removeTemporaryFilesAndExit;
-        sigemptyset(&action.sa_mask);
-        sigaddset(&action.sa_mask, SIGINT);
-        sigaddset(&action.sa_mask, SIGTERM);
+        action.sa_mask = endingSignalSet();
         ::sigaction(signalNumber, &action, nullptr);
     }
 }

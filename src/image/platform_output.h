@@ -35,8 +35,8 @@ std::size_t longestOutputPath();
 // or input has (a dot, a number, ".lumenpull-tmp"); only once it is complete
 // and closed is it renamed over the final name, so that no name ever shows a
 // partial image and the previous image stays whole until it is replaced. An
-// interrupt (SIGINT or SIGTERM; Ctrl+C or a closed console on Windows)
-// removes it before the process ends, as the destructor does.
+// interrupt (SIGINT, SIGTERM, SIGHUP or SIGPIPE; Ctrl+C or a closed console
+// on Windows) removes it before the process ends, as the destructor does.
 class TemporaryFile {
 public:
     // Throws "Error creating output file: <final name>: <reason>" when the
@@ -69,7 +69,8 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// Makes SIGINT and SIGTERM (Ctrl+C and console close on Windows) remove the
+// Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl+C and console close on
+// Windows) remove the
 // temporary files being written before the process ends with 128 + the
 // signal number. A signal that was ignored when the program started stays
 // ignored.

@@ -1,7 +1,7 @@
 // The real executable against hostile file systems and interruptions: full
 // disks, read-only folders and images, links and folders where an image
-// should go, FIFOs named like inputs, and SIGINT or SIGTERM in the middle of
-// a large image. Whatever happens, no image name shows a partial image, an
+// should go, FIFOs named like inputs, signals in the middle of a large image,
+// and a report read by a pipe that closes early. Whatever happens, no image name shows a partial image, an
 // older image is either whole or wholly replaced, and no temporary file stays.
 
 #include <fcntl.h>
@@ -63,7 +63,7 @@ uintmax_t plainTgaSize(const test::RgbaImage& picture) {
     return 18 + uintmax_t{4} * static_cast<uintmax_t>(picture.width) * static_cast<uintmax_t>(picture.height);
 }
 
-// The tool started in the background with SIGINT and SIGTERM at their
+// The tool started in the background with the signals that end it at their
 // defaults (a shell may hand ignored ones down), its output in a file.
 class BackgroundRun {
 public:
@@ -72,8 +72,7 @@ public:
         if (pid_ != 0) return;
         const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(out, STDOUT_FILENO);
-        ::signal(SIGINT, SIG_DFL);
-        ::signal(SIGTERM, SIG_DFL);
+        for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(signalNumber, SIG_DFL);
         if (::chdir(folder.c_str()) != 0) ::_exit(126);
         std::vector<char*> argv{const_cast<char*>(LUMENPULL_EXE)};
         for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -387,7 +386,7 @@ TEST(OutputFaults, AnInterruptDuringSeveralJobsLeavesNoTemporaryFile) {
         arguments.push_back(name);
     }
     int interrupted = 0;
-    for (const int signalNumber : {SIGTERM, SIGINT}) {
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) {
         for (const int delay : {0, 5, 15, 30, 60}) {
             const BackgroundRun run(arguments, dir.path() / "run", dir.path() / "out.txt");
             std::this_thread::sleep_for(std::chrono::milliseconds(delay));
@@ -400,6 +399,42 @@ TEST(OutputFaults, AnInterruptDuringSeveralJobsLeavesNoTemporaryFile) {
         }
     }
     EXPECT_GT(interrupted, 0) << "no run was interrupted: the test proves nothing";
+}
+
+// The report read through a pipe whose reader stops early (`... | head -1`):
+// the write that meets the closed pipe ends the tool while other jobs have
+// images under way, and those go too.
+TEST(OutputFaults, AReportPipeClosedEarlyLeavesNoTemporaryFile) {
+    TempDir dir;
+    const Bytes manyFrames = textureFile(test::makeGradient(64, 64), 90);
+    std::vector<std::string> arguments{"-j", "4", "-u"};
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".tex";
+        dir.writeFile("run/" + name, manyFrames);
+        arguments.push_back(name);
+    }
+    const fs::path pipe = dir.path() / "report";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    int cut = 0;
+    for (const std::size_t bytesRead : {1, 200, 2000}) {
+        const BackgroundRun run(arguments, dir.path() / "run", pipe);
+        const int reader = ::open(pipe.c_str(), O_RDONLY);
+        ASSERT_GE(reader, 0);
+        std::vector<char> buffer(bytesRead);
+        std::size_t got = 0;
+        while (got < bytesRead) {
+            const ssize_t n = ::read(reader, buffer.data() + got, bytesRead - got);
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        ::close(reader);
+        const int exitCode = run.wait();
+        const std::string what = "after " + std::to_string(bytesRead) + " bytes";
+        EXPECT_TRUE(exitCode == 0 || exitCode == 128 + SIGPIPE) << what << ": exit code " << exitCode;
+        if (exitCode != 0) ++cut;
+        EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{}) << what;
+    }
+    EXPECT_GT(cut, 0) << "no run met the closed pipe: the test proves nothing";
 }
 
 }  // namespace
