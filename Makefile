@@ -7,7 +7,7 @@ CMAKE_FLAGS ?=
 WERROR ?= OFF
 CONFIGURE = scripts/install-deps configure && cmake -S . $(GENERATOR) -DLUMENPULL_WERROR=$(WERROR)
 
-.PHONY: all builddeps build test demo asan tsan fuzz bench deps clean windows test-windows package
+.PHONY: all builddeps build test test32 demo asan tsan fuzz bench deps clean windows test-windows package
 
 all: build
 
@@ -30,6 +30,11 @@ builddeps:
 
 test: deps build
 	ctest --test-dir $(BUILD) --output-on-failure -j 2 --timeout 600
+
+# The whole suite built for 32-bit Linux and run under qemu-i386 (installs
+# the emulator, the multilib compiler and 32-bit zlib when missing).
+test32: deps
+	@scripts/test32 build-32 -DLUMENPULL_WERROR=$(WERROR)
 
 # Only what the demo runs: the tool and the sample maker (no tests, no GoogleTest).
 demo: $(BUILD)/CMakeCache.txt
@@ -101,5 +106,5 @@ package:
 
 # Every folder the targets above make.
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-bench build-package build-win-x86_64 build-win-i686 \
+	rm -rf build build-asan build-32 build-tsan build-fuzz build-bench build-package build-win-x86_64 build-win-i686 \
 	  $(BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD)

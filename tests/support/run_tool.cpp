@@ -106,12 +106,16 @@ ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::strin
             argv.push_back(const_cast<char*>("wine"));
             argv.push_back(const_cast<char*>(windowsExe));
         } else {
+#ifdef LUMENPULL_EXE_EMULATOR
+            // A cross-built executable (the 32-bit build) runs under its emulator.
+            argv.push_back(const_cast<char*>(LUMENPULL_EXE_EMULATOR));
+#endif
             argv.push_back(const_cast<char*>(LUMENPULL_EXE));
         }
         for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
         if (windowsExe != nullptr) ::execvp("wine", argv.data());
-        else ::execv(LUMENPULL_EXE, argv.data());
+        else ::execv(argv.front(), argv.data());
         ::_exit(127);
     }
     ::setpgid(child, child);  // also here: the kill may come before the child ran

@@ -17,6 +17,8 @@ struct ToolRun {
 // that .exe runs under Wine instead and its CRLF line ends are made LF.
 // A run that passes LUMENPULL_TOOL_TIMEOUT seconds (default 120) is killed
 // and reported by throwing std::runtime_error.
+// A cross-built executable (the 32-bit Linux build) runs under the emulator
+// that ctest runs the tests with.
 ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::string& workingDirectory = {});
 
 bool runsWindowsBuild();

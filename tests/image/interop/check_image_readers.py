@@ -129,7 +129,7 @@ def check_radiance_form(failures, path, width, form):
 
 def check_fixtures(failures, fixtures, stream):
     with tempfile.TemporaryDirectory() as folder:
-        subprocess.run([fixtures, "images", folder], check=True)
+        subprocess.run([*fixtures, "images", folder], check=True)
         with open(os.path.join(folder, "manifest.txt")) as manifest:
             entries = [line.split() for line in manifest if line.strip()]
         failures.check(len(entries) >= 20, f"only {len(entries)} fixture images")
@@ -213,7 +213,7 @@ def decode_with_writer(fixtures, folder, name, format_code, flags, blocks):
     blocks_path = os.path.join(folder, name + ".blocks")
     blocks.tofile(blocks_path)
     image_name = os.path.join(folder, name)
-    subprocess.run([fixtures, "blocks", str(format_code), str(flags), str(BLOCK_WIDTH), str(BLOCK_HEIGHT),
+    subprocess.run([*fixtures, "blocks", str(format_code), str(flags), str(BLOCK_WIDTH), str(BLOCK_HEIGHT),
                     blocks_path, image_name], check=True)
     channels = 4 if format_code == 10 and flags == 0 else 3
     return read_pillow(image_name + ".tga", BLOCK_WIDTH, BLOCK_HEIGHT, channels)
@@ -380,7 +380,7 @@ def read_pillow_rgba(path):
 
 def check_dds(failures, fixtures):
     with tempfile.TemporaryDirectory() as folder:
-        subprocess.run([fixtures, "dds", folder], check=True)
+        subprocess.run([*fixtures, "dds", folder], check=True)
         with open(os.path.join(folder, "dds_manifest.txt")) as manifest:
             entries = [line.split() for line in manifest if line.strip()]
         three_colour_blocks = 0
@@ -431,7 +431,7 @@ def check_dds(failures, fixtures):
 def check_exr(failures, fixtures):
     os.environ["OPENCV_IO_ENABLE_OPENEXR"] = "1"  # read before OpenCV's first EXR file
     with tempfile.TemporaryDirectory() as folder:
-        subprocess.run([fixtures, "exr", folder], check=True)
+        subprocess.run([*fixtures, "exr", folder], check=True)
         with open(os.path.join(folder, "exr_manifest.txt")) as manifest:
             entries = [line.split() for line in manifest if line.strip()]
         for name, width, height in entries:
@@ -455,18 +455,20 @@ def main():
     parser.add_argument("--fixtures", required=True, help="the image_interop_fixtures program")
     parser.add_argument("--stream", required=True, help="ImageMagick's stream program")
     parser.add_argument("--no-exr", action="store_true", help="the build has no OpenEXR output")
+    parser.add_argument("--emulator", help="runs the fixtures program when it is built for another machine")
     args = parser.parse_args()
     for program in (args.fixtures, args.stream):
         if not (os.path.isfile(program) and os.access(program, os.X_OK)):
             print(f"required program not found: {program} (ImageMagick's stream comes with the imagemagick package)")
             return 1
 
+    fixtures = ([args.emulator] if args.emulator else []) + [args.fixtures]
     failures = Failures()
-    check_fixtures(failures, args.fixtures, args.stream)
-    check_blocks(failures, args.fixtures)
-    check_dds(failures, args.fixtures)
+    check_fixtures(failures, fixtures, args.stream)
+    check_blocks(failures, fixtures)
+    check_dds(failures, fixtures)
     if not args.no_exr:
-        check_exr(failures, args.fixtures)
+        check_exr(failures, fixtures)
     for message in failures.messages:
         print("FAIL:", message)
     if failures.messages:
