@@ -204,6 +204,9 @@ TEST(InputDiscovery, BigTwinTest) {
     EXPECT_FALSE(bigTwinExists(dir / "x--Big/b--Big.tex", ".tex"));
     EXPECT_TRUE(bigTwinExists(dir / "x--Big/b.tex", ".tex"));
     EXPECT_FALSE(bigTwinExists(dir / "x--Big/c.tex", ".tex"));
+    // Twins are the large files: one beyond 4 GiB is found just the same.
+    dir.writeSparseFile("huge--Big.tex", uint64_t{5} << 30);
+    EXPECT_TRUE(bigTwinExists(dir / "huge.tex", ".tex"));
 }
 
 TEST(InputDiscovery, CustomFormatSet) {

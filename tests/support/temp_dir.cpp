@@ -40,6 +40,21 @@ void TempDir::makeDir(const std::string& relative) const {
     std::filesystem::create_directories(path_ / relative);
 }
 
+void TempDir::writeSparseFile(const std::string& relative, uint64_t size,
+                              const std::vector<std::pair<uint64_t, std::string>>& pieces) const {
+    const auto full = path_ / relative;
+    std::filesystem::create_directories(full.parent_path());
+    {
+        std::ofstream out(full, std::ios::binary | std::ios::trunc);
+        for (const auto& [offset, bytes] : pieces) {
+            out.seekp(static_cast<std::streamoff>(offset));
+            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
+        if (!out) throw std::runtime_error("cannot write " + full.string());
+    }
+    std::filesystem::resize_file(full, size);
+}
+
 std::vector<uint8_t> readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);

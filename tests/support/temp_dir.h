@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lumenpull::test {
@@ -24,6 +25,10 @@ public:
     void writeFile(const std::string& relative, std::span<const uint8_t> bytes) const;
     void writeFile(const std::string& relative, const std::string& text = {}) const;
     void makeDir(const std::string& relative) const;
+    // A file of `size` bytes that are 0 (a hole, where the file system has
+    // them) except for each piece's bytes at its offset.
+    void writeSparseFile(const std::string& relative, uint64_t size,
+                         const std::vector<std::pair<uint64_t, std::string>>& pieces = {}) const;
 
 private:
     std::filesystem::path path_;
