@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <functional>
+#include <string>
 
 #include "stream/stream.h"
 #include "stream/tag.h"
@@ -156,6 +157,30 @@ TEST(PlainStreamWrite, WritesExactlyTheGivenBytesAndRefusesToRead) {
     Stream reader;
     reader.Open(path, "r");
     EXPECT_EQ(thrownText([&] { reader.Write("x", 1); }), "Invalid mode to perform this operation");
+}
+
+// A move of 4 GiB and more is never taken for a hop within the bytes the file
+// buffer already holds, whatever the width of size_t.
+TEST(PlainStreamLarge, MovesBeyondFourGiBLandWhereTheyAim) {
+    TempDir dir;
+    const uint64_t far = (uint64_t{1} << 32) + 4;
+    dir.writeSparseFile("big.bin", far + 4, {{0, "HEAD"}, {far, "TAIL"}});
+    Stream stream;
+    stream.Open(dir / "big.bin", "r");
+    ASSERT_EQ(stream.Size(), far + 4);
+    const auto read = [&stream](uint32_t count) {
+        std::string bytes(count, '\0');
+        stream.Read(bytes.data(), count);
+        return bytes;
+    };
+    EXPECT_EQ(read(4), "HEAD");
+    stream.Seek(static_cast<int64_t>(far), SeekOrigin::Begin);
+    EXPECT_EQ(read(4), "TAIL");
+    stream.Seek(0, SeekOrigin::Begin);
+    EXPECT_EQ(read(4), "HEAD");
+    stream.Skip(static_cast<int64_t>(far - 2));  // 4 GiB and 2 bytes
+    EXPECT_EQ(stream.Tell(), far + 2);
+    EXPECT_EQ(read(2), "IL");
 }
 
 TEST(ExpectTag, ComparesTheWholeLittleEndianWord) {
