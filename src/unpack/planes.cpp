@@ -1,6 +1,8 @@
 #include "unpack/planes.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -241,13 +243,25 @@ size_t elementSizeOf(const PlaneLayout& layout) {
     return layout.alpha ? 16 : 8;
 }
 
+namespace {
+
+// count × factor bytes, refused like an allocation of that size when size_t
+// cannot count them (a gigabyte of one-byte planes where it has 32 bits):
+// a wrapped size would make a short buffer.
+size_t scaledSize(size_t count, size_t factor) {
+    if (count > SIZE_MAX / factor) throw std::bad_alloc();
+    return count * factor;
+}
+
+}  // namespace
+
 PlaneLayout planeLayoutFor(PixelFormat pixelFormat, size_t sourceLength) {
     const size_t length = sourceLength;
     PlaneLayout layout;
     switch (pixelFormat) {
     case PixelFormat::Rgb8:
     case PixelFormat::Rgb8B:
-        layout = {PlaneKind::Colour, false, length / 3 * 4, 0};
+        layout = {PlaneKind::Colour, false, scaledSize(length / 3, 4), 0};
         break;
     case PixelFormat::Rgba8:
     case PixelFormat::Rgba8B:
@@ -255,13 +269,13 @@ PlaneLayout planeLayoutFor(PixelFormat pixelFormat, size_t sourceLength) {
         layout = {PlaneKind::Colour, true, length, 0};
         break;
     case PixelFormat::Rgba8C:
-        layout = {PlaneKind::Grey, true, 2 * length, 0};
+        layout = {PlaneKind::Grey, true, scaledSize(length, 2), 0};
         break;
     case PixelFormat::Grey8:
-        layout = {PlaneKind::Grey, false, 4 * length, 0};
+        layout = {PlaneKind::Grey, false, scaledSize(length, 4), 0};
         break;
     case PixelFormat::Rgba8D:
-        layout = {PlaneKind::AlphaOnly, true, 4 * length, 0};
+        layout = {PlaneKind::AlphaOnly, true, scaledSize(length, 4), 0};
         break;
     case PixelFormat::Bc1:
         layout = {PlaneKind::Block, false, length, 0};

@@ -24,6 +24,7 @@ struct PlaneLayout {
 };
 
 // The layout of `sourceLength` plane-coded bytes of canonical format `pixelFormat`.
+// Throws std::bad_alloc when the decoded size does not fit size_t.
 PlaneLayout planeLayoutFor(PixelFormat pixelFormat, size_t sourceLength);
 
 // Decodes layout.elements pixels (4 bytes: blue, green, red, alpha) or blocks

@@ -297,6 +297,27 @@ TEST(PlaneDecoding, ShortSourceAndDestinationStayInBounds) {
 
 // Plane coding from the test writer is the exact inverse of the decoding:
 // encoding what any source decodes to gives the source back.
+// Where size_t has 32 bits, a gigabyte of grey planes decodes to more bytes
+// than it can count: refused as the allocation would be, never wrapped round
+// to a short buffer.
+TEST(PlaneDecoding, DecodedSizesBeyondSizeTAreRefused) {
+    const struct {
+        PixelFormat format;
+        size_t fits;  // the longest source whose decoded size fits
+        size_t decoded;
+    } cases[] = {
+        {PixelFormat::Rgb8, SIZE_MAX / 4 * 3 + 2, SIZE_MAX / 4 * 4},
+        {PixelFormat::Rgba8C, SIZE_MAX / 2, SIZE_MAX / 2 * 2},
+        {PixelFormat::Grey8, SIZE_MAX / 4, SIZE_MAX / 4 * 4},
+        {PixelFormat::Rgba8D, SIZE_MAX / 4, SIZE_MAX / 4 * 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.format));
+        EXPECT_EQ(planeLayoutFor(c.format, c.fits).decodedSize, c.decoded);
+        EXPECT_THROW(planeLayoutFor(c.format, c.fits + 1), std::bad_alloc);
+    }
+}
+
 TEST(PlaneDecoding, RoundTripsThroughTheEncoder) {
     std::mt19937 random(7);
     for (const int32_t format : {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15}) {
