@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
+#include "support/pixel_data_writer.h"
 #include "support/resource_writer.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
@@ -101,6 +103,37 @@ TEST(HostileFileTest, ZeroSizedImagesGiveHeaderOnlyFiles) {
             }
             EXPECT_EQ(files, c.files) << what;
         }
+    }
+}
+
+// Dimensions that promise 4 GiB and more, with enough zlib data that its
+// inflation could reach that much: the buffer is reserved at the full
+// capacity. Where size_t has 32 bits that many bytes cannot be had, and the
+// file ends with the allocation error rather than with a buffer that wrapped
+// round to a few bytes.
+TEST(HostileFileTest, InflationBufferOfFourGiB) {
+    TempDir dir;
+    Bytes noise(9u << 19);  // 4.5 MiB that do not compress
+    std::mt19937 random(7);
+    for (uint8_t& byte : noise) byte = static_cast<uint8_t>(random());
+    ResourceBuilder file;
+    file.addStandardTypes();
+    TextureFields t;
+    t.width = 65535;
+    t.height = 32767;
+    t.flags = 0x2;
+    t.format = 3;
+    t.pixels = compressZlib(noise);
+    file.addTexture(TextureClass::Static, t);
+    dir.writeFile("in.tex", file.payload());
+
+    const ToolRun run = runLumenpull({dir / "in.tex"});
+    if constexpr (sizeof(size_t) < 8) {
+        EXPECT_EQ(run.output, dir / "in.tex" + ": std::bad_alloc\n");
+        EXPECT_FALSE(std::filesystem::exists(dir / "in.tga"));
+    } else {
+        EXPECT_EQ(run.output, dir / "in.tex" + ": 1 texture(s) converted into 1 image(s)\n");
+        EXPECT_TRUE(std::filesystem::exists(dir / "in.tga"));
     }
 }
 
