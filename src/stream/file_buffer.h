@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <fstream>
 
@@ -48,11 +47,9 @@ public:
         return have;
     }
 
-    // Consumes count bytes when the get area holds them all. The count is a
-    // 64-bit distance: narrowed to a 32-bit size_t, a move of 4 GiB and a few
-    // bytes would pass for a short hop.
-    bool skipBuffered(std::uint64_t count) {
-        if (static_cast<std::uint64_t>(egptr() - gptr()) < count) return false;
+    // Consumes count bytes when the get area holds them all.
+    bool skipBuffered(std::size_t count) {
+        if (static_cast<std::size_t>(egptr() - gptr()) < count) return false;
         gbump(static_cast<int>(count));
         return true;
     }
