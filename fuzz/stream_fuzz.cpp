@@ -214,7 +214,7 @@ void exercise(Kind kind, const std::string& path, size_t fileSize, bool verify, 
     // The whole payload in one read, from a second stream of the same kind.
     const uint64_t total = stream->PayloadBytesLeft();
     FUZZ_CHECK(total <= fileSize, "the payload lies within the file");
-    std::vector<uint8_t> whole(total);
+    std::vector<uint8_t> whole(static_cast<size_t>(total));  // no more than the file's size
     {
         auto reference = openAs(kind, path, verify);
         FUZZ_CHECK(succeeds([&] { reference->Read(whole.data(), static_cast<uint32_t>(total)); }),

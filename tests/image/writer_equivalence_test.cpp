@@ -58,10 +58,10 @@ Bytes referenceTga(const TgaCase& c, const Bytes& data, uint32_t width, uint32_t
     const uint64_t imageBytes = uint64_t{width} * height * c.sourceBits / 8;
     const uint64_t expected = uint64_t{width} * height * outBytes;
     std::vector<Bytes> plainRows;
-    Bytes row(outputRow);
+    Bytes row(static_cast<std::size_t>(outputRow));
     for (uint64_t r = 0; r < rows; ++r) {
         const uint64_t offset = std::min<uint64_t>(image * imageBytes + r * sourceRow, data.size() - 1);
-        c.row(std::span<const uint8_t>(data).subspan(offset), row, width);
+        c.row(std::span<const uint8_t>(data).subspan(static_cast<std::size_t>(offset)), row, width);
         plainRows.push_back(row);
     }
     if (c.bands && height % 4 != 0) plainRows.push_back(Bytes(std::size_t{height % 4} * width * outBytes, 0));
@@ -113,7 +113,7 @@ TEST(WriterEquivalenceTest, TgaFilesMatchPackingWritingAndRewriting) {
         for (const auto& [width, height] : {std::pair{64u, 64u}, std::pair{37u, 19u}, std::pair{256u, 8u}}) {
             for (int picture = 0; picture < 4; ++picture) {
                 const uint64_t imageBytes = uint64_t{width} * height * c.sourceBits / 8;
-                const Bytes data = storedPixels(imageBytes * 3, picture, random);
+                const Bytes data = storedPixels(static_cast<std::size_t>(imageBytes * 3), picture, random);
                 const TextureImage texture = test::textureImage(c.format, static_cast<int32_t>(width),
                                                                 static_cast<int32_t>(height), data, 3, c.flags);
                 for (bool noCompression : {false, true}) {
@@ -195,8 +195,8 @@ Bytes referenceRadiance(const Bytes& data, uint32_t width, uint32_t height, uint
     std::vector<Bytes> flatRows;
     for (uint32_t r = 0; r < height; ++r) {
         const uint64_t offset = std::min<uint64_t>(image * rowBytes * height + r * rowBytes, data.size() - 1);
-        const auto source = std::span<const uint8_t>(data).subspan(offset);
-        Bytes flat(rowBytes);
+        const auto source = std::span<const uint8_t>(data).subspan(static_cast<std::size_t>(offset));
+        Bytes flat(static_cast<std::size_t>(rowBytes));
         for (uint32_t x = 0; x < width; ++x) {
             std::array<uint8_t, 4> pixel{};
             for (uint32_t b = 0; b < 4 && 4 * x + b < source.size(); ++b) pixel[b] = source[4 * x + b];
