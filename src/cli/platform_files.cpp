@@ -1,11 +1,3 @@
-// Where off_t and ino_t are 32 bits by default (32-bit Linux), stat and
-// readdir fail with EOVERFLOW on a file beyond 2 GiB or an entry whose inode
-// number or directory offset needs 64 bits; their 64-bit forms never do.
-// Set before any header, as the C library requires.
-#if !defined(_WIN32) && !defined(_FILE_OFFSET_BITS)
-#define _FILE_OFFSET_BITS 64
-#endif
-
 #include "cli/platform_files.h"
 
 #ifdef _WIN32
