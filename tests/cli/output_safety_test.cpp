@@ -74,10 +74,16 @@ public:
         ::dup2(out, STDOUT_FILENO);
         for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(signalNumber, SIG_DFL);
         if (::chdir(folder.c_str()) != 0) ::_exit(126);
-        std::vector<char*> argv{const_cast<char*>(LUMENPULL_EXE)};
+        std::vector<char*> argv;
+#ifdef LUMENPULL_EXE_EMULATOR
+        // A cross-built executable runs under its emulator, which passes the
+        // signals on to it.
+        argv.push_back(const_cast<char*>(LUMENPULL_EXE_EMULATOR));
+#endif
+        argv.push_back(const_cast<char*>(LUMENPULL_EXE));
         for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
-        ::execv(LUMENPULL_EXE, argv.data());
+        ::execv(argv.front(), argv.data());
         ::_exit(127);
     }
 

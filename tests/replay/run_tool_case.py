@@ -16,7 +16,9 @@ usage: run_tool_case.py --tool EXE --input FILE --expect TEXT [--arg A]...
        run_tool_case.py --manifest M --table T
           (checks that the table of report lines, "case<TAB>line" per line,
            names exactly the manifest's cases)
-Add --print to show what the tool printed instead of checking it.
+Add --print to show what the tool printed instead of checking it, and
+--emulator PROGRAM to run a tool built for another machine under PROGRAM
+(its peak RSS then includes the emulator's own).
 """
 
 import argparse
@@ -65,6 +67,7 @@ def main():
     parser.add_argument("--no-rss", action="store_true", help="do not check peak RSS (sanitizer builds)")
     parser.add_argument("--timeout", type=float, default=120.0)
     parser.add_argument("--print", action="store_true")
+    parser.add_argument("--emulator", help="runs the tool when it is built for another machine")
     opts = parser.parse_args()
 
     if opts.table:
@@ -91,7 +94,8 @@ def main():
         with open(path, "wb") as f:
             f.write(data)
         rss_file = os.path.join(work, "rss")
-        command = ["/usr/bin/time", "-f", "%M", "-o", rss_file, tool] + args + [path]
+        emulator = [opts.emulator] if opts.emulator else []
+        command = ["/usr/bin/time", "-f", "%M", "-o", rss_file] + emulator + [tool] + args + [path]
         try:
             run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=work,
                                  timeout=opts.timeout)
