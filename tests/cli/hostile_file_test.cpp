@@ -128,12 +128,16 @@ TEST(HostileFileTest, InflationBufferOfFourGiB) {
     dir.writeFile("in.tex", file.payload());
 
     const ToolRun run = runLumenpull({dir / "in.tex"});
+    int images = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        images += entry.path().extension() == ".tga" ? 1 : 0;
+    }
     if constexpr (sizeof(size_t) < 8) {
         EXPECT_EQ(run.output, dir / "in.tex" + ": std::bad_alloc\n");
-        EXPECT_FALSE(std::filesystem::exists(dir / "in.tga"));
+        EXPECT_EQ(images, 0);
     } else {
         EXPECT_EQ(run.output, dir / "in.tex" + ": 1 texture(s) converted into 1 image(s)\n");
-        EXPECT_TRUE(std::filesystem::exists(dir / "in.tga"));
+        EXPECT_EQ(images, 1);
     }
 }
 
