@@ -1,8 +1,11 @@
 # libdeflate, the compressor (and CRC) behind PNG output. Natively Debian's
-# libdeflate-dev (pkg-config). Debian ships no MinGW build of it, so the
-# Windows build compiles its compressor from Debian's own source package,
-# fetched once with scripts/fetch-deb-source and kept under the build folder.
-if(CMAKE_CROSSCOMPILING AND WIN32)
+# libdeflate-dev (pkg-config). Debian ships no MinGW build of it and no
+# multilib (-m32) one beside the native library (only the i386 architecture's
+# package, which would need that architecture added to the machine), so the
+# Windows builds and the 32-bit Linux build compile its compressor from
+# Debian's own source package, fetched once with scripts/fetch-deb-source and
+# kept under the build folder.
+if(CMAKE_CROSSCOMPILING)
   enable_language(C)
   set(LUMENPULL_DEFLATE_SOURCE ${CMAKE_BINARY_DIR}/deb-source/libdeflate)
   if(NOT EXISTS ${LUMENPULL_DEFLATE_SOURCE}/libdeflate.h)
