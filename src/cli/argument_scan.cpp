@@ -105,12 +105,18 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
                 options.recursive = true;
             } else if (key == 'u') {
                 options.uncompressed = true;
+            } else if (key == 'l') {
+                options.listOnly = true;
             } else if (key == 'h' || argument == "--help") {
                 return outcome(ArgumentScan::Outcome::Usage);
             } else if (argument == "--version") {
                 return outcome(ArgumentScan::Outcome::Version);
             } else if (argument == "--nobig") {
                 options.noBig = true;
+            } else if (argument == "--json") {
+                options.json = true;
+            } else if (argument == "--strict") {
+                options.strict = true;
             } else if (argument == "--") {
                 keysEnded = true;
             } else {
@@ -163,7 +169,7 @@ std::string usageText() {
                        "\n"
                        "Usage: ") +
            kProgramName +
-           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [-t types] [-h] [--version] [--] inputs\n"
+           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [-t types] [-l] [--json] [--strict] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"
@@ -173,6 +179,9 @@ std::string usageText() {
            "-o\twrite images below this folder, mirroring the input tree, instead of beside the inputs\n"
            "-t\tlist of output types (e.g. default is \"tga hdr\"; \"png\" writes PNG instead of TGA)\n" +
            typesLine +
+           "-l\tlist the textures of every file and the images they give, write nothing\n"
+           "--json\treport every file as one JSON object per line\n"
+           "--strict\tend with a summary line; exit code 2 when a file failed or none was found\n"
            "-h\t" +
            helpKeys +
            "\n"

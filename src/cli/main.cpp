@@ -1,7 +1,6 @@
 #include <iostream>
 #include <span>
 
-#include "cli/convert_file.h"
 #include "cli/platform_memory.h"
 #include "cli/tool_main.h"
 #include "image/platform_output.h"
@@ -10,5 +9,5 @@ int main(int argc, char** argv) {
     lumenpull::keepFreedMemoryForReuse();
     lumenpull::installInterruptCleanup();
     const std::span<const char* const> arguments(argv + (argc > 0 ? 1 : 0), argc > 1 ? argc - 1 : 0);
-    return lumenpull::runTool(arguments, lumenpull::convertFile, std::cout);
+    return lumenpull::runTool(arguments, std::cout);
 }

@@ -1,28 +1,37 @@
 #include "cli/tool_main.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <streambuf>
 #include <string>
 
 #include "cli/argument_scan.h"
 #include "cli/convert_file.h"
 #include "cli/job_runner.h"
+#include "cli/json_report.h"
+#include "cli/plain_report.h"
+#include "cli/run_totals.h"
 #include "image/output_file.h"
 
 namespace lumenpull {
 namespace {
 
+constexpr const char* kNothingFound = "No input files found";
+
 // Files added to the runner and not yet printed, per job: room for the
 // other jobs to go on while one file takes long, without discovery running
-// far ahead. A file waiting for its turn holds only its line and the names
-// of its finished images.
+// far ahead. A file waiting for its turn holds only its report and the
+// names of its finished images.
 constexpr std::size_t kWindowPerJob = 4;
 
-// What discovery itself prints goes into the runner's order too: each line
-// is printed in its turn among the files' lines.
-class OrderedLines : public std::streambuf {
+// What discovery itself prints (a notice about an entry it passes over),
+// taken a flush at a time and handed to `sink`: with several jobs it goes
+// into the runner's order among the files' reports, with --json it becomes
+// JSON objects.
+class DiscoveryText : public std::streambuf {
 public:
-    OrderedLines(JobRunner& runner, std::ostream& out) : runner_(runner), out_(out) {}
+    explicit DiscoveryText(std::function<void(std::string)> sink) : sink_(std::move(sink)) {}
 
 protected:
     int_type overflow(int_type c) override {
@@ -35,62 +44,102 @@ protected:
     }
     int sync() override {
         if (!text_.empty()) {
-            runner_.addFinished([text = std::move(text_), &out = out_] { out << text << std::flush; });
+            sink_(std::move(text_));
             text_.clear();
         }
         return 0;
     }
 
 private:
-    JobRunner& runner_;
-    std::ostream& out_;
+    std::function<void(std::string)> sink_;
     std::string text_;
 };
 
-// One file on a worker: converted with its images kept back, then, in its
-// turn, the images put in place and the whole line printed in one write.
-// An image that cannot be put in place ends the line with its error, as it
-// does when images are put in place as they are written.
-// The options outlive the runner, which finishes every piece before it goes.
-JobRunner::Work conversionOf(const std::string& path, const std::string& input, const ToolOptions& options,
-                             std::ostream& out) {
-    return [path, input, &options, &out]() -> JobRunner::Finish {
+// Discovery's text as the report form asks: as it is, or each line a JSON object.
+std::string discoveryText(const std::string& text, const ToolOptions& options) {
+    if (!options.json) return text;
+    std::string objects;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        objects += jsonNotice(text.substr(start, end - start));
+    }
+    if (start < text.size()) objects += jsonNotice(text.substr(start));
+    return objects;
+}
+
+// The part of a file's report printed before the file is opened when the
+// files are converted one after the other: a plain line is begun then, so
+// that a file the tool never comes back from is named. A JSON object is
+// printed whole at the end.
+std::string reportStart(const std::string& path, const ToolOptions& options) {
+    return options.json ? std::string() : plainReportStart(path);
+}
+
+// The rest of the report, once the file is done.
+std::string reportEnd(const FileReport& report, const ToolOptions& options) {
+    return options.json ? jsonReport(report, options.listOnly) : plainReportEnd(report);
+}
+
+bool processInputs(const ToolOptions& options, const ConvertFileFn& convert, std::ostream& discoveryOut) {
+    bool anyFound = false;
+    for (const std::string& input : options.inputs) {
+        if (processInput(input, options, convert, discoveryOut)) anyFound = true;
+    }
+    discoveryOut.flush();
+    return anyFound;
+}
+
+// One file after the other, each image put in place as it is written.
+bool reportInTurn(const ToolOptions& options, RunTotals& totals, std::ostream& out) {
+    DiscoveryText notices([&](std::string text) { out << discoveryText(text, options) << std::flush; });
+    std::ostream noticesOut(&notices);
+    const ConvertFileFn reportFile = [&](const std::string& path, const std::string& input,
+                                         const ToolOptions& fileOptions, std::ostream&) {
+        out << reportStart(path, fileOptions) << std::flush;
+        ImageOutput output(path);
+        FileReport report = convertedReport(path, input, fileOptions, output);
+        addPlacedImages(report, output);
+        out << reportEnd(report, fileOptions) << std::flush;
+        totals.add(report);
+    };
+    return processInputs(options, reportFile, options.json ? noticesOut : out);
+}
+
+// One file on a worker: converted (or listed) with its images kept back,
+// then, in its turn, the images put in place, the whole report printed in
+// one write and counted. The options, totals and stream outlive the runner,
+// which finishes every piece before it goes.
+JobRunner::Work reportOf(const std::string& path, const std::string& input, const ToolOptions& options,
+                         RunTotals& totals, std::ostream& out) {
+    return [path, input, &options, &totals, &out]() -> JobRunner::Finish {
         auto output = std::make_shared<ImageOutput>(path, ImageOutput::Commit::Deferred);
-        std::string outcome = convertedOutcome(path, input, options, *output);
-        return [path, outcome = std::move(outcome), output, &out]() mutable {
-            try {
-                output->commitFinished();
-            } catch (const std::string& text) {
-                outcome = text;
-            } catch (const std::exception& error) {
-                outcome = error.what();
-            }
-            out << path + ": " + outcome + "\n" << std::flush;
+        FileReport report = convertedReport(path, input, options, *output);
+        return [report = std::move(report), output, &options, &totals, &out]() mutable {
+            addPlacedImages(report, *output);
+            out << reportStart(report.path, options) + reportEnd(report, options) << std::flush;
+            totals.add(report);
         };
     };
 }
 
-bool convertInJobs(const ToolOptions& options, std::ostream& out) {
+bool reportInJobs(const ToolOptions& options, RunTotals& totals, std::ostream& out) {
     JobRunner runner(options.jobs, kWindowPerJob * options.jobs);
-    OrderedLines discoveryLines(runner, out);
-    std::ostream discoveryOut(&discoveryLines);
+    DiscoveryText notices([&](std::string text) {
+        runner.addFinished([text = discoveryText(text, options), &out] { out << text << std::flush; });
+    });
+    std::ostream noticesOut(&notices);
     const ConvertFileFn addFile = [&](const std::string& path, const std::string& input,
                                       const ToolOptions& fileOptions, std::ostream&) {
-        runner.add(conversionOf(path, input, fileOptions, out));
+        runner.add(reportOf(path, input, fileOptions, totals, out));
     };
-    bool anyConverted = false;
-    for (const std::string& input : options.inputs) {
-        if (processInput(input, options, addFile, discoveryOut)) anyConverted = true;
-    }
-    discoveryOut.flush();
+    const bool anyFound = processInputs(options, addFile, noticesOut);
     runner.finishAll();
-    return anyConverted;
+    return anyFound;
 }
 
-}  // namespace
-
-int runTool(std::span<const char* const> arguments, const ConvertFileFn& convert, std::ostream& out) {
-    const ArgumentScan scan = scanArguments(arguments);
+// Prints the usage text or the argument error and gives the exit code when
+// there is nothing to run.
+std::optional<int> stopBeforeRun(const ArgumentScan& scan, std::ostream& out) {
     switch (scan.outcome) {
         case ArgumentScan::Outcome::Usage:
             out << usageText() << std::endl;
@@ -104,15 +153,33 @@ int runTool(std::span<const char* const> arguments, const ConvertFileFn& convert
         case ArgumentScan::Outcome::Run:
             break;
     }
-    bool anyConverted = false;
-    if (scan.options.jobs > 1) {
-        anyConverted = convertInJobs(scan.options, out);
-    } else {
-        for (const std::string& input : scan.options.inputs) {
-            if (processInput(input, scan.options, convert, out)) anyConverted = true;
-        }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int runTool(std::span<const char* const> arguments, std::ostream& out) {
+    const ArgumentScan scan = scanArguments(arguments);
+    if (const auto code = stopBeforeRun(scan, out)) return *code;
+    const ToolOptions& options = scan.options;
+
+    // The totals are counted as each report is printed, in discovery order,
+    // on this thread: the same for any number of jobs.
+    RunTotals totals;
+    const bool anyFound =
+        options.jobs > 1 ? reportInJobs(options, totals, out) : reportInTurn(options, totals, out);
+    if (!anyFound) {
+        out << (options.json ? jsonError(kNothingFound) : std::string(kNothingFound) + "\n") << std::flush;
     }
-    if (!anyConverted) out << "No input files found" << std::endl;
+    if (!options.strict) return 0;
+    out << (options.json ? jsonSummary(totals) : totals.summaryLine() + "\n") << std::flush;
+    return totals.strictExitCode();
+}
+
+int runTool(std::span<const char* const> arguments, const ConvertFileFn& convert, std::ostream& out) {
+    const ArgumentScan scan = scanArguments(arguments);
+    if (const auto code = stopBeforeRun(scan, out)) return *code;
+    if (!processInputs(scan.options, convert, out)) out << kNothingFound << std::endl;
     return 0;
 }
 

@@ -8,9 +8,14 @@
 namespace lumenpull {
 
 // The whole program after the C runtime: scans the arguments (program name
-// excluded), walks the inputs and returns the exit code. Every line goes to
-// `out`. Discovery hands each file to `convert`; with more than one job
-// (-j) the files go to the conversion itself instead, on worker threads.
+// excluded), walks the inputs, converts or lists every file found, reports
+// each in the form the keys ask for (the plain line, a listing, JSON Lines,
+// the --strict summary) and returns the exit code. Every line goes to `out`,
+// in discovery order whatever the number of jobs (-j).
+int runTool(std::span<const char* const> arguments, std::ostream& out);
+
+// The same walk with every accepted file handed to `convert`, one after the
+// other, which reports it itself; the reporting keys and -j have no effect.
 int runTool(std::span<const char* const> arguments, const ConvertFileFn& convert, std::ostream& out);
 
 }  // namespace lumenpull

@@ -19,6 +19,9 @@ struct ToolOptions {
     unsigned jobs = 1;                               // -j: files converted at once (0 already made the core count)
     std::optional<std::string> outputFolder;         // -o: images go below it, mirroring the inputs
     ImageTypes types;                                // -t
+    bool listOnly = false;                           // -l
+    bool json = false;                               // --json
+    bool strict = false;                             // --strict
 };
 
 }  // namespace lumenpull

@@ -254,7 +254,7 @@ public:
                 offset += storedBytes;
             }
         }
-        file.finish();
+        file.finish(static_cast<int32_t>(faces));
     }
 
 private:
@@ -286,6 +286,55 @@ uint32_t writtenHeight(const DdsGeometry& g, uint64_t imageStart, std::size_t le
     return static_cast<uint32_t>(bands ? kept * 4 : kept);
 }
 
+DdsGeometry ddsGeometry(const TextureImage& texture, uint8_t sourceBitsPerPixel, uint32_t mipLevels) {
+    DdsGeometry g{};
+    g.width = static_cast<uint16_t>(texture.width);
+    g.height = static_cast<uint16_t>(texture.height);
+    if (g.width == 0 || g.height == 0) throw std::string("An image of no pixels has no DDS output");
+    g.bitsPerPixel = sourceBitsPerPixel;
+    g.imageBytes = storedLevelBytes(g.width, g.height, sourceBitsPerPixel, 0);
+    const auto count = static_cast<uint32_t>(texture.imageCount);
+
+    // The chain is carried only when every face or frame holds all of it.
+    g.levels = std::clamp(mipLevels, 1u, fullChainLevels(g.width, g.height));
+    g.faceBytes = 0;
+    for (uint32_t level = 0; level < g.levels; ++level) {
+        g.faceBytes += storedLevelBytes(g.width, g.height, sourceBitsPerPixel, level);
+    }
+    if (g.levels > 1 && texture.pixelData.size() / count < g.faceBytes) {
+        g.levels = 1;
+        g.faceBytes = g.imageBytes;
+    }
+    return g;
+}
+
+// One file of a texture: `faces` faces (or one frame) whose data begins at
+// `first` in the pixel data, written `height` rows high.
+struct DdsFile {
+    std::string name;
+    uint64_t first;
+    uint32_t faces;
+    uint32_t height;
+};
+
+// Hands `each` the texture's files in order, each named when its turn comes.
+template <typename Each>
+void forEachDdsFile(const std::string& imageName, const TextureImage& texture, const DdsGeometry& g, Each each) {
+    const auto count = static_cast<uint32_t>(texture.imageCount);
+    const std::size_t length = texture.pixelData.size();
+    const bool cube = (texture.textureFlags & SixFaces) != 0 && count == 6;
+    if (cube && length / 6 >= g.faceBytes) {
+        each(DdsFile{imageFileName(imageName, 0, 1, "dds"), 0, 6, g.height});
+        return;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t start = rowOffset(i, std::max<uint64_t>(g.faceBytes, 1), 0, 0);
+        if (start >= length) break;
+        const uint32_t height = g.levels > 1 ? g.height : writtenHeight(g, start, length);
+        each(DdsFile{imageFileName(imageName, static_cast<int32_t>(i), texture.imageCount, "dds"), start, 1, height});
+    }
+}
+
 }  // namespace
 
 int32_t writeDds(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
@@ -299,42 +348,23 @@ int32_t writeDds(const std::string& imageName, const TextureImage& texture, uint
     if (texture.imageCount <= 0) return 0;
     const DdsFormat format = ddsFormat(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0,
                                        sourceBitsPerPixel);
-    DdsGeometry g{};
-    g.width = static_cast<uint16_t>(texture.width);
-    g.height = static_cast<uint16_t>(texture.height);
-    if (g.width == 0 || g.height == 0) throw std::string("An image of no pixels has no DDS output");
-    g.bitsPerPixel = sourceBitsPerPixel;
-    g.imageBytes = storedLevelBytes(g.width, g.height, sourceBitsPerPixel, 0);
-    const auto count = static_cast<uint32_t>(texture.imageCount);
-    const std::size_t length = texture.pixelData.size();
-
-    // The chain is carried only when every face or frame holds all of it.
-    g.levels = std::clamp(mipLevels, 1u, fullChainLevels(g.width, g.height));
-    g.faceBytes = 0;
-    for (uint32_t level = 0; level < g.levels; ++level) {
-        g.faceBytes += storedLevelBytes(g.width, g.height, sourceBitsPerPixel, level);
-    }
-    if (g.levels > 1 && length / count < g.faceBytes) {
-        g.levels = 1;
-        g.faceBytes = g.imageBytes;
-    }
-
+    const DdsGeometry g = ddsGeometry(texture, sourceBitsPerPixel, mipLevels);
     DdsImageWriter writer(format, g, sharedExponent);
-    const bool cube = (texture.textureFlags & SixFaces) != 0 && count == 6;
-    if (cube && length / 6 >= g.faceBytes) {
-        writer.write(output, imageFileName(imageName, 0, 1, "dds"), texture.pixelData, 0, 6, g.levels, g.height);
-        return 6;
-    }
     int32_t images = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint64_t start = rowOffset(i, std::max<uint64_t>(g.faceBytes, 1), 0, 0);
-        if (start >= length) break;
-        const uint32_t height = g.levels > 1 ? g.height : writtenHeight(g, start, length);
-        writer.write(output, imageFileName(imageName, static_cast<int32_t>(i), texture.imageCount, "dds"),
-                     texture.pixelData, start, 1, g.levels, height);
-        ++images;
-    }
+    forEachDdsFile(imageName, texture, g, [&](const DdsFile& file) {
+        writer.write(output, file.name, texture.pixelData, file.first, file.faces, g.levels, file.height);
+        images += static_cast<int32_t>(file.faces);
+    });
     return images;
+}
+
+void listDdsFiles(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
+                  uint32_t mipLevels, const ImageOutput& output, ImageFiles& files) {
+    if (texture.imageCount <= 0) return;
+    ddsFormat(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
+    const DdsGeometry g = ddsGeometry(texture, sourceBitsPerPixel, mipLevels);
+    forEachDdsFile(imageName, texture, g,
+                   [&](const DdsFile& file) { output.list(file.name, files, static_cast<int32_t>(file.faces)); });
 }
 
 }  // namespace lumenpull

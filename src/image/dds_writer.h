@@ -36,4 +36,10 @@ int32_t writeDds(const std::string& imageName, const TextureImage& texture, uint
 int32_t writeDds(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                  bool sharedExponent, uint32_t mipLevels);
 
+// Lists the files writeDds writes in `files`, one by one as it would write
+// them through `output` (a cube-map file with its six images), and throws
+// what it throws at the same point; nothing is decoded.
+void listDdsFiles(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
+                  uint32_t mipLevels, const ImageOutput& output, ImageFiles& files);
+
 }  // namespace lumenpull

@@ -79,7 +79,7 @@ RowGeometry rowGeometry(const TextureImage& texture, const RowLayout& layout, ui
         g.outputRowBytes *= 4;
         g.rowCount = g.height / 4;
     }
-    g.imageBytes = uint64_t{g.width} * g.height * sourceBitsPerPixel / 8;
+    g.imageBytes = storedImageBytes(texture.width, texture.height, sourceBitsPerPixel);
     g.expectedBytes = uint64_t{g.width} * g.height * g.outputBytesPerPixel;
     return g;
 }

@@ -53,6 +53,16 @@ struct ExrGeometry {
     uint64_t imageBytes;  // stored bytes of one image
 };
 
+ExrGeometry exrGeometry(const TextureImage& texture) {
+    ExrGeometry g{};
+    g.width = static_cast<uint16_t>(texture.width);
+    g.height = static_cast<uint16_t>(texture.height);
+    if (g.width == 0 || g.height == 0) throw std::string("An image of no pixels has no EXR output");
+    g.rowBytes = uint64_t{g.width} * 4;
+    g.imageBytes = g.rowBytes * g.height;
+    return g;
+}
+
 void writeExrImage(ImageOutput& output, const std::string& path, const TextureImage& texture, const ExrGeometry& g,
                    uint32_t image, const HdrRowDecoder& decoder) {
     OutputFile file(output, path);  // created first: a file that cannot be is reported before any work
@@ -108,25 +118,26 @@ int32_t writeExr(const std::string& imageName, const TextureImage& texture, bool
 int32_t writeExr(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
                  ImageOutput& output) {
     if (texture.imageCount <= 0) return 0;
-    ExrGeometry g{};
-    g.width = static_cast<uint16_t>(texture.width);
-    g.height = static_cast<uint16_t>(texture.height);
-    if (g.width == 0 || g.height == 0) throw std::string("An image of no pixels has no EXR output");
-    g.rowBytes = uint64_t{g.width} * 4;
-    g.imageBytes = g.rowBytes * g.height;
+    const ExrGeometry g = exrGeometry(texture);
     const HdrRowDecoder decoder(sharedExponent);
 
-    int32_t files = 0;
-    for (int32_t i = 0; i < texture.imageCount; ++i) {
+    const std::size_t length = texture.pixelData.size();
+    const int32_t files = imagesWithData(texture.imageCount, g.imageBytes, length);
+    for (int32_t i = 0; i < files; ++i) {
         const auto image = static_cast<uint32_t>(i);
-        const std::size_t length = texture.pixelData.size();
-        if (!imageHasData(image, g.imageBytes, length)) break;
         ExrGeometry w = g;
         w.height = static_cast<uint32_t>(rowsWithData(rowOffset(image, g.imageBytes, 0, 0), g.rowBytes, g.height, length));
         writeExrImage(output, imageFileName(imageName, i, texture.imageCount, "exr"), texture, w, image, decoder);
-        ++files;
     }
     return files;
+}
+
+void listExrFiles(const std::string& imageName, const TextureImage& texture, const ImageOutput& output,
+                  ImageFiles& files) {
+    if (texture.imageCount <= 0) return;
+    const ExrGeometry g = exrGeometry(texture);
+    const int32_t count = imagesWithData(texture.imageCount, g.imageBytes, texture.pixelData.size());
+    for (int32_t i = 0; i < count; ++i) output.list(imageFileName(imageName, i, texture.imageCount, "exr"), files);
 }
 
 }  // namespace lumenpull

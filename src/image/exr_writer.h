@@ -24,4 +24,10 @@ int32_t writeExr(const std::string& imageName, const TextureImage& texture, bool
 // The same, each file put in place as soon as it is written.
 int32_t writeExr(const std::string& imageName, const TextureImage& texture, bool sharedExponent);
 
+// Lists the files writeExr writes in `files`, one by one as it would write
+// them through `output`, and throws what it throws at the same point;
+// nothing is decoded.
+void listExrFiles(const std::string& imageName, const TextureImage& texture, const ImageOutput& output,
+                  ImageFiles& files);
+
 }  // namespace lumenpull

@@ -22,18 +22,30 @@ void ImageOutput::checkNotInput(const std::string& finalPath) const {
     }
 }
 
-void ImageOutput::finished(std::unique_ptr<TemporaryFile> image) {
+void ImageOutput::list(const std::string& finalPath, ImageFiles& files, int32_t images) const {
+    checkNotInput(finalPath);
+    files.names.push_back(finalPath);
+    files.images += images;
+}
+
+void ImageOutput::finished(std::unique_ptr<TemporaryFile> image, int32_t images) {
     if (commit_ == Commit::Deferred) {
-        kept_.push_back(std::move(image));
+        kept_.push_back({std::move(image), images});
         return;
     }
-    image->putInPlace();
+    putInPlace(*image, images);
 }
 
 void ImageOutput::commitFinished() {
-    std::vector<std::unique_ptr<TemporaryFile>> images;
-    images.swap(kept_);  // whatever happens, the rest are removed when `images` goes
-    for (auto& image : images) image->putInPlace();
+    std::vector<Kept> kept;
+    kept.swap(kept_);  // whatever happens, the rest are removed when `kept` goes
+    for (Kept& image : kept) putInPlace(*image.file, image.images);
+}
+
+void ImageOutput::putInPlace(TemporaryFile& file, int32_t images) {
+    file.putInPlace();
+    placedFiles_.push_back(file.finalPath());
+    placedImages_ += images;
 }
 
 OutputFile::OutputFile(ImageOutput& output, const std::string& path) : output_(output) {
@@ -75,10 +87,10 @@ void OutputFile::restart() {
     file_->restart();
 }
 
-void OutputFile::finish() {
+void OutputFile::finish(int32_t images) {
     flush();
     file_->close();
-    output_.finished(std::move(file_));
+    output_.finished(std::move(file_), images);
 }
 
 }  // namespace lumenpull

@@ -11,6 +11,15 @@
 
 namespace lumenpull {
 
+// The files a writer writes for one texture, in the order it writes them:
+// their final names, and the images they hold (a cube-map DDS file holds
+// six). Each writer has a function that lists them without decoding or
+// writing a pixel; a listing shows them.
+struct ImageFiles {
+    std::vector<std::string> names;
+    int32_t images = 0;
+};
+
 // Where the images of one input file go. Each image is written to a
 // temporary file of its own and, once complete and closed, committed: renamed
 // over its final name. By default every image is committed as soon as it is
@@ -31,20 +40,38 @@ public:
     // the input file.
     void checkNotInput(const std::string& finalPath) const;
 
-    // Takes a complete, closed image: commits it now, or keeps it for
-    // commitFinished(). A failed commit throws "Error creating output file:
-    // <name>: <reason>" and removes the image's temporary file.
-    void finished(std::unique_ptr<TemporaryFile> image);
+    // What a writer that only lists does where it would make a file: the
+    // name is checked as for a file, then added to `files` with its images.
+    void list(const std::string& finalPath, ImageFiles& files, int32_t images = 1) const;
+
+    // Takes a complete, closed file of `images` images (more than one for a
+    // cube map): commits it now, or keeps it for commitFinished(). A failed
+    // commit throws "Error creating output file: <name>: <reason>" and
+    // removes the image's temporary file.
+    void finished(std::unique_ptr<TemporaryFile> image, int32_t images = 1);
 
     // Commits the kept images in the order they were finished. On the first
     // failure the rest are removed and the error is thrown.
     void commitFinished();
 
+    // The final names of the files committed so far, in order, and the
+    // images they hold: what the input file has come to on disk.
+    const std::vector<std::string>& placedFiles() const { return placedFiles_; }
+    int64_t placedImages() const { return placedImages_; }
+
 private:
+    struct Kept {
+        std::unique_ptr<TemporaryFile> file;
+        int32_t images;
+    };
+    void putInPlace(TemporaryFile& file, int32_t images);
+
     Commit commit_ = Commit::Immediately;
     std::string inputPath_;
     std::optional<FileIdentity> input_;
-    std::vector<std::unique_ptr<TemporaryFile>> kept_;
+    std::vector<Kept> kept_;
+    std::vector<std::string> placedFiles_;
+    int64_t placedImages_ = 0;
 };
 
 // One image file being written. Writes go through a generous buffer of its
@@ -75,9 +102,10 @@ public:
     // name in between). Throws "Error writing output file: …".
     void restart();
 
-    // Writes what is buffered, closes the file and hands it to the output.
-    // Throws "Error writing output file: …" or "Error creating output file: …".
-    void finish();
+    // Writes what is buffered, closes the file and hands it to the output
+    // as a file of `images` images. Throws "Error writing output file: …" or
+    // "Error creating output file: …".
+    void finish(int32_t images = 1);
 
 private:
     void flush();

@@ -58,17 +58,22 @@ uint8_t colourType(uint32_t depth) {
     return depth == 24 ? 2 : 6;    // RGB, RGBA
 }
 
+// The bytes of a picture's filtered rows, all held at once. Throws for a
+// picture PNG cannot hold (no rows or no columns) and, where size_t is 32
+// bits, for one whose bytes do not fit it, rather than wrapping.
+uint64_t filteredPictureBytes(const RowGeometry& g) {
+    if (g.width == 0 || g.height == 0) throw std::string("A picture without rows or columns has no PNG output");
+    const uint64_t bytes = uint64_t{g.height} * (uint64_t{g.width} * g.outputBytesPerPixel + 1);
+    if (bytes > SIZE_MAX / 2) throw std::string("Picture too large for PNG output");
+    return bytes;
+}
+
 // One image: its rows filtered into one buffer, compressed in one call, the
 // compressed stream written as IDAT chunks.
 class PngImage {
 public:
     PngImage(const RowGeometry& g, uint32_t depth) : g_(g), depth_(depth), rowBytes_(size_t{g.width} * g.outputBytesPerPixel) {
-        if (g.width == 0 || g.height == 0) throw std::string("A picture without rows or columns has no PNG output");
-        // The whole filtered picture is held: where size_t is 32 bits, a
-        // picture whose bytes do not fit it is refused rather than wrapped.
-        const uint64_t bytes = uint64_t{g.height} * (uint64_t{rowBytes_} + 1);
-        if (bytes > SIZE_MAX / 2) throw std::string("Picture too large for PNG output");
-        filtered_.reserve(static_cast<size_t>(bytes));
+        filtered_.reserve(static_cast<size_t>(filteredPictureBytes(g)));
         previous_.assign(rowBytes_, 0);
     }
 
@@ -157,10 +162,9 @@ int32_t writePng(const std::string& imageName, const TextureImage& texture, uint
     const Compressor compressor(libdeflate_alloc_compressor(kCompressionLevel));
     if (!compressor) throw std::bad_alloc();
 
-    int32_t files = 0;
-    for (int32_t i = 0; i < texture.imageCount; ++i) {
+    const int32_t files = imagesWithData(texture.imageCount, g.imageBytes, texture.pixelData.size());
+    for (int32_t i = 0; i < files; ++i) {
         const auto image = static_cast<uint32_t>(i);
-        if (!imageHasData(image, g.imageBytes, texture.pixelData.size())) break;
         const RowGeometry w = writtenGeometry(g, layout.bands, image, texture.pixelData.size());
         PngImage png(w, layout.depth);
         const size_t rowBytes = size_t{w.width} * w.outputBytesPerPixel;
@@ -173,9 +177,21 @@ int32_t writePng(const std::string& imageName, const TextureImage& texture, uint
             return true;
         });
         png.write(imageFileName(imageName, i, texture.imageCount, "png"), compressor.get(), output);
-        ++files;
     }
     return files;
+}
+
+void listPngFiles(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
+                  const ImageOutput& output, ImageFiles& files) {
+    if (texture.imageCount <= 0) return;
+    const RowLayout layout = rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0,
+                                       sourceBitsPerPixel);
+    const RowGeometry g = rowGeometry(texture, layout, sourceBitsPerPixel);
+    const int32_t count = imagesWithData(texture.imageCount, g.imageBytes, texture.pixelData.size());
+    for (int32_t i = 0; i < count; ++i) {
+        filteredPictureBytes(writtenGeometry(g, layout.bands, static_cast<uint32_t>(i), texture.pixelData.size()));
+        output.list(imageFileName(imageName, i, texture.imageCount, "png"), files);
+    }
 }
 
 }  // namespace lumenpull

@@ -26,4 +26,10 @@ int32_t writePng(const std::string& imageName, const TextureImage& texture, uint
 // The same, each image put in place as soon as it is written.
 int32_t writePng(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel);
 
+// Lists the files writePng writes in `files`, one by one as it would write
+// them through `output`, and throws what it throws at the same point;
+// nothing is decoded.
+void listPngFiles(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
+                  const ImageOutput& output, ImageFiles& files);
+
 }  // namespace lumenpull

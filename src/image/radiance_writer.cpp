@@ -96,27 +96,32 @@ int32_t writeRadiance(const std::string& imageName, const TextureImage& texture,
     g.width = static_cast<uint16_t>(texture.width);
     g.height = static_cast<uint16_t>(texture.height);
     g.rowBytes = uint64_t{g.width} * 4;
-    g.imageBytes = g.rowBytes * g.height;
+    g.imageBytes = storedImageBytes(texture.width, texture.height, 32);
 
     const bool runLengthWidth = g.width >= MinRunLengthWidth && g.width <= MaxRunLengthWidth;
     RadianceBuffers buffers;
     buffers.scanline.resize(static_cast<size_t>(g.rowBytes));  // at most 65535 x 4
     RowEncoder rows{HdrRowDecoder(sharedExponent), std::vector<LinearRgb>(g.width)};
 
-    int32_t files = 0;
-    for (int32_t i = 0; i < texture.imageCount; ++i) {
+    const std::size_t length = texture.pixelData.size();
+    const int32_t files = imagesWithData(texture.imageCount, g.imageBytes, length);
+    for (int32_t i = 0; i < files; ++i) {
         const auto image = static_cast<uint32_t>(i);
-        const std::size_t length = texture.pixelData.size();
-        if (!imageHasData(image, g.imageBytes, length)) break;
         // Only the rows that begin inside the pixel data are written.
         RadianceGeometry w = g;
         w.height = static_cast<uint32_t>(rowsWithData(rowOffset(image, g.imageBytes, 0, 0), g.rowBytes, g.height, length));
         const std::string path = imageFileName(imageName, i, texture.imageCount, "hdr");
-        ++files;
         // Each image starts again with compression on.
         writeRadianceImage(path, texture, w, image, rows, !noCompression && runLengthWidth, buffers, output);
     }
     return files;
+}
+
+void listRadianceFiles(const std::string& imageName, const TextureImage& texture, const ImageOutput& output,
+                       ImageFiles& files) {
+    if (texture.imageCount <= 0) return;
+    const int32_t count = imagesWithData(texture, 32);
+    for (int32_t i = 0; i < count; ++i) output.list(imageFileName(imageName, i, texture.imageCount, "hdr"), files);
 }
 
 }  // namespace lumenpull

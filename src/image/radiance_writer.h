@@ -30,4 +30,10 @@ int32_t writeRadiance(const std::string& imageName, const TextureImage& texture,
 int32_t writeRadiance(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
                       bool noCompression);
 
+// Lists the files writeRadiance writes in `files`, one by one as it would
+// write them through `output`, and throws what it throws at the same point;
+// nothing is decoded.
+void listRadianceFiles(const std::string& imageName, const TextureImage& texture, const ImageOutput& output,
+                       ImageFiles& files);
+
 }  // namespace lumenpull

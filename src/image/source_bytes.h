@@ -8,6 +8,8 @@
 #include <span>
 #include <stdexcept>
 
+#include "image/texture_image.h"
+
 namespace lumenpull {
 
 // N stored bytes starting at offset; the bytes that lie past the end of the
@@ -54,6 +56,28 @@ inline uint64_t rowOffset(uint64_t image, uint64_t imageSize, uint64_t row, uint
 // byte, so that a hostile image count cannot make files out of nothing.
 inline bool imageHasData(uint64_t image, uint64_t imageSize, std::size_t length) {
     return rowOffset(image, std::max<uint64_t>(imageSize, 1), 0, 0) < length;
+}
+
+// How many of `imageCount` images get a file: the leading ones whose first
+// stored byte lies inside `length` bytes of pixel data. Both writers stop
+// there, and the output names a listing shows end there too.
+inline int32_t imagesWithData(int32_t imageCount, uint64_t imageSize, std::size_t length) {
+    int32_t images = 0;
+    while (images < imageCount && imageHasData(static_cast<uint64_t>(images), imageSize, length)) ++images;
+    return images;
+}
+
+// The stored bytes of one image of a width × height texture (the low 16
+// bits of each, as the writers use them).
+inline uint64_t storedImageBytes(int32_t width, int32_t height, uint8_t sourceBitsPerPixel) {
+    return uint64_t{static_cast<uint16_t>(width)} * static_cast<uint16_t>(height) * sourceBitsPerPixel / 8;
+}
+
+// The files the writers write for a texture: one for each image whose first
+// stored byte lies inside its pixel data.
+inline int32_t imagesWithData(const TextureImage& texture, uint8_t sourceBitsPerPixel) {
+    return imagesWithData(texture.imageCount, storedImageBytes(texture.width, texture.height, sourceBitsPerPixel),
+                          texture.pixelData.size());
 }
 
 // The rows (or bands) of an image that begin inside the pixel data; the rest

@@ -76,17 +76,23 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
     const std::size_t packetRoom =
         tgaRleBound(static_cast<std::size_t>(g.outputRowBytes / g.outputBytesPerPixel), g.outputBytesPerPixel);
 
-    int32_t files = 0;
-    for (int32_t i = 0; i < texture.imageCount; ++i) {
+    const int32_t files = imagesWithData(texture.imageCount, g.imageBytes, texture.pixelData.size());
+    for (int32_t i = 0; i < files; ++i) {
         const auto image = static_cast<uint32_t>(i);
-        if (!imageHasData(image, g.imageBytes, texture.pixelData.size())) break;
         const RowGeometry w = writtenGeometry(g, layout.bands, image, texture.pixelData.size());
         const std::string path = imageFileName(imageName, i, texture.imageCount, "tga");
         // Each image starts again with packing on.
         writeTgaImage(path, texture, layout, w, image, !noCompression, row, packetRoom, output);
-        ++files;
     }
     return files;
+}
+
+void listTgaFiles(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
+                  const ImageOutput& output, ImageFiles& files) {
+    if (texture.imageCount <= 0) return;
+    rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
+    const int32_t count = imagesWithData(texture, sourceBitsPerPixel);
+    for (int32_t i = 0; i < count; ++i) output.list(imageFileName(imageName, i, texture.imageCount, "tga"), files);
 }
 
 }  // namespace lumenpull

@@ -32,4 +32,10 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
 int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                  bool noCompression);
 
+// Lists the files writeTga writes in `files`, one by one as it would write
+// them through `output`, and throws what it throws at the same point;
+// nothing is decoded.
+void listTgaFiles(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
+                  const ImageOutput& output, ImageFiles& files);
+
 }  // namespace lumenpull

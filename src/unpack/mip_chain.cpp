@@ -39,6 +39,8 @@ UnpackedLevels unpackedWithMipChain(std::vector<uint8_t> stored, const UnpackPar
     std::optional<InflatedData> inflated = inflatedPixelData(stored, p);
     std::unique_ptr<uint8_t[]> made;
     std::span<uint8_t> data(stored);
+    UnpackFindings findings;
+    findings.inflated = inflated.has_value();
     if (inflated) {
         data = {inflated->bytes.get(), inflated->length};
         made = std::move(inflated->bytes);
@@ -47,6 +49,7 @@ UnpackedLevels unpackedWithMipChain(std::vector<uint8_t> stored, const UnpackPar
     if ((p.textureFlags & PlaneCoded) != 0 && !data.empty()) {
         // Every element is decoded: the smaller levels may be kept.
         const PlaneLayout layout = planeLayoutFor(p.pixelFormat, data.size());
+        findings.planes = true;
         auto decoded = std::make_unique_for_overwrite<uint8_t[]>(layout.decodedSize);
         const size_t written = decodePlaneElements(data, layout, {decoded.get(), layout.decodedSize});
         std::memset(decoded.get() + written, 0, layout.decodedSize - written);
@@ -54,10 +57,11 @@ UnpackedLevels unpackedWithMipChain(std::vector<uint8_t> stored, const UnpackPar
         made = std::move(decoded);
         std::vector<uint8_t>().swap(stored);
     }
+    findImages(findings, data.size(), p);
     const uint32_t levels = storedMipLevels(data.size(), p);
-    if (levels > 1) return {UnpackedPixels(std::move(stored), std::move(made), data), levels};
+    if (levels > 1) return {UnpackedPixels(std::move(stored), std::move(made), data, findings), levels};
     const std::span<uint8_t> images = gatherLargestImages(data, p);
-    return {UnpackedPixels(std::move(stored), std::move(made), images), 1};
+    return {UnpackedPixels(std::move(stored), std::move(made), images, findings), 1};
 }
 
 }  // namespace lumenpull

@@ -53,12 +53,21 @@ bool planeCoded(const UnpackParameters& p, size_t length) {
 
 }  // namespace
 
+void findImages(UnpackFindings& findings, uint64_t length, const UnpackParameters& p) {
+    if (largestImagesIn(length, p)) {
+        findings.mips = p.layoutWord == 0 ? UnpackFindings::Mips::LargestFirst : UnpackFindings::Mips::LargestLast;
+    }
+    findings.shortData = length < uint64_t{largestImageSize(p)} * p.imageCount;
+}
+
 UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameters& p) {
     // The three steps in order; each later step works in the buffer the
     // one before it left.
     std::optional<InflatedData> inflated = inflatedPixelData(stored, p);
     std::unique_ptr<uint8_t[]> made;
     std::span<uint8_t> data(stored);
+    UnpackFindings findings;
+    findings.inflated = inflated.has_value();
     if (inflated) {
         data = {inflated->bytes.get(), inflated->length};
         made = std::move(inflated->bytes);
@@ -66,8 +75,10 @@ UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameter
     }
     if (planeCoded(p, data.size())) {
         const PlaneLayout layout = planeLayoutFor(p.pixelFormat, data.size());
+        findings.planes = true;
+        findImages(findings, layout.decodedSize, p);
         if (auto images = decodedLargestImages(data, layout, p)) {
-            return UnpackedPixels(std::vector<uint8_t>(), std::move(images->bytes), images->span);
+            return UnpackedPixels(std::vector<uint8_t>(), std::move(images->bytes), images->span, findings);
         }
         size_t decodedSize = 0;
         auto decoded = decodedPlanes(data, layout, decodedSize);
@@ -75,8 +86,9 @@ UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameter
         made = std::move(decoded);
         std::vector<uint8_t>().swap(stored);
     }
+    findImages(findings, data.size(), p);
     const std::span<uint8_t> images = gatherLargestImages(data, p);
-    return UnpackedPixels(std::move(stored), std::move(made), images);
+    return UnpackedPixels(std::move(stored), std::move(made), images, findings);
 }
 
 }  // namespace lumenpull

@@ -9,22 +9,39 @@
 
 namespace lumenpull {
 
+// What the unpacking found a texture's stored bytes to be: what a listing
+// shows, and exactly what the conversion did to them.
+struct UnpackFindings {
+    enum class Mips { None, LargestFirst, LargestLast };
+    bool inflated = false;      // zlib data, inflated
+    bool planes = false;        // delta-coded planes, decoded
+    Mips mips = Mips::None;     // smaller mip levels found, the largest image at this end of each block
+    bool shortData = false;     // fewer bytes than the image count's largest images need
+};
+
+// What the last step finds in `length` bytes of inflated and plane-decoded
+// data: smaller mip levels beside the largest images, or too few bytes for them.
+void findImages(UnpackFindings& findings, uint64_t length, const UnpackParameters& p);
+
 // A texture's plain images, one after another, and the buffer they lie in:
 // the stored bytes, zlib's output or the decoded planes. Nothing is copied
 // to make them: smaller mip levels are dropped by moving the largest images
 // together inside that buffer, so only pages the steps write are touched.
 class UnpackedPixels {
 public:
-    UnpackedPixels(std::vector<uint8_t> stored, std::unique_ptr<uint8_t[]> made, std::span<uint8_t> images)
-        : stored_(std::move(stored)), made_(std::move(made)), images_(images) {}
+    UnpackedPixels(std::vector<uint8_t> stored, std::unique_ptr<uint8_t[]> made, std::span<uint8_t> images,
+                   const UnpackFindings& findings)
+        : stored_(std::move(stored)), made_(std::move(made)), images_(images), findings_(findings) {}
 
     std::span<const uint8_t> images() const { return images_; }
+    const UnpackFindings& findings() const { return findings_; }
 
 private:
     // Moving either owner keeps its bytes where they are, so the view stays valid.
     std::vector<uint8_t> stored_;
     std::unique_ptr<uint8_t[]> made_;
     std::span<uint8_t> images_;
+    UnpackFindings findings_;
 };
 
 // Turns a texture's stored pixel data into its plain images, in three steps

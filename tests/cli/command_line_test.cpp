@@ -19,7 +19,7 @@ std::string usage() {
                        "\n"
                        "Usage: ") +
            (windows ? "lumenpull.exe" : "lumenpull") +
-           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [-t types] [-h] [--version] [--] inputs\n"
+           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [-t types] [-l] [--json] [--strict] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"
@@ -31,6 +31,9 @@ std::string usage() {
            (test::testedBuildHasExr()
                 ? "\t\"dds\" keeps blocks and mip levels as stored, \"exr\" writes OpenEXR instead of Radiance\n"
                 : "\t\"dds\" keeps blocks and mip levels as stored (no \"exr\": this build has no OpenEXR)\n") +
+           "-l\tlist the textures of every file and the images they give, write nothing\n"
+           "--json\treport every file as one JSON object per line\n"
+           "--strict\tend with a summary line; exit code 2 when a file failed or none was found\n"
            "-h\tprint this text (also --help" +
            (windows ? " and /?" : "") +
            ")\n"

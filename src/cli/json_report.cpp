@@ -1,0 +1,97 @@
+#include "cli/json_report.h"
+
+#include <nlohmann/json.hpp>
+
+#include "cli/utf8_text.h"
+#include "image/pixel_format_name.h"
+
+namespace lumenpull {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json names(const std::vector<std::string>& files) {
+    Json list = Json::array();
+    for (const std::string& file : files) list.push_back(replacingInvalidUtf8(file));
+    return list;
+}
+
+Json textureObject(const TextureRow& row) {
+    Json texture;
+    texture["number"] = row.number ? Json(*row.number) : Json(nullptr);
+    texture["skipped"] = row.skipped;
+    texture["type"] = replacingInvalidUtf8(row.typeName);
+    texture["width"] = row.width;
+    texture["height"] = row.height;
+    if (row.canonicalFormat) {
+        texture["format"] = pixelFormatName(*row.canonicalFormat, row.twoChannel);
+    } else {
+        texture["format"] = row.skipped ? Json(nullptr) : Json("rejected");
+    }
+    texture["code"] = row.storedCode;
+    switch (row.images) {
+        case TextureRow::Images::Single: texture["layout"] = "single"; break;
+        case TextureRow::Images::Cube: texture["layout"] = "cube"; break;
+        case TextureRow::Images::Frames: texture["layout"] = "frames"; break;
+    }
+    texture["images"] = row.imageCount;
+    texture["bytes"] = row.storedBytes;
+    texture["zlib"] = row.findings.inflated;
+    texture["planes"] = row.findings.planes;
+    switch (row.findings.mips) {
+        case UnpackFindings::Mips::None: texture["mips"] = nullptr; break;
+        case UnpackFindings::Mips::LargestFirst: texture["mips"] = "first"; break;
+        case UnpackFindings::Mips::LargestLast: texture["mips"] = "last"; break;
+    }
+    texture["short"] = row.findings.shortData;
+    texture["names"] = names(row.output.names);
+    return texture;
+}
+
+std::string line(const Json& object) { return object.dump() + "\n"; }
+
+}  // namespace
+
+std::string jsonReport(const FileReport& report, bool listing) {
+    Json object;
+    object["file"] = replacingInvalidUtf8(report.path);
+    if (!isValidUtf8(report.path)) object["file_hex"] = hexBytes(report.path);
+    if (report.failed) {
+        object["error"] = replacingInvalidUtf8(report.outcome);
+    } else {
+        object["textures"] = report.textures;
+        object["images"] = report.images;
+    }
+    object["written"] = names(report.written);
+    if (listing) {
+        Json list = Json::array();
+        for (const TextureRow& row : report.rows) list.push_back(textureObject(row));
+        object["list"] = std::move(list);
+    }
+    return line(object);
+}
+
+std::string jsonSummary(const RunTotals& totals) {
+    Json summary;
+    summary["files"] = totals.files;
+    summary["textures"] = totals.textures;
+    summary["images"] = totals.images;
+    summary["failed"] = totals.failed;
+    Json object;
+    object["summary"] = std::move(summary);
+    return line(object);
+}
+
+std::string jsonError(const std::string& text) {
+    Json object;
+    object["error"] = replacingInvalidUtf8(text);
+    return line(object);
+}
+
+std::string jsonNotice(const std::string& text) {
+    Json object;
+    object["notice"] = replacingInvalidUtf8(text);
+    return line(object);
+}
+
+}  // namespace lumenpull

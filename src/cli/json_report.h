@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "cli/file_report.h"
+#include "cli/run_totals.h"
+
+namespace lumenpull {
+
+// One file's report as one JSON object on one line (JSON Lines), newline
+// included; a listing adds its textures as "list". Texts that are not valid
+// UTF-8 have each stray byte replaced by U+FFFD; the path is then also given
+// byte for byte as "file_hex".
+std::string jsonReport(const FileReport& report, bool listing);
+
+// {"summary": {"files": …, "textures": …, "images": …, "failed": …}}
+std::string jsonSummary(const RunTotals& totals);
+
+// {"error": text}, for a run-level line such as "No input files found".
+std::string jsonError(const std::string& text);
+
+// {"notice": text}, for a line of discovery's own about an entry it passes
+// over.
+std::string jsonNotice(const std::string& text);
+
+}  // namespace lumenpull

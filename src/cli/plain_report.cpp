@@ -1,0 +1,74 @@
+#include "cli/plain_report.h"
+
+#include "cli/printable_text.h"
+#include "image/pixel_format_name.h"
+
+namespace lumenpull {
+namespace {
+
+std::string numberColumn(const TextureRow& row) {
+    if (row.skipped) return "skip";
+    return row.number ? std::to_string(*row.number) : "-";
+}
+
+std::string formatColumn(const TextureRow& row) {
+    std::string name;
+    if (row.canonicalFormat) {
+        name = pixelFormatName(*row.canonicalFormat, row.twoChannel);
+    } else {
+        name = row.skipped ? "unknown" : "rejected";
+    }
+    return name + " (" + std::to_string(row.storedCode) + ")";
+}
+
+std::string imagesColumn(const TextureRow& row) {
+    switch (row.images) {
+        case TextureRow::Images::Cube: return "cube";
+        case TextureRow::Images::Frames:
+            return std::to_string(row.imageCount) + (row.imageCount == 1 ? " frame" : " frames");
+        case TextureRow::Images::Single: break;
+    }
+    return "1";
+}
+
+std::string dataColumn(const TextureRow& row) {
+    if (row.skipped) return "no pixel data";
+    std::string text = std::to_string(row.storedBytes) + " bytes";
+    if (row.rejected()) return text;
+    const UnpackFindings& found = row.findings;
+    if (found.inflated) text += " zlib";
+    if (found.planes) text += " planes";
+    if (found.mips == UnpackFindings::Mips::LargestFirst) text += " mips-first";
+    if (found.mips == UnpackFindings::Mips::LargestLast) text += " mips-last";
+    if (found.shortData) text += " short";
+    return text;
+}
+
+// All names when there are one or two, else the first and the last.
+std::string namesColumn(const TextureRow& row) {
+    const auto& names = row.output.names;
+    if (names.empty()) return "-";
+    if (names.size() == 1) return printable(names.front());
+    const char* between = names.size() == 2 ? " " : " \xE2\x80\xA6 ";
+    return printable(names.front()) + between + printable(names.back());
+}
+
+}  // namespace
+
+std::string plainReportStart(const std::string& path) { return printable(path) + ": "; }
+
+std::string plainReportEnd(const FileReport& report) {
+    std::string text = printable(report.outcome) + "\n";
+    for (const TextureRow& row : report.rows) text += plainTextureRow(row) + "\n";
+    return text;
+}
+
+std::string plainReport(const FileReport& report) { return plainReportStart(report.path) + plainReportEnd(report); }
+
+std::string plainTextureRow(const TextureRow& row) {
+    return "\t" + numberColumn(row) + "\t" + printable(row.typeName) + "\t" + std::to_string(row.width) + "x" +
+           std::to_string(row.height) + "\t" + formatColumn(row) + "\t" + imagesColumn(row) + "\t" + dataColumn(row) +
+           "\t" + namesColumn(row);
+}
+
+}  // namespace lumenpull

@@ -1,0 +1,19 @@
+#include "cli/run_totals.h"
+
+namespace lumenpull {
+
+void RunTotals::add(const FileReport& report) {
+    ++files;
+    textures += report.textures;
+    images += report.images;
+    if (report.failed) ++failed;
+}
+
+std::string RunTotals::summaryLine() const {
+    return std::to_string(files) + " file(s), " + std::to_string(textures) + " texture(s), " +
+           std::to_string(images) + " image(s), " + std::to_string(failed) + " failed";
+}
+
+int RunTotals::strictExitCode() const { return failed != 0 || files == 0 ? 2 : 0; }
+
+}  // namespace lumenpull

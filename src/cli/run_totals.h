@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cli/file_report.h"
+
+namespace lumenpull {
+
+// What a whole run came to, for --strict.
+struct RunTotals {
+    uint64_t files = 0;
+    uint64_t textures = 0;
+    int64_t images = 0;
+    uint64_t failed = 0;
+
+    void add(const FileReport& report);
+
+    // "N file(s), T texture(s), I image(s), F failed"
+    std::string summaryLine() const;
+
+    // 2 when a file failed or no file was found, 0 otherwise.
+    int strictExitCode() const;
+};
+
+}  // namespace lumenpull
