@@ -1,0 +1,159 @@
+// --json and --strict through the real executable: every line must parse as
+// JSON in an independent reader whatever bytes the file names hold, and the
+// exit code must tell a script whether the run failed.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "support/container_writer.h"
+#include "support/pixel_data_writer.h"
+#include "support/resource_writer.h"
+#include "support/run_tool.h"
+#include "support/temp_dir.h"
+
+namespace lumenpull {
+namespace {
+
+std::vector<uint8_t> goodFile() {
+    test::ResourceBuilder file(11);
+    file.addStandardTypes();
+    file.addStaticTexture(4, 4, 0, 3, test::storeBgra(test::makeGradient(4, 4)));
+    return file.payload();
+}
+
+// Parses every line with Python's json module (raw control characters in
+// strings are refused there) and prints, per object with a "file", the
+// name's bytes in hex: from "file_hex" when given, else "file" as UTF-8.
+// Objects without a file print their keys. Throws on anything invalid.
+std::string parsedByPython(const std::string& jsonLines, const test::TempDir& dir) {
+    dir.writeFile("lines.json", jsonLines);
+    const std::string command =
+        "/usr/bin/python3 -c '"
+        "import json, sys\n"
+        "for raw in open(sys.argv[1], \"rb\").read().split(b\"\\n\")[:-1]:\n"
+        "    o = json.loads(raw.decode(\"utf-8\"))\n"
+        "    if \"file\" in o:\n"
+        "        if \"file_hex\" in o: assert \"\\ufffd\" in o[\"file\"]\n"
+        "        print(o.get(\"file_hex\") or o[\"file\"].encode(\"utf-8\").hex())\n"
+        "    else: print(\" \".join(o))\n"
+        "' '" + dir / "lines.json" + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) throw std::runtime_error("cannot start python3");
+    std::string output;
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
+    if (::pclose(pipe) != 0) throw std::runtime_error("python3 refused the JSON lines:\n" + jsonLines);
+    return output;
+}
+
+std::string hexOf(const std::string& bytes) {
+    std::string hex;
+    char digits[3];
+    for (const unsigned char c : bytes) {
+        std::snprintf(digits, sizeof digits, "%02x", c);
+        hex += digits;
+    }
+    return hex;
+}
+
+std::multiset<std::string> linesOf(const std::string& text) {
+    std::multiset<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.insert(line);
+    return out;
+}
+
+TEST(JsonLines, EveryLineParsesAndKeepsEveryByteOfTheName) {
+    if (test::runsWindowsBuild()) GTEST_SKIP() << "control characters and stray bytes are no Windows file names";
+    test::TempDir dir;
+    const std::vector<std::string> names = {"tree/new\nline.tex", "tree/esc\x1b[31m.tex", "tree/stray\xff\xfe.tex",
+                                            "tree/cut\xe2\x82.tex", "tree/caf\xc3\xa9.tex", "tree/quote\"\\.tex"};
+    for (const auto& name : names) dir.writeFile(name, goodFile());
+    dir.writeFile("tree/broken\x01.tex", std::string("not a resource file"));
+
+    std::multiset<std::string> expected;
+    for (const auto& name : names) expected.insert(hexOf(name));
+    expected.insert(hexOf("tree/broken\x01.tex"));
+    for (const std::vector<std::string>& keys : {std::vector<std::string>{"--json"}, {"-l", "--json"}}) {
+        std::vector<std::string> arguments = keys;
+        arguments.insert(arguments.end(), {"--strict", "tree"});
+        const auto result = test::runLumenpull(arguments, dir.path().string());
+        EXPECT_EQ(result.exitCode, 2);  // the broken file
+        std::multiset<std::string> found = linesOf(parsedByPython(result.output, dir));
+        EXPECT_EQ(found.count("summary"), 1u) << result.output;
+        found.erase("summary");
+        EXPECT_EQ(found, expected) << result.output;
+    }
+}
+
+TEST(JsonLines, PlainReportLinesStayOneLineEach) {
+    if (test::runsWindowsBuild()) GTEST_SKIP() << "control characters are no Windows file names";
+    test::TempDir dir;
+    dir.writeFile("tree/new\nline.tex", goodFile());
+    dir.writeFile("tree/esc\x1b[31m\r.tex", goodFile());
+    dir.writeFile("tree/caf\xc3\xa9\x7f.tex", goodFile());
+    const auto result = test::runLumenpull({"tree"}, dir.path().string());
+    EXPECT_EQ(linesOf(result.output), (std::multiset<std::string>{
+                                          "tree/new\\nline.tex: 1 texture(s) converted into 1 image(s)",
+                                          "tree/esc\\x1b[31m\\r.tex: 1 texture(s) converted into 1 image(s)",
+                                          "tree/caf\xc3\xa9\\x7f.tex: 1 texture(s) converted into 1 image(s)"}));
+    // A listing escapes its names column too.
+    const auto listed = test::runLumenpull({"-l", "tree/new\nline.tex"}, dir.path().string());
+    EXPECT_EQ(listed.output,
+              "tree/new\\nline.tex: 1 texture(s)\n"
+              "\t-\tCStaticTexture\t4x4\tBGRA8 (3)\t1\t64 bytes\ttree/new\\nline.tga\n");
+}
+
+struct StrictCase {
+    std::string name;
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string output;
+};
+
+class Strict : public ::testing::TestWithParam<StrictCase> {};
+
+TEST_P(Strict, SummaryAndExitCode) {
+    test::TempDir dir;
+    dir.writeFile("good.tex", goodFile());
+    dir.writeFile("bad.tex", std::string("not a resource file"));
+    dir.writeFile("none.tex", [] {
+        test::ResourceBuilder file(11);
+        file.addStandardTypes();
+        return file.payload();
+    }());
+    const auto result = test::runLumenpull(GetParam().arguments, dir.path().string());
+    EXPECT_EQ(result.exitCode, GetParam().exitCode);
+    const std::string& output = result.output;
+    const size_t last = output.rfind('\n', output.size() > 1 ? output.size() - 2 : 0);
+    EXPECT_EQ(output.substr(last == std::string::npos ? 0 : last + 1), GetParam().output) << output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Strict,
+    ::testing::Values(
+        StrictCase{"AllGood", {"--strict", "good.tex", "none.tex"}, 0, "2 file(s), 1 texture(s), 1 image(s), 0 failed\n"},
+        StrictCase{"SomeFailed", {"good.tex", "bad.tex", "--strict"}, 2, "2 file(s), 1 texture(s), 1 image(s), 1 failed\n"},
+        StrictCase{"NothingFound", {"--strict", "-f", ".none", "good.tex"}, 2,
+                   "0 file(s), 0 texture(s), 0 image(s), 0 failed\n"},
+        StrictCase{"ListingCountsWhatWouldBeWritten", {"-l", "--strict", "good.tex"}, 0,
+                   "1 file(s), 1 texture(s), 1 image(s), 0 failed\n"},
+        StrictCase{"JsonAllGood", {"--json", "--strict", "good.tex"}, 0,
+                   R"({"summary":{"files":1,"textures":1,"images":1,"failed":0}})" "\n"},
+        StrictCase{"JsonSomeFailed", {"--json", "--strict", "bad.tex", "good.tex"}, 2,
+                   R"({"summary":{"files":2,"textures":1,"images":1,"failed":1}})" "\n"},
+        StrictCase{"JsonNothingFound", {"--json", "--strict", "-f", ".none", "good.tex"}, 2,
+                   R"({"summary":{"files":0,"textures":0,"images":0,"failed":0}})" "\n"},
+        // Without --strict a failed file or an empty run still ends with 0.
+        StrictCase{"NotStrict", {"bad.tex"}, 0,
+                   "bad.tex: error reading meta data: Expected '1482052177' but found '544501614'\n"},
+        StrictCase{"JsonNotStrictNothingFound", {"--json", "-f", ".none", "good.tex"}, 0,
+                   R"({"error":"No input files found"})" "\n"}),
+    [](const auto& instance) { return instance.param.name; });
+
+}  // namespace
+}  // namespace lumenpull
