@@ -6,9 +6,10 @@ number of output bytes), group by group, interleaved, several times.
 
 Reports per format group and in total: input MB/s, output MB/s, textures/s
 and peak RSS of the converter, the floor's time, and the ratio converter /
-floor as the median over the runs; then how converting the corpus without
-its tree of small files, with one process per file, scales from one to two
-processes (xargs -P).
+floor as the median over the runs; the time of listing each group (-l)
+against converting it; then how converting the corpus without its tree of
+small files, with one process per file, scales from one to two processes
+(xargs -P).
 
     bench/run_end_to_end.py --build build-bench [--corpus /tmp/lumenpull-corpus]
                             [--runs 5] [--tool LUMENPULL] [--compare-with OTHER_LUMENPULL]
@@ -221,7 +222,7 @@ def main():
 
     # Interleaved runs: each group by the converter, then by the floor.
     samples = {g: {"tool": [], "floor": [], "tool_cpu": [], "floor_cpu": [], "ratio": [], "cpu_ratio": [],
-                   "rss": 0.0, "floor_rss": 0.0}
+                   "rss": 0.0, "floor_rss": 0.0, "list": [], "list_ratio": [], "list_cpu_ratio": []}
                for g in groups}
     for _ in range(args.runs):
         for group in groups:
@@ -230,7 +231,11 @@ def main():
             wall, cpu, rss = timed([tool] + types + [e.path for e in members])
             remove_outputs(members)
             floor_wall, floor_cpu, floor_rss = timed([floor, jobs[group]])
+            list_wall, list_cpu, _ = timed([tool, "-l"] + types + [e.path for e in members])
             s = samples[group]
+            s["list"].append(list_wall)
+            s["list_ratio"].append(list_wall / wall)
+            s["list_cpu_ratio"].append(list_cpu / cpu)
             s["tool"].append(wall)
             s["floor"].append(floor_wall)
             s["tool_cpu"].append(cpu)
@@ -280,6 +285,20 @@ def main():
           f"| {ratio:.2f} | {statistics.median(total_tool_cpu):.3f} | {statistics.median(total_floor_cpu):.3f} "
           f"| {cpu_ratio:.2f} | {total_in / mb / tool_s:.0f} | {total_out / mb / tool_s:.0f} | {len(entries) / tool_s:.1f} "
           f"| {max(s['rss'] for s in samples.values()):.0f} | {max(s['floor_rss'] for s in samples.values()):.0f} |")
+
+    # Listing (-l) against converting the same group.
+    print()
+    print("| group | list s | convert s | list/convert | CPU list/convert |")
+    print("|---|---|---|---|---|")
+    total_list = [0.0] * args.runs
+    for group in groups:
+        s = samples[group]
+        for i in range(args.runs):
+            total_list[i] += s["list"][i]
+        print(f"| {group} | {statistics.median(s['list']):.3f} | {statistics.median(s['tool']):.3f} "
+              f"| {statistics.median(s['list_ratio']):.2f} | {statistics.median(s['list_cpu_ratio']):.2f} |")
+    print(f"| all | {statistics.median(total_list):.3f} | {statistics.median(total_tool):.3f} "
+          f"| {statistics.median([l / t for l, t in zip(total_list, total_tool)]):.2f} | |")
 
     # Scaling: one process per file, as README recommends, on 1 and 2 cores;
     # without the tree, where it would time process start-up.

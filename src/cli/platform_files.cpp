@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "cli/printable_text.h"
+
 namespace lumenpull {
 namespace {
 
@@ -120,12 +122,12 @@ bool DirectoryReader::next(std::string& name) {
         const std::wstring wide = handle_->data.cFileName;
         if (wide == L"." || wide == L"..") continue;
         if (!toNarrow(wide, name)) {
-            *handle_->report << handle_->parent << ": skipped an entry whose name is not in the system code page"
+            *handle_->report << printable(handle_->parent) << ": skipped an entry whose name is not in the system code page"
                       << std::endl;
             continue;
         }
         if (joinEntryPath(handle_->parent, name).size() >= kPathLimit) {
-            *handle_->report << joinEntryPath(handle_->parent, name) << ": skipped, path longer than "
+            *handle_->report << printable(joinEntryPath(handle_->parent, name)) << ": skipped, path longer than "
                       << (kPathLimit - 1) << " characters" << std::endl;
             continue;
         }
