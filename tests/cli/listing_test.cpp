@@ -163,7 +163,8 @@ INSTANTIATE_TEST_SUITE_P(Containers, Listing,
 
 TEST_P(Listing, NamesExactlyTheFilesAConversionWritesAndWritesNothing) {
     writeTree();
-    for (const std::vector<std::string>& keys : {std::vector<std::string>{"-r"}, {"-r", "--nobig"}}) {
+    for (const std::vector<std::string>& keys :
+         {std::vector<std::string>{"-r"}, {"-r", "--nobig"}, {"-r", "-o", "out", "-t", "png"}}) {
         SCOPED_TRACE(keys.back());
         const std::set<std::string> before = filesOnDisk();
 
