@@ -131,6 +131,14 @@ protected:
         noFrames.addTexture(TextureClass::Anim, none);
         save("tree/no_frames.tex", noFrames);
 
+        // A billion frames claimed, one frame of data: one file, one name.
+        ResourceBuilder manyFrames(11);
+        manyFrames.addStandardTypes();
+        TextureFields claimed = fields(8, 4, 3, bgra);
+        claimed.frameCount = 1000000000;
+        manyFrames.addTexture(TextureClass::Anim, claimed);
+        save("tree/many_frames.tex", manyFrames);
+
         dir_.writeFile("tree/broken.tex", std::string("not a resource file"));
     }
 
@@ -272,6 +280,9 @@ TEST_P(Listing, ColumnsOfEveryKindOfTexture) {
                             "\t-\tCStaticTexture\t8x4\trejected (13)\t1\t128 bytes\t-"});
     expectFile("legacy", {tree + "wall.tex: 1 texture(s)",
                           "\t-\tCStaticTexture\t8x4\tBGR8 (0)\t1\t96 bytes\t" + tree + "wall.tga"});
+    expectFile("many frames", {tree + "many_frames.tex: 1 texture(s)",
+                               "\t-\tCAnimTexture\t8x4\tBGRA8 (3)\t1000000000 frames\t128 bytes short\t" + tree +
+                                   "many_frames_00.tga"});
     expectFile("no frames", {tree + "no_frames.tex: 1 texture(s)",
                              "\t-\tCAnimTexture\t8x4\tBGRA8 (3)\t0 frames\t128 bytes\t-"});
 }
