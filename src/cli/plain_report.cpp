@@ -66,9 +66,16 @@ std::string plainReportEnd(const FileReport& report) {
 std::string plainReport(const FileReport& report) { return plainReportStart(report.path) + plainReportEnd(report); }
 
 std::string plainTextureRow(const TextureRow& row) {
-    return "\t" + numberColumn(row) + "\t" + printable(row.typeName) + "\t" + std::to_string(row.width) + "x" +
-           std::to_string(row.height) + "\t" + formatColumn(row) + "\t" + imagesColumn(row) + "\t" + dataColumn(row) +
-           "\t" + namesColumn(row);
+    // Appended column by column: a "\t" + std::string chain trips a false
+    // -Wrestrict warning of GCC 12 in the MinGW build.
+    std::string line;
+    for (const std::string& column : {numberColumn(row), printable(row.typeName),
+                                      std::to_string(row.width) + "x" + std::to_string(row.height), formatColumn(row),
+                                      imagesColumn(row), dataColumn(row), namesColumn(row)}) {
+        line += '\t';
+        line += column;
+    }
+    return line;
 }
 
 }  // namespace lumenpull
