@@ -1,6 +1,6 @@
 // --json and --strict through the real executable: every line must parse as
 // JSON in an independent reader whatever bytes the file names hold, and the
-// exit code must tell a script whether the run failed.
+// exit code must tell a script whether the run failed; with any job count.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "support/container_writer.h"
 #include "support/pixel_data_writer.h"
@@ -67,7 +68,28 @@ std::multiset<std::string> linesOf(const std::string& text) {
     return out;
 }
 
-TEST(JsonLines, EveryLineParsesAndKeepsEveryByteOfTheName) {
+// Runs with the job count (-j) first.
+test::ToolRun runWithJobs(const std::string& jobs, std::vector<std::string> arguments, const test::TempDir& dir) {
+    arguments.insert(arguments.begin(), {"-j", jobs});
+    return test::runLumenpull(arguments, dir.path().string());
+}
+
+// Several jobs print exactly what one job prints.
+void expectAsWithOneJob(const std::string& jobs, const test::ToolRun& result, const std::vector<std::string>& arguments,
+                        const test::TempDir& dir) {
+    if (jobs == "1") return;
+    const auto oneJob = runWithJobs("1", arguments, dir);
+    EXPECT_EQ(result.output, oneJob.output);
+    EXPECT_EQ(result.exitCode, oneJob.exitCode);
+}
+
+// The job count (-j) of every run.
+class JsonLines : public ::testing::TestWithParam<std::string> {};
+
+INSTANTIATE_TEST_SUITE_P(Jobs, JsonLines, ::testing::Values(std::string("1"), std::string("4")),
+                         [](const auto& instance) { return "j" + instance.param; });
+
+TEST_P(JsonLines, EveryLineParsesAndKeepsEveryByteOfTheName) {
     if (test::runsWindowsBuild()) GTEST_SKIP() << "control characters and stray bytes are no Windows file names";
     test::TempDir dir;
     const std::vector<std::string> names = {"tree/new\nline.tex", "tree/esc\x1b[31m.tex", "tree/stray\xff\xfe.tex",
@@ -81,8 +103,9 @@ TEST(JsonLines, EveryLineParsesAndKeepsEveryByteOfTheName) {
     for (const std::vector<std::string>& keys : {std::vector<std::string>{"--json"}, {"-l", "--json"}}) {
         std::vector<std::string> arguments = keys;
         arguments.insert(arguments.end(), {"--strict", "tree"});
-        const auto result = test::runLumenpull(arguments, dir.path().string());
+        const auto result = runWithJobs(GetParam(), arguments, dir);
         EXPECT_EQ(result.exitCode, 2);  // the broken file
+        expectAsWithOneJob(GetParam(), result, arguments, dir);
         std::multiset<std::string> found = linesOf(parsedByPython(result.output, dir));
         EXPECT_EQ(found.count("summary"), 1u) << result.output;
         found.erase("summary");
@@ -90,19 +113,20 @@ TEST(JsonLines, EveryLineParsesAndKeepsEveryByteOfTheName) {
     }
 }
 
-TEST(JsonLines, PlainReportLinesStayOneLineEach) {
+TEST_P(JsonLines, PlainReportLinesStayOneLineEach) {
     if (test::runsWindowsBuild()) GTEST_SKIP() << "control characters are no Windows file names";
     test::TempDir dir;
     dir.writeFile("tree/new\nline.tex", goodFile());
     dir.writeFile("tree/esc\x1b[31m\r.tex", goodFile());
     dir.writeFile("tree/caf\xc3\xa9\x7f.tex", goodFile());
-    const auto result = test::runLumenpull({"tree"}, dir.path().string());
+    const auto result = runWithJobs(GetParam(), {"tree"}, dir);
+    expectAsWithOneJob(GetParam(), result, {"tree"}, dir);
     EXPECT_EQ(linesOf(result.output), (std::multiset<std::string>{
                                           "tree/new\\nline.tex: 1 texture(s) converted into 1 image(s)",
                                           "tree/esc\\x1b[31m\\r.tex: 1 texture(s) converted into 1 image(s)",
                                           "tree/caf\xc3\xa9\\x7f.tex: 1 texture(s) converted into 1 image(s)"}));
     // A listing escapes its names column too.
-    const auto listed = test::runLumenpull({"-l", "tree/new\nline.tex"}, dir.path().string());
+    const auto listed = runWithJobs(GetParam(), {"-l", "tree/new\nline.tex"}, dir);
     EXPECT_EQ(listed.output,
               "tree/new\\nline.tex: 1 texture(s)\n"
               "\t-\tCStaticTexture\t4x4\tBGRA8 (3)\t1\t64 bytes\ttree/new\\nline.tga\n");
@@ -115,9 +139,14 @@ struct StrictCase {
     std::string output;
 };
 
-class Strict : public ::testing::TestWithParam<StrictCase> {};
+void PrintTo(const StrictCase& strictCase, std::ostream* out) { *out << strictCase.name; }
+
+// A case and the job count (-j) it runs with.
+class Strict : public ::testing::TestWithParam<std::tuple<StrictCase, std::string>> {};
 
 TEST_P(Strict, SummaryAndExitCode) {
+    const StrictCase& strictCase = std::get<0>(GetParam());
+    const std::string& jobs = std::get<1>(GetParam());
     test::TempDir dir;
     dir.writeFile("good.tex", goodFile());
     dir.writeFile("bad.tex", std::string("not a resource file"));
@@ -126,18 +155,23 @@ TEST_P(Strict, SummaryAndExitCode) {
         file.addStandardTypes();
         return file.payload();
     }());
-    const auto result = test::runLumenpull(GetParam().arguments, dir.path().string());
-    EXPECT_EQ(result.exitCode, GetParam().exitCode);
+    const auto result = runWithJobs(jobs, strictCase.arguments, dir);
+    EXPECT_EQ(result.exitCode, strictCase.exitCode);
     const std::string& output = result.output;
     const size_t last = output.rfind('\n', output.size() > 1 ? output.size() - 2 : 0);
-    EXPECT_EQ(output.substr(last == std::string::npos ? 0 : last + 1), GetParam().output) << output;
+    EXPECT_EQ(output.substr(last == std::string::npos ? 0 : last + 1), strictCase.output) << output;
+    expectAsWithOneJob(jobs, result, strictCase.arguments, dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Strict,
-    ::testing::Values(
+    ::testing::Combine(::testing::Values(
         StrictCase{"AllGood", {"--strict", "good.tex", "none.tex"}, 0, "2 file(s), 1 texture(s), 1 image(s), 0 failed\n"},
         StrictCase{"SomeFailed", {"good.tex", "bad.tex", "--strict"}, 2, "2 file(s), 1 texture(s), 1 image(s), 1 failed\n"},
+        StrictCase{"FailedInTheMiddle", {"--strict", "good.tex", "bad.tex", "none.tex", "good.tex"}, 2,
+                   "4 file(s), 2 texture(s), 2 image(s), 1 failed\n"},
+        StrictCase{"ListingFailedInTheMiddle", {"-l", "--json", "--strict", "good.tex", "bad.tex", "good.tex"}, 2,
+                   R"({"summary":{"files":3,"textures":2,"images":2,"failed":1}})" "\n"},
         StrictCase{"NothingFound", {"--strict", "-f", ".none", "good.tex"}, 2,
                    "0 file(s), 0 texture(s), 0 image(s), 0 failed\n"},
         StrictCase{"ListingCountsWhatWouldBeWritten", {"-l", "--strict", "good.tex"}, 0,
@@ -153,7 +187,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "bad.tex: error reading meta data: Expected '1482052177' but found '544501614'\n"},
         StrictCase{"JsonNotStrictNothingFound", {"--json", "-f", ".none", "good.tex"}, 0,
                    R"({"error":"No input files found"})" "\n"}),
-    [](const auto& instance) { return instance.param.name; });
+                       ::testing::Values(std::string("1"), std::string("4"))),
+    [](const auto& instance) {
+        return std::get<0>(instance.param).name + "_j" + std::get<1>(instance.param);
+    });
 
 }  // namespace
 }  // namespace lumenpull

@@ -1,6 +1,6 @@
 // -l and --json through the real executable: a listing must name exactly the
 // files a conversion with the same keys writes, report exactly its errors,
-// and write nothing itself.
+// and write nothing itself; and it must read the same with any job count.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "support/container_writer.h"
 #include "support/pixel_data_writer.h"
@@ -60,10 +61,11 @@ std::vector<std::string> split(const std::string& text, char at) {
     return parts;
 }
 
-class Listing : public ::testing::TestWithParam<ContainerKind> {
+// A container kind and a job count (-j).
+class Listing : public ::testing::TestWithParam<std::tuple<ContainerKind, std::string>> {
 protected:
     void save(const std::string& name, const ResourceBuilder& file) const {
-        dir_.writeFile(name, test::wrapPayload(GetParam(), file.payload()));
+        dir_.writeFile(name, test::wrapPayload(std::get<0>(GetParam()), file.payload()));
     }
 
     // Every kind of texture the converter meets, in a tree of its own.
@@ -139,13 +141,31 @@ protected:
         manyFrames.addTexture(TextureClass::Anim, claimed);
         save("tree/many_frames.tex", manyFrames);
 
+        // Pictures of no columns: TGA and Radiance write header-only files,
+        // PNG, DDS and EXR end the file with an error.
+        ResourceBuilder noColumns(11);
+        noColumns.addStandardTypes();
+        noColumns.addStaticTexture(0, 4, 0, 12, std::vector<uint8_t>(8, 0x80));
+        noColumns.addStaticTexture(0, 4, 0, 3, std::vector<uint8_t>(16, 0x40));
+        save("tree/no_columns.tex", noColumns);
+
         dir_.writeFile("tree/broken.tex", std::string("not a resource file"));
     }
 
-    test::ToolRun run(std::vector<std::string> arguments, const std::vector<std::string>& keys) const {
+    // A run with the parameter's job count.
+    test::ToolRun run(std::vector<std::string> arguments, const std::vector<std::string>& keys,
+                      const std::string& jobs = {}) const {
         arguments.insert(arguments.begin(), keys.begin(), keys.end());
+        arguments.insert(arguments.begin(), {"-j", jobs.empty() ? std::get<1>(GetParam()) : jobs});
         arguments.push_back("tree");
         return test::runLumenpull(arguments, dir_.path().string());
+    }
+
+    // Several jobs print exactly what one job prints.
+    void expectAsWithOneJob(const test::ToolRun& result, const std::vector<std::string>& arguments,
+                            const std::vector<std::string>& keys) const {
+        if (std::get<1>(GetParam()) == "1") return;
+        EXPECT_EQ(result.output, run(arguments, keys, "1").output);
     }
 
     std::set<std::string> filesOnDisk() const {
@@ -165,20 +185,29 @@ protected:
     test::TempDir dir_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Containers, Listing,
-                         ::testing::Values(ContainerKind::Plain, ContainerKind::Work, ContainerKind::Signed),
-                         [](const auto& instance) { return test::containerKindName(instance.param); });
+INSTANTIATE_TEST_SUITE_P(ContainersAndJobs, Listing,
+                         ::testing::Combine(::testing::Values(ContainerKind::Plain, ContainerKind::Work,
+                                                              ContainerKind::Signed),
+                                            ::testing::Values(std::string("1"), std::string("4"))),
+                         [](const auto& instance) {
+                             return test::containerKindName(std::get<0>(instance.param)) + "_j" +
+                                    std::get<1>(instance.param);
+                         });
 
 TEST_P(Listing, NamesExactlyTheFilesAConversionWritesAndWritesNothing) {
     writeTree();
-    for (const std::vector<std::string>& keys :
-         {std::vector<std::string>{"-r"}, {"-r", "--nobig"}, {"-r", "-o", "out", "-t", "png"}}) {
+    std::vector<std::vector<std::string>> keySets = {
+        {"-r"}, {"-r", "--nobig"}, {"-r", "-o", "out", "-t", "png"}, {"-r", "-t", "dds"}};
+    if (test::testedBuildHasExr()) keySets.push_back({"-r", "-o", "out", "-t", "exr"});
+    for (const std::vector<std::string>& keys : keySets) {
         SCOPED_TRACE(keys.back());
         const std::set<std::string> before = filesOnDisk();
 
         const auto listedJson = run({"-l", "--json"}, keys);
         const auto listedPlain = run({"-l"}, keys);
         EXPECT_EQ(filesOnDisk(), before) << "a listing wrote files";
+        expectAsWithOneJob(listedJson, {"-l", "--json"}, keys);
+        expectAsWithOneJob(listedPlain, {"-l"}, keys);
         const auto converted = run({"--json"}, keys);
         const auto convertedPlain = lines(run({}, keys).output);  // the same files again, overwritten
 
@@ -285,6 +314,25 @@ TEST_P(Listing, ColumnsOfEveryKindOfTexture) {
                                    "many_frames_00.tga"});
     expectFile("no frames", {tree + "no_frames.tex: 1 texture(s)",
                              "\t-\tCAnimTexture\t8x4\tBGRA8 (3)\t0 frames\t128 bytes\t-"});
+}
+
+TEST_P(Listing, DdsCubeIsOneFile) {
+    writeTree();
+    const auto result = test::runLumenpull({"-j", std::get<1>(GetParam()), "-l", "-t", "dds", "tree/cube.tex",
+                                            "tree/short.tex"},
+                                           dir_.path().string());
+    const std::string cubeData = std::to_string(
+        test::compressZlib(test::buildMipChain(repeated(test::storeBgra(test::makeGradient(8, 4)), 6), 6,
+                                               test::smallerMipLevelsSize(8, 4, 32), 0x0100))
+            .size());
+    // A whole cube is one cube-map file; faces the data cuts short are one
+    // file each, as many as the data reaches.
+    EXPECT_EQ(result.output, "tree/cube.tex: 1 texture(s)\n"
+                             "\t-\tCStaticTexture\t8x4\tBGRA8 (3)\tcube\t" + cubeData +
+                                 " bytes zlib mips-last\ttree/cube.dds\n"
+                                 "tree/short.tex: 1 texture(s)\n"
+                                 "\t-\tCStaticTexture\t8x4\tBGRA8 (3)\tcube\t320 bytes short\t" +
+                                 "tree/short_00.dds \xE2\x80\xA6 tree/short_02.dds\n");
 }
 
 }  // namespace
