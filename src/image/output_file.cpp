@@ -56,7 +56,10 @@ OutputFile::OutputFile(ImageOutput& output, const std::string& path) : output_(o
 }
 
 void OutputFile::flush() {
-    if (used_ != 0) file_->write(buffer().first(used_));
+    if (used_ != 0) {
+        file_->write(buffer().first(used_));
+        flushed_ = true;
+    }
     used_ = 0;
 }
 
@@ -64,6 +67,7 @@ void OutputFile::write(std::span<const uint8_t> bytes) {
     if (bytes.size() > capacity_ - used_) flush();
     if (bytes.size() >= capacity_) {
         file_->write(bytes);
+        flushed_ = true;
         return;
     }
     if (!bytes.empty()) std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
@@ -84,7 +88,9 @@ void OutputFile::commit(std::size_t used) { used_ += std::min(used, capacity_ - 
 
 void OutputFile::restart() {
     used_ = 0;
-    file_->restart();
+    // A small image is still all in the buffer: the file itself is empty.
+    if (flushed_) file_->restart();
+    flushed_ = false;
 }
 
 void OutputFile::finish(int32_t images) {

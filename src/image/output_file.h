@@ -118,6 +118,7 @@ private:
     std::unique_ptr<uint8_t[]> buffer_;
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;
+    bool flushed_ = false;  // bytes have gone to the file since it was opened or restarted
     std::unique_ptr<TemporaryFile> file_;
 };
 

@@ -360,6 +360,8 @@ struct TemporaryFile::State {
     int descriptor = -1;
     int64_t slot = -1;
     bool present = false;  // the temporary file exists under `path`
+    uint64_t position = 0;  // where the next byte goes
+    uint64_t length = 0;    // the bytes the file holds
 };
 
 TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_unique<State>()) {
@@ -406,18 +408,27 @@ void TemporaryFile::write(std::span<const uint8_t> bytes) {
         if (written < 0) throw writingError(s.finalPath, reasonText(errno));
         if (written == 0) throw writingError(s.finalPath, reasonText(ENOSPC));
         bytes = bytes.subspan(static_cast<std::size_t>(written));
+        s.position += static_cast<uint64_t>(written);
     }
+    s.length = std::max(s.length, s.position);
 }
 
+// The old bytes are written over and what is left of them cut off when the
+// file is closed. Emptying the file here instead would make ext4 (without
+// the noauto_da_alloc option) write its blocks out on close, as it does for
+// every file truncated to nothing, and cost a write to the disk per image.
 void TemporaryFile::restart() {
     State& s = *state_;
-    if (::lseek(s.descriptor, 0, SEEK_SET) != 0 || ::ftruncate(s.descriptor, 0) != 0) {
-        throw writingError(s.finalPath, reasonText(errno));
-    }
+    if (::lseek(s.descriptor, 0, SEEK_SET) != 0) throw writingError(s.finalPath, reasonText(errno));
+    s.position = 0;
 }
 
 void TemporaryFile::close() {
     State& s = *state_;
+    if (s.position < s.length && ::ftruncate(s.descriptor, static_cast<off_t>(s.position)) != 0) {
+        throw writingError(s.finalPath, reasonText(errno));
+    }
+    s.length = s.position;
     const int descriptor = s.descriptor;
     s.descriptor = -1;
     // After EINTR the descriptor is gone too, and the data was handed over.

@@ -51,8 +51,9 @@ public:
     // I/O error); writing goes on until every byte is taken.
     void write(std::span<const uint8_t> bytes);
     void close();
-    // Empties the open file and writes from its start again; throws
-    // "Error writing output file: <final name>: <reason>" on failure.
+    // Writes from the start of the file again: once it is closed, the file
+    // holds only what was written after this. Throws "Error writing output
+    // file: <final name>: <reason>" on failure.
     void restart();
 
     // Renames the closed file over the final name, replacing whatever file

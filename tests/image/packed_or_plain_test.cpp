@@ -30,14 +30,17 @@ TEST(PackedOrPlainTest, EachFormReplacesThePreviousImageOnceAndWhole) {
         const char* name;
         bool pack;
         bool packingPays;
-        Bytes expected;
+        std::size_t abandoned;  // packed bytes written before packing stops paying
+        std::size_t plainSize;
     };
     const Bytes packedBytes{'P', 'P', 'P', 'P', 'P', 'P'};
-    const Bytes plainBytes{'f', 'l', 'a', 't'};
     const std::vector<Case> cases{
-        {"packed", true, true, packedBytes},
-        {"plain after packing stopped paying", true, false, plainBytes},
-        {"plain without packing", false, false, plainBytes},
+        {"packed", true, true, 0, 4},
+        // More than the buffer holds: the abandoned bytes reach the file itself.
+        {"plain after packing stopped paying", true, false, 300000, 4},
+        {"plain after packing stopped paying, still buffered", true, false, 100, 4},
+        {"plain longer than the abandoned bytes", true, false, 300000, 400000},
+        {"plain without packing", false, false, 0, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -45,14 +48,16 @@ TEST(PackedOrPlainTest, EachFormReplacesThePreviousImageOnceAndWhole) {
         const Bytes previous(10, 'o');
         dir.writeFile("image.tga", previous);
         const std::string path = dir / "image.tga";
+        Bytes plainBytes(c.plainSize, 'f');
+        plainBytes.back() = 't';
+        const Bytes& expected = c.packingPays ? packedBytes : plainBytes;
         std::vector<std::vector<std::string>> seen;  // the folder while each form writes
         ImageOutput output;
         writePackedOrPlain(
             output, path, c.pack,
             [&](OutputFile& file) {
                 file.write(packedBytes);
-                // More than the buffer holds: the abandoned bytes reach the file itself.
-                if (!c.packingPays) file.write(Bytes(300000, 'P'));
+                if (!c.packingPays) file.write(Bytes(c.abandoned, 'P'));
                 seen.push_back(namesIn(dir.path()));
                 EXPECT_EQ(test::readFileBytes(path), previous);
                 return c.packingPays;
@@ -62,7 +67,7 @@ TEST(PackedOrPlainTest, EachFormReplacesThePreviousImageOnceAndWhole) {
                 EXPECT_EQ(test::readFileBytes(path), previous);
                 file.write(plainBytes);
             });
-        EXPECT_EQ(test::readFileBytes(path), c.expected);
+        EXPECT_EQ(test::readFileBytes(path), expected);
         EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"image.tga"});
         for (const auto& names : seen) {
             ASSERT_EQ(names.size(), 2u);  // the image and one temporary file
