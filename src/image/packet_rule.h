@@ -32,6 +32,14 @@ Sink forEachPacket(const RepeatBits<Bytes>& bits, Sink sink) {
         if constexpr (MinRun > 2) {
             if (end - begin < MinRun) return;  // too short for a run: raw pixels
         }
+        // The usual case, short pixels and a short run (in block-coded
+        // pictures nearly every block), without the loops below.
+        if (begin - i <= MaxPacket && end - begin <= MaxPacket) [[likely]] {
+            sink.raw(i, begin - i);
+            sink.run(begin, end - begin);
+            i = end;
+            return;
+        }
         while (begin - i > MaxPacket) {
             sink.raw(i, MaxPacket);
             i += MaxPacket;

@@ -30,8 +30,11 @@ public:
 
     // Calls visit(a, b) for every block [a, b) of two or more equal pixels
     // that cannot grow (pixel a - 1 and pixel b differ from them), in order.
+    // Always inlined into the caller, so that what `visit` updates (a packet
+    // writer's output pointer, say) can stay in registers: out of line, it
+    // is reached through a pointer and reloaded after every byte stored.
     template <typename Visit>
-    void forEachBlock(Visit visit) const {
+    [[gnu::always_inline]] inline void forEachBlock(Visit visit) const {
         // A block is a stretch of set bits: it begins one pixel before its
         // first set bit and ends after its last. Begins and ends are listed
         // a chunk of words at a time and pair up in order; a block still

@@ -37,9 +37,16 @@ public:
         out_ += count != 0 ? 1 + bytes : 0;
     }
     void run(std::size_t first, std::size_t count) {
-        *out_++ = static_cast<uint8_t>(0x80 | (count - 1));
-        std::memcpy(out_, pixels_ + first * Bpp, Bpp);
-        out_ += Bpp;
+        out_[0] = static_cast<uint8_t>(0x80 | (count - 1));
+        if constexpr (Bpp == 3) {
+            // One 4-byte move: the pixel after `first` is part of the run, so
+            // the fourth byte read is a pixel's, and the one written past the
+            // packet lies where the next packet goes, or in the slack.
+            std::memcpy(out_ + 1, pixels_ + first * Bpp, 4);
+        } else {
+            std::memcpy(out_ + 1, pixels_ + first * Bpp, Bpp);
+        }
+        out_ += 1 + Bpp;
     }
     std::size_t written() const { return static_cast<std::size_t>(out_ - start_); }
 
