@@ -294,6 +294,52 @@ LUMENPULL_TARGET_SSSE3 void decodeBc5BlocksSsse3(const uint8_t* in, std::size_t 
         }
     }
 }
+
+// Shuffles for a block row of BC3 pixels: for every byte of four 2-bit colour
+// indices, the blue, green and red of the four pixels from a palette in a
+// register (entry k in bytes 4k to 4k + 2), alpha left zero; and for row y,
+// the alpha of its four texels (bytes 4y to 4y + 3 of the texels) into the
+// fourth byte of each pixel.
+struct Bc3Shuffles {
+    alignas(16) uint8_t colour[256][16];
+    alignas(16) uint8_t alpha[4][16];
+};
+
+constexpr Bc3Shuffles makeBc3Shuffles() {
+    Bc3Shuffles s{};
+    for (unsigned b = 0; b < 256; ++b) {
+        for (unsigned k = 0; k < 4; ++k) {
+            for (unsigned c = 0; c < 3; ++c) s.colour[b][4 * k + c] = static_cast<uint8_t>(4 * ((b >> (2 * k)) & 3) + c);
+            s.colour[b][4 * k + 3] = 0x80;
+        }
+    }
+    for (unsigned y = 0; y < 4; ++y) {
+        for (unsigned j = 0; j < 16; ++j) s.alpha[y][j] = j % 4 == 3 ? static_cast<uint8_t>(4 * y + j / 4) : 0x80;
+    }
+    return s;
+}
+
+constexpr Bc3Shuffles bc3Shuffles = makeBc3Shuffles();
+
+// Whole BC3 blocks: the alpha block's sixteen texels by one shuffle, each
+// block row by a shuffle of the colour palette and one of those texels.
+LUMENPULL_TARGET_SSSE3 void decodeBc3BlocksSsse3(const uint8_t* in, std::size_t count, uint8_t* out,
+                                                 std::size_t rowBytes) {
+    const auto load = [](const uint8_t* control) { return _mm_load_si128(reinterpret_cast<const __m128i*>(control)); };
+    for (std::size_t i = 0; i < count; ++i) {
+        const uint8_t* block = in + 16 * i;
+        const __m128i alphaValues = _mm_packus_epi16(channelValues(block[0], block[1]), _mm_setzero_si128());
+        const __m128i alpha = _mm_shuffle_epi8(alphaValues, channelCodes(block));
+        const ColourPalette colour = colourPalette(block + 8);
+        const __m128i palette = _mm_loadu_si128(reinterpret_cast<const __m128i*>(colour.entry));
+        uint8_t* blockOut = out + 16 * i;
+        for (unsigned y = 0; y < 4; ++y) {
+            const __m128i pixels = _mm_or_si128(_mm_shuffle_epi8(palette, load(bc3Shuffles.colour[block[12 + y]])),
+                                                _mm_shuffle_epi8(alpha, load(bc3Shuffles.alpha[y])));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(blockOut + y * rowBytes), pixels);
+        }
+    }
+}
 #endif
 
 }  // namespace
@@ -316,16 +362,36 @@ void decodeBc1Band(std::span<const uint8_t> source, std::span<uint8_t> band, uin
 
 }  // namespace baseline
 
-void decodeBc3Band(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width) {
-    decodeBand<16, 4>(source, band, width, [](const uint8_t* block, uint8_t* out, std::size_t rowBytes) {
-        const ChannelPalette alpha = channelPalette(block, 24);
-        const ColourPalette colour = colourPalette(block + 8);
-        const uint32_t indices = loadLittleEndian32(block + 12);
-        storeBlock<4>(out, rowBytes, [&](unsigned k) {
-            return colour.entry[(indices >> (2 * k)) & 3] | alpha.value[(alpha.codes >> (3 * k)) & 7];
-        });
+namespace {
+
+void decodeBc3Block(const uint8_t* block, uint8_t* out, std::size_t rowBytes) {
+    const ChannelPalette alpha = channelPalette(block, 24);
+    const ColourPalette colour = colourPalette(block + 8);
+    const uint32_t indices = loadLittleEndian32(block + 12);
+    storeBlock<4>(out, rowBytes, [&](unsigned k) {
+        return colour.entry[(indices >> (2 * k)) & 3] | alpha.value[(alpha.codes >> (3 * k)) & 7];
     });
 }
+
+}  // namespace
+
+void decodeBc3Band(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width) {
+#if LUMENPULL_SSSE3_DISPATCH
+    if (cpuHasSsse3()) {
+        decodeBand<16, 4>(source, band, width, decodeBc3Block, decodeBc3BlocksSsse3);
+        return;
+    }
+#endif
+    baseline::decodeBc3Band(source, band, width);
+}
+
+namespace baseline {
+
+void decodeBc3Band(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width) {
+    decodeBand<16, 4>(source, band, width, decodeBc3Block);
+}
+
+}  // namespace baseline
 
 void decodeBc3TwoChannelBand(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width) {
     decodeBand<16, 3>(source, band, width, [](const uint8_t* block, uint8_t* out, std::size_t rowBytes) {

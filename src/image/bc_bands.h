@@ -29,6 +29,7 @@ void copyBlock8Band(std::span<const uint8_t> source, std::span<uint8_t> band, ui
 // they may take faster instructions the processor has; for comparing the two.
 namespace baseline {
 void decodeBc1Band(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width);
+void decodeBc3Band(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width);
 void decodeBc5Band(std::span<const uint8_t> source, std::span<uint8_t> band, uint32_t width);
 }  // namespace baseline
 

@@ -104,6 +104,7 @@ const BandCase bandCases[] = {
     {"bc1", decodeBc1Band, referenceBc1, 8, 3},
     {"bc1 baseline", baseline::decodeBc1Band, referenceBc1, 8, 3},
     {"bc3", decodeBc3Band, referenceBc3, 16, 4},
+    {"bc3 baseline", baseline::decodeBc3Band, referenceBc3, 16, 4},
     {"bc3 two-channel", decodeBc3TwoChannelBand, referenceBc3TwoChannel, 16, 3},
     {"bc5", decodeBc5Band, referenceBc5, 16, 3},
     {"bc5 baseline", baseline::decodeBc5Band, referenceBc5, 16, 3},
