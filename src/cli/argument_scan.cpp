@@ -159,11 +159,6 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
 }
 
 std::string usageText() {
-    // The types beyond the defaults; a build without OpenEXR says so.
-    const char* typesLine = kExrBuiltIn ? "\t\"dds\" keeps blocks and mip levels as stored, \"exr\" writes OpenEXR "
-                                          "instead of Radiance\n"
-                                        : "\t\"dds\" keeps blocks and mip levels as stored (no \"exr\": this build "
-                                          "has no OpenEXR)\n";
     const char* helpKeys = kSlashQuestionIsHelp ? "print this text (also --help and /?)" : "print this text (also --help)";
     return std::string("Varnel Engine 2+ texture converter, by the lumenpull authors\n"
                        "\n"
@@ -177,8 +172,8 @@ std::string usageText() {
            "--nobig\tremove suffix '--Big' from output images\n"
            "-j\tnumber of files to convert at once (default 1; 0 is one per core)\n"
            "-o\twrite images below this folder, mirroring the input tree, instead of beside the inputs\n"
-           "-t\tlist of output types (e.g. default is \"tga hdr\"; \"png\" writes PNG instead of TGA)\n" +
-           typesLine +
+           "-t\tlist of output types (e.g. default is \"tga hdr\"; \"png\" writes PNG instead of TGA)\n"
+           "\t\"dds\" keeps blocks and mip levels as stored, \"exr\" writes OpenEXR instead of Radiance\n"
            "-l\tlist the textures of every file and the images they give, write nothing\n"
            "--json\treport every file as one JSON object per line\n"
            "--strict\tend with a summary line; exit code 2 when a file failed or none was found\n"

@@ -11,9 +11,7 @@
 #include "cli/plain_report.h"
 #include "cli/platform_files.h"
 #include "image/dds_writer.h"
-#ifdef LUMENPULL_EXR
 #include "image/exr_writer.h"
-#endif
 #include "image/output_file.h"
 #include "image/pixel_format.h"
 #include "image/png_writer.h"
@@ -75,13 +73,7 @@ void listFiles(ImageType type, const std::string& imageName, const TextureImage&
         case ImageType::Png: listPngFiles(imageName, image, bitsPerPixel, output, files); break;
         case ImageType::Hdr: listRadianceFiles(imageName, image, output, files); break;
         case ImageType::Dds: listDdsFiles(imageName, image, bitsPerPixel, mipLevels, output, files); break;
-        case ImageType::Exr:
-#ifdef LUMENPULL_EXR
-            listExrFiles(imageName, image, output, files);
-            break;
-#else
-            throw std::string("This build has no OpenEXR output");
-#endif
+        case ImageType::Exr: listExrFiles(imageName, image, output, files); break;
     }
 }
 
@@ -256,13 +248,7 @@ private:
             case ImageType::Dds:
                 imagesWritten_ += writeDds(imageName, image, format->bitsPerPixel, sharedExponent, unpacked.levels, output);
                 break;
-            case ImageType::Exr:
-#ifdef LUMENPULL_EXR
-                imagesWritten_ += writeExr(imageName, image, sharedExponent, output);
-                break;
-#else
-                throw std::string("This build has no OpenEXR output");
-#endif
+            case ImageType::Exr: imagesWritten_ += writeExr(imageName, image, sharedExponent, output); break;
         }
         return std::nullopt;
     }

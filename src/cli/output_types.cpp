@@ -23,7 +23,7 @@ constexpr std::array kTypes{
 
 const TypeEntry* findType(std::string_view name) {
     for (const TypeEntry& entry : kTypes) {
-        if (entry.name == name && (entry.type != ImageType::Exr || kExrBuiltIn)) return &entry;
+        if (entry.name == name) return &entry;
     }
     return nullptr;
 }

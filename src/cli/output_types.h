@@ -27,17 +27,9 @@ struct ImageTypes {
 // the kinds it serves; kinds it does not name keep their default, so the
 // last list wins as a whole. A type that serves both kinds (dds) takes only
 // the kinds no other listed type names, so "dds exr" writes DDS and EXR.
-// Returns the argument error line for a name that is no type (exr too, in a
-// build without OpenEXR), for a kind named twice, or for a list that names
-// none.
+// Returns the argument error line for a name that is no type, for a kind
+// named twice, or for a list that names none.
 std::optional<std::string> parseImageTypes(const std::string& list, ImageTypes& types);
-
-// Whether this build writes OpenEXR files.
-#ifdef LUMENPULL_EXR
-constexpr bool kExrBuiltIn = true;
-#else
-constexpr bool kExrBuiltIn = false;
-#endif
 
 // The file name extension of a type, without the dot: "tga", "png", "hdr",
 // "dds", "exr".

@@ -74,14 +74,6 @@ int waitWithTimeout(pid_t child) {
 
 bool runsWindowsBuild() { return windowsExecutable() != nullptr; }
 
-bool testedBuildHasExr() {
-#ifdef LUMENPULL_EXR
-    return !runsWindowsBuild();
-#else
-    return false;
-#endif
-}
-
 char pathSeparator() { return runsWindowsBuild() ? '\\' : '/'; }
 
 ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::string& workingDirectory) {

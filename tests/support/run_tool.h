@@ -23,9 +23,6 @@ ToolRun runLumenpull(const std::vector<std::string>& arguments, const std::strin
 
 bool runsWindowsBuild();
 
-// Whether the executable under test writes OpenEXR files (the Windows build does not).
-bool testedBuildHasExr();
-
 // The separator the tool under test puts between a walked directory and its
 // entries: "/" natively, "\\" for the Windows build.
 char pathSeparator();

@@ -454,7 +454,6 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--fixtures", required=True, help="the image_interop_fixtures program")
     parser.add_argument("--stream", required=True, help="ImageMagick's stream program")
-    parser.add_argument("--no-exr", action="store_true", help="the build has no OpenEXR output")
     parser.add_argument("--emulator", help="runs the fixtures program when it is built for another machine")
     args = parser.parse_args()
     for program in (args.fixtures, args.stream):
@@ -467,8 +466,7 @@ def main():
     check_fixtures(failures, fixtures, args.stream)
     check_blocks(failures, fixtures)
     check_dds(failures, fixtures)
-    if not args.no_exr:
-        check_exr(failures, fixtures)
+    check_exr(failures, fixtures)
     for message in failures.messages:
         print("FAIL:", message)
     if failures.messages:
