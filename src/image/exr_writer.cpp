@@ -106,6 +106,7 @@ void encodeExr(ExrSink& sink, const std::string& path, const TextureImage& textu
     init.error_handler_fn = keepError;
     init.user_data = &sink;
     init.write_fn = writeToSink;
+    init.zip_level = 4;  // the full library's level (the core would take zlib's default, 6)
     exr_context_t raw = nullptr;
     const exr_result_t started = exr_start_write(&raw, path.c_str(), EXR_WRITE_FILE_DIRECTLY, &init);
     ExrContext context(raw);
