@@ -1,10 +1,12 @@
 # OpenEXRCore, the C library behind OpenEXR output: its own scanline writer
 # and ZIP compression over zlib, without the C++ layers (Imath, Iex,
 # IlmThread) of the full library. Natively Debian's libopenexr-dev. Debian
-# ships no MinGW build of it, so the Windows build compiles the core's C
-# files from Debian's openexr source package, fetched once with
-# scripts/fetch-deb-source and kept under the build folder (as libdeflate).
-if(CMAKE_CROSSCOMPILING AND WIN32)
+# ships no MinGW build of it, and only a shared 64-bit one beside the native
+# compiler (no static -m32 one), so the Windows builds and the 32-bit Linux
+# build compile the core's C files from Debian's openexr source package,
+# fetched once with scripts/fetch-deb-source and kept under the build folder
+# (as libdeflate).
+if(CMAKE_CROSSCOMPILING)
   enable_language(C)
   set(LUMENPULL_OPENEXR_SOURCE ${CMAKE_BINARY_DIR}/deb-source/openexr)
   set(core ${LUMENPULL_OPENEXR_SOURCE}/src/lib/OpenEXRCore)
@@ -19,8 +21,8 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
 
   # The two configuration headers the core includes, made from the
   # package's own templates with the values its build would choose for a
-  # static MinGW library with threading on (the core then guards its shared
-  # state with Windows critical sections).
+  # static library with threading on (the core then guards its shared state
+  # with Windows critical sections or POSIX mutexes).
   file(STRINGS ${LUMENPULL_OPENEXR_SOURCE}/CMakeLists.txt version_line REGEX "^project\\(OpenEXR VERSION")
   if(NOT version_line MATCHES "VERSION ([0-9]+)\\.([0-9]+)\\.([0-9]+)")
     message(FATAL_ERROR "No version found in ${LUMENPULL_OPENEXR_SOURCE}/CMakeLists.txt")
@@ -37,7 +39,11 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   set(OPENEXR_IMF_NAMESPACE Imf)
   set(OPENEXR_ENABLE_API_VISIBILITY ON)
   set(ILMTHREAD_THREADING_ENABLED ON)
-  set(ILMTHREAD_HAVE_POSIX_SEMAPHORES OFF)
+  if(WIN32)
+    set(ILMTHREAD_HAVE_POSIX_SEMAPHORES OFF)
+  else()
+    set(ILMTHREAD_HAVE_POSIX_SEMAPHORES ON)
+  endif()
   set(ILMTHREAD_NAMESPACE_CUSTOM 0)
   set(ILMTHREAD_INTERNAL_NAMESPACE IlmThread_${CMAKE_MATCH_1}_${CMAKE_MATCH_2})
   set(ILMTHREAD_NAMESPACE IlmThread)
@@ -59,6 +65,10 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   target_include_directories(lumenpull_openexr_core SYSTEM PUBLIC ${core} ${config})
   target_include_directories(lumenpull_openexr_core SYSTEM PRIVATE ${LUMENPULL_IMATH_INCLUDE})
   target_link_libraries(lumenpull_openexr_core PUBLIC ZLIB::ZLIB)
+  if(NOT WIN32)
+    find_package(Threads REQUIRED)
+    target_link_libraries(lumenpull_openexr_core PUBLIC Threads::Threads)
+  endif()
   # Someone else's code: built as its authors build it, without our warnings.
   set_target_properties(lumenpull_openexr_core PROPERTIES C_VISIBILITY_PRESET hidden COMPILE_WARNING_AS_ERROR OFF)
   target_compile_options(lumenpull_openexr_core PRIVATE -w)

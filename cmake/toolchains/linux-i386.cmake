@@ -12,8 +12,5 @@ set(CMAKE_C_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32 -static")
 set(ZLIB_USE_STATIC_LIBS ON)
-# Debian's OpenEXR is a shared 64-bit library only: this static 32-bit build
-# has no EXR output, like the Windows executables.
-set(CMAKE_DISABLE_FIND_PACKAGE_OpenEXR ON)
 find_program(LUMENPULL_QEMU_I386 qemu-i386 REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${LUMENPULL_QEMU_I386})
