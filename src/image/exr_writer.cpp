@@ -74,7 +74,7 @@ struct Encoder {
     }
 
     exr_const_context_t context;
-    exr_encode_pipeline_t pipeline = EXR_ENCODE_PIPELINE_INITIALIZER;
+    exr_encode_pipeline_t pipeline{};  // all zero, as the library's initializer makes it
     bool started = false;
 };
 
