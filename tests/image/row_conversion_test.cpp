@@ -61,6 +61,37 @@ TEST(RowConversionTest, MissingStoredBytesReadAsZero) {
     }
 }
 
+// Long rows go through the routines' wide steps; every length around their
+// step sizes, with the source whole, ending inside a pixel or absent for the
+// last pixels, must give what converting one pixel at a time gives.
+TEST(RowConversionTest, LongRowsEqualPixelByPixelConversion) {
+    for (const RowCase& c : rowCases) {
+        const std::size_t in = c.source.size() / 2;
+        const std::size_t outPixel = c.expected.size() / 2;
+        for (uint32_t width = 1; width <= 40; ++width) {
+            Bytes source(width * in);
+            for (std::size_t b = 0; b < source.size(); ++b) source[b] = static_cast<uint8_t>(b * 37 + width);
+            for (const std::size_t missing : {std::size_t{0}, std::size_t{1}, in + 1, 17 * in}) {
+                if (missing > source.size()) continue;
+                const Bytes stored(source.begin(), source.end() - static_cast<std::ptrdiff_t>(missing));
+                Bytes expected;
+                for (uint32_t p = 0; p < width; ++p) {
+                    Bytes pixel(in, 0);
+                    for (std::size_t b = 0; b < in && p * in + b < stored.size(); ++b) pixel[b] = stored[p * in + b];
+                    Bytes one(outPixel);
+                    c.convert(pixel, one, 1);
+                    expected.insert(expected.end(), one.begin(), one.end());
+                }
+                Bytes out(width * outPixel + 8, 0xEE);
+                c.convert(stored, out, width);
+                EXPECT_EQ(Bytes(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(width * outPixel)), expected)
+                    << c.name << ", width " << width << ", missing " << missing;
+                EXPECT_EQ(Bytes(out.end() - 8, out.end()), Bytes(8, 0xEE)) << c.name << ", width " << width;
+            }
+        }
+    }
+}
+
 TEST(RowConversionTest, RefusesADestinationTooSmallForTheRow) {
     Bytes source(8);
     Bytes out(5, 0xEE);
