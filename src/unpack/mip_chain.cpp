@@ -2,12 +2,10 @@
 
 #include <cstring>
 #include <memory>
-#include <optional>
 
 #include "image/mip_levels.h"
 #include "image/pixel_format.h"
 #include "image/texture_flags.h"
-#include "unpack/inflation.h"
 #include "unpack/largest_images.h"
 #include "unpack/planes.h"
 
@@ -36,16 +34,8 @@ uint32_t storedMipLevels(uint64_t length, const UnpackParameters& p) {
 UnpackedLevels unpackedWithMipChain(std::vector<uint8_t> stored, const UnpackParameters& p) {
     // Only the largest image first can carry a chain; the rest unpacks as always.
     if (p.layoutWord != 0) return {unpackedPixels(std::move(stored), p), 1};
-    std::optional<InflatedData> inflated = inflatedPixelData(stored, p);
-    std::unique_ptr<uint8_t[]> made;
-    std::span<uint8_t> data(stored);
     UnpackFindings findings;
-    findings.inflated = inflated.has_value();
-    if (inflated) {
-        data = {inflated->bytes.get(), inflated->length};
-        made = std::move(inflated->bytes);
-        std::vector<uint8_t>().swap(stored);
-    }
+    auto [made, data] = inflatedOrStored(stored, p, findings);
     if ((p.textureFlags & PlaneCoded) != 0 && !data.empty()) {
         // Every element is decoded: the smaller levels may be kept.
         const PlaneLayout layout = planeLayoutFor(p.pixelFormat, data.size());

@@ -60,19 +60,20 @@ void findImages(UnpackFindings& findings, uint64_t length, const UnpackParameter
     findings.shortData = length < uint64_t{largestImageSize(p)} * p.imageCount;
 }
 
+FirstStep inflatedOrStored(std::vector<uint8_t>& stored, const UnpackParameters& p, UnpackFindings& findings) {
+    std::optional<InflatedData> inflated = inflatedPixelData(stored, p);
+    findings.inflated = inflated.has_value();
+    if (!inflated) return {nullptr, stored};
+    const std::span<uint8_t> data(inflated->bytes.get(), inflated->length);
+    std::vector<uint8_t>().swap(stored);  // the compressed bytes are done with
+    return {std::move(inflated->bytes), data};
+}
+
 UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameters& p) {
     // The three steps in order; each later step works in the buffer the
     // one before it left.
-    std::optional<InflatedData> inflated = inflatedPixelData(stored, p);
-    std::unique_ptr<uint8_t[]> made;
-    std::span<uint8_t> data(stored);
     UnpackFindings findings;
-    findings.inflated = inflated.has_value();
-    if (inflated) {
-        data = {inflated->bytes.get(), inflated->length};
-        made = std::move(inflated->bytes);
-        std::vector<uint8_t>().swap(stored);  // the compressed bytes are done with
-    }
+    auto [made, data] = inflatedOrStored(stored, p, findings);
     if (planeCoded(p, data.size())) {
         const PlaneLayout layout = planeLayoutFor(p.pixelFormat, data.size());
         findings.planes = true;

@@ -23,6 +23,16 @@ struct UnpackFindings {
 // data: smaller mip levels beside the largest images, or too few bytes for them.
 void findImages(UnpackFindings& findings, uint64_t length, const UnpackParameters& p);
 
+// The first step of unpacking: the bytes the later steps work on. When zlib
+// takes the stored bytes they are inflated into `made` (and `stored` is
+// released); otherwise `data` views the stored bytes. Notes the outcome in
+// `findings`.
+struct FirstStep {
+    std::unique_ptr<uint8_t[]> made;
+    std::span<uint8_t> data;
+};
+FirstStep inflatedOrStored(std::vector<uint8_t>& stored, const UnpackParameters& p, UnpackFindings& findings);
+
 // A texture's plain images, one after another, and the buffer they lie in:
 // the stored bytes, zlib's output or the decoded planes. Nothing is copied
 // to make them: smaller mip levels are dropped by moving the largest images
