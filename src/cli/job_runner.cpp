@@ -89,7 +89,9 @@ void JobRunner::workLoop() {
         piece.finish = std::move(finish);
         piece.error = error;
         piece.done = true;
-        workDone_.notify_all();
+        // Only the front piece's end lets the adding thread go on: waking it
+        // for a later piece would cost a switch of threads for nothing.
+        if (pieces_.front().get() == &piece) workDone_.notify_all();
     }
 }
 
