@@ -29,6 +29,15 @@ public:
     // them. Stored bytes missing at the end of the source read as zero.
     void decodeRow(std::span<const uint8_t> source, std::span<LinearRgb> destination, uint32_t width) const;
 
+    // What a stored channel value is multiplied by for an exponent (the
+    // exponent byte, or the 5-bit shared exponent): the decoded channel is
+    // the value times this, as doubles. (The shared-exponent encoding
+    // multiplies in single precision, but its products, 9-bit values times
+    // powers of two from 2^-24 to 2^7, are exact there as in double.)
+    double channelScale(uint32_t exponent) const {
+        return sharedExponent_ ? static_cast<double>(sharedScale_[exponent & 31]) : byteScale_[exponent & 255];
+    }
+
 private:
     LinearRgb pixel(const uint8_t* p) const;
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "image/hdr_row.h"
+#include "image/hdr_rgbe_row.h"
 #include "image/image_file_name.h"
 #include "image/output_file.h"
 #include "image/packed_or_plain.h"
@@ -32,19 +32,6 @@ void writeRadianceHeader(OutputFile& file, const RadianceGeometry& g) {
     file.write({reinterpret_cast<const uint8_t*>(resolution), static_cast<std::size_t>(length)});
 }
 
-// The per-row work shared by every image of a texture: the decoder with its
-// exponent scales, and the row of linear values between decoding and RGBE.
-struct RowEncoder {
-    HdrRowDecoder decoder;
-    std::vector<LinearRgb> linear;
-
-    // Decodes one stored row and encodes it as RGBE pixels into the scanline.
-    void encode(std::span<const uint8_t> source, std::span<uint8_t> scanline, uint32_t width) {
-        decoder.decodeRow(source, linear, width);
-        encodeRgbeRow(std::span<const LinearRgb>(linear).first(width), scanline);
-    }
-};
-
 // Buffers reused by every image of a texture.
 struct RadianceBuffers {
     std::vector<uint8_t> scanline;  // one row of flat RGBE pixels
@@ -54,14 +41,14 @@ struct RadianceBuffers {
 // scanlines unless compression is off or their payload comes out larger
 // than the flat pixels, then flat (see writePackedOrPlain).
 void writeRadianceImage(const std::string& path, const TextureImage& texture, const RadianceGeometry& g,
-                        uint32_t image, RowEncoder& rows, bool compressed, RadianceBuffers& buffers,
+                        uint32_t image, const HdrRgbeRowEncoder& rows, bool compressed, RadianceBuffers& buffers,
                         ImageOutput& output) {
     const auto writePacked = [&](OutputFile& file) {
         writeRadianceHeader(file, g);
         PackingBudget budget(g.rowBytes * g.height);
         for (uint32_t r = 0; r < g.height; ++r) {
             const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.rowBytes));
-            rows.encode(source, buffers.scanline, g.width);
+            rows.encodeRow(source, buffers.scanline, g.width);
             // Packed straight into the file's buffer; kept while they still pay.
             const std::size_t scanline =
                 encodeRgbeScanlineInto(buffers.scanline, file.room(rgbeScanlineBound(g.width)));
@@ -74,7 +61,7 @@ void writeRadianceImage(const std::string& path, const TextureImage& texture, co
         writeRadianceHeader(file, g);
         for (uint32_t r = 0; r < g.height; ++r) {
             const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.rowBytes));
-            rows.encode(source, buffers.scanline, g.width);
+            rows.encodeRow(source, buffers.scanline, g.width);
             file.write(buffers.scanline);
         }
     };
@@ -101,7 +88,7 @@ int32_t writeRadiance(const std::string& imageName, const TextureImage& texture,
     const bool runLengthWidth = g.width >= MinRunLengthWidth && g.width <= MaxRunLengthWidth;
     RadianceBuffers buffers;
     buffers.scanline.resize(static_cast<size_t>(g.rowBytes));  // at most 65535 x 4
-    RowEncoder rows{HdrRowDecoder(sharedExponent), std::vector<LinearRgb>(g.width)};
+    const HdrRgbeRowEncoder rows(sharedExponent);
 
     const std::size_t length = texture.pixelData.size();
     const int32_t files = imagesWithData(texture.imageCount, g.imageBytes, length);
