@@ -28,10 +28,8 @@ template <std::size_t MaxPacket, std::size_t MinRun, std::size_t Bytes, typename
 Sink forEachPacket(const RepeatBits<Bytes>& bits, Sink sink) {
     static_assert(MinRun >= 2 && MinRun <= MaxPacket);
     std::size_t i = 0;  // the first pixel not yet in a packet
-    bits.forEachBlock([&](std::size_t begin, std::size_t end) {
-        if constexpr (MinRun > 2) {
-            if (end - begin < MinRun) return;  // too short for a run: raw pixels
-        }
+    // Blocks shorter than a run stay among the raw pixels: only the others are visited.
+    bits.template forEachBlock<MinRun>([&](std::size_t begin, std::size_t end) {
         // The usual case, short pixels and a short run (in block-coded
         // pictures nearly every block), without the loops below.
         if (begin - i <= MaxPacket && end - begin <= MaxPacket) [[likely]] {

@@ -28,13 +28,15 @@ public:
 
     std::size_t size() const { return count_; }
 
-    // Calls visit(a, b) for every block [a, b) of two or more equal pixels
-    // that cannot grow (pixel a - 1 and pixel b differ from them), in order.
+    // Calls visit(a, b) for every block [a, b) of MinBlock or more equal
+    // pixels that cannot grow (pixel a - 1 and pixel b differ from them), in
+    // order. Shorter blocks are dropped a word at a time, before any is listed.
     // Always inlined into the caller, so that what `visit` updates (a packet
     // writer's output pointer, say) can stay in registers: out of line, it
     // is reached through a pointer and reloaded after every byte stored.
-    template <typename Visit>
+    template <std::size_t MinBlock, typename Visit>
     [[gnu::always_inline]] inline void forEachBlock(Visit visit) const {
+        static_assert(MinBlock >= 2 && MinBlock <= 65);
         // A block is a stretch of set bits: it begins one pixel before its
         // first set bit and ends after its last. Begins and ends are listed
         // a chunk of words at a time and pair up in order; a block still
@@ -46,15 +48,24 @@ public:
         std::size_t open = 0;  // begins listed but not yet ended: 0 or 1 between chunks
         const std::size_t usedWords = (count_ + 63) / 64;
         uint64_t previousTop = 0;  // the last bit of the word before
+        uint64_t previousStarts = 0;  // where long stretches start in the word before
         for (std::size_t chunk = 0; chunk < usedWords; chunk += ChunkWords) {
             std::size_t beginCount = open;
             std::size_t endCount = 0;
             const std::size_t last = std::min(chunk + ChunkWords, usedWords);
             for (std::size_t w = chunk; w < last; ++w) {
                 const uint64_t bits = words_[w];
-                const uint64_t rising = bits & ~(bits << 1 | previousTop);
-                const uint64_t falling = bits & ~(bits >> 1 | words_[w + 1] << 63);
+                const uint64_t next = words_[w + 1];
+                // A block of n pixels is a stretch of n - 1 set bits. A bit
+                // of a kept stretch has its neighbours in that stretch
+                // exactly when they are set, so the stretch's first and last
+                // bits are found from the plain bits around it.
+                uint64_t kept = bits;
+                if constexpr (MinBlock > 2) kept = longStretches<MinBlock - 1>(bits, next, previousStarts);
+                const uint64_t rising = kept & ~(bits << 1 | previousTop);
+                const uint64_t falling = kept & ~(bits >> 1 | next << 63);
                 previousTop = bits >> 63;
+                if ((rising | falling) == 0) continue;
                 listBits(rising, w * 64 - 1, begins.data(), beginCount);
                 listBits(falling, w * 64 + 1, ends.data(), endCount);
             }
@@ -65,6 +76,19 @@ public:
     }
 
 private:
+    // The set bits of `bits` that lie in stretches of at least K set bits,
+    // `next` being the word after. `starts` holds, from the word before, the
+    // bits where K set bits in a row begin, and gets this word's.
+    template <std::size_t K>
+    static uint64_t longStretches(uint64_t bits, uint64_t next, uint64_t& starts) {
+        uint64_t here = bits;
+        for (std::size_t j = 1; j < K; ++j) here &= bits >> j | next << (64 - j);
+        uint64_t kept = here;
+        for (std::size_t j = 1; j < K; ++j) kept |= here << j | starts >> (64 - j);
+        starts = here;
+        return kept;
+    }
+
     // Appends base + the position of every set bit of `bits` to list[count...].
     // Four entries are written per step whatever the number of bits, so up
     // to three past the new count are scribbled on.
