@@ -188,8 +188,20 @@ uint64_t RepeatBits<Bytes>::wordAt(const uint8_t* data, std::size_t base, std::s
     std::size_t j = base == 0 ? 1 : base;
     uint64_t bits = 0;
 #if defined(__SSE2__)
-    // Sixteen pixels at a time while sixteen whole pixels remain.
-    for (; j + 16 <= end; j += 16) bits |= repeat_detail::repeats16<Bytes>(data + j * Bytes) << (j - base);
+    const auto sixteen = [&](std::size_t first) {
+        return repeat_detail::repeats16<Bytes>(data + first * Bytes) << (first - base);
+    };
+    // A whole word past the first pixel in four steps.
+    if (base != 0 && end - base == 64) return sixteen(base) | sixteen(base + 16) | sixteen(base + 32) | sixteen(base + 48);
+    // Sixteen pixels at a time while sixteen whole pixels remain; then the
+    // last sixteen of the word, overlapping pixels already done (their bits
+    // come out the same), rather than the rest one by one.
+    const std::size_t start = j;
+    for (; j + 16 <= end; j += 16) bits |= sixteen(j);
+    if (j < end && end - start >= 16) {
+        bits |= sixteen(end - 16);
+        j = end;
+    }
 #endif
     for (; j < end; ++j) bits |= uint64_t{repeat_detail::repeats<Bytes>(data, j)} << (j - base);
     return bits;
