@@ -22,8 +22,10 @@ constexpr const char* kNothingFound = "No input files found";
 // Files added to the runner and not yet printed, per job: room for the
 // other jobs to go on while one file takes long, without discovery running
 // far ahead. A file waiting for its turn holds only its report and the
-// names of its finished images.
-constexpr std::size_t kWindowPerJob = 4;
+// names of its finished images. Sixteen rather than four: with many small
+// files the adding thread then sleeps and wakes less often (the tree of
+// 10,000 small files: 1.39 -> 1.49 x with two jobs on a RAM file system).
+constexpr std::size_t kWindowPerJob = 16;
 
 // What discovery itself prints (a notice about an entry it passes over),
 // taken a flush at a time and handed to `sink`: with several jobs it goes
