@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -30,7 +29,7 @@ public:
 
     // Calls visit(a, b) for every block [a, b) of MinBlock or more equal
     // pixels that cannot grow (pixel a - 1 and pixel b differ from them), in
-    // order. Shorter blocks are dropped a word at a time, before any is listed.
+    // order. Shorter blocks are dropped a word at a time, before any is visited.
     // Always inlined into the caller, so that what `visit` updates (a packet
     // writer's output pointer, say) can stay in registers: out of line, it
     // is reached through a pointer and reloaded after every byte stored.
@@ -38,40 +37,44 @@ public:
     [[gnu::always_inline]] inline void forEachBlock(Visit visit) const {
         static_assert(MinBlock >= 2 && MinBlock <= 65);
         // A block is a stretch of set bits: it begins one pixel before its
-        // first set bit and ends after its last. Begins and ends are listed
-        // a chunk of words at a time and pair up in order; a block still
-        // open at the end of a chunk carries its begin into the next.
-        constexpr std::size_t ChunkWords = 32;
-        constexpr std::size_t Room = ChunkWords * 32 + 8;  // blocks a chunk can end, and the slack of listBits
-        std::array<std::size_t, Room> begins;
-        std::array<std::size_t, Room> ends;
-        std::size_t open = 0;  // begins listed but not yet ended: 0 or 1 between chunks
+        // first set bit and ends after its last. Begins and ends alternate,
+        // so each end a word holds pairs with the begin before it: one
+        // carried from an earlier word while a block is open, else the
+        // word's next own. They are taken straight from the words, a lowest
+        // set bit at a time, with nothing listed in between.
         const std::size_t usedWords = (count_ + 63) / 64;
         uint64_t previousTop = 0;  // the last bit of the word before
         uint64_t previousStarts = 0;  // where long stretches start in the word before
-        for (std::size_t chunk = 0; chunk < usedWords; chunk += ChunkWords) {
-            std::size_t beginCount = open;
-            std::size_t endCount = 0;
-            const std::size_t last = std::min(chunk + ChunkWords, usedWords);
-            for (std::size_t w = chunk; w < last; ++w) {
-                const uint64_t bits = words_[w];
-                const uint64_t next = words_[w + 1];
-                // A block of n pixels is a stretch of n - 1 set bits. A bit
-                // of a kept stretch has its neighbours in that stretch
-                // exactly when they are set, so the stretch's first and last
-                // bits are found from the plain bits around it.
-                uint64_t kept = bits;
-                if constexpr (MinBlock > 2) kept = longStretches<MinBlock - 1>(bits, next, previousStarts);
-                const uint64_t rising = kept & ~(bits << 1 | previousTop);
-                const uint64_t falling = kept & ~(bits >> 1 | next << 63);
-                previousTop = bits >> 63;
-                if ((rising | falling) == 0) continue;
-                listBits(rising, w * 64 - 1, begins.data(), beginCount);
-                listBits(falling, w * 64 + 1, ends.data(), endCount);
+        std::size_t begin = 0;  // of the open block
+        bool open = false;
+        for (std::size_t w = 0; w < usedWords; ++w) {
+            const uint64_t bits = words_[w];
+            const uint64_t next = words_[w + 1];
+            // A block of n pixels is a stretch of n - 1 set bits. A bit of a
+            // kept stretch has its neighbours in that stretch exactly when
+            // they are set, so the stretch's first and last bits are found
+            // from the plain bits around it.
+            uint64_t kept = bits;
+            if constexpr (MinBlock > 2) kept = longStretches<MinBlock - 1>(bits, next, previousStarts);
+            uint64_t rising = kept & ~(bits << 1 | previousTop);
+            uint64_t falling = kept & ~(bits >> 1 | next << 63);
+            previousTop = bits >> 63;
+            const std::size_t beginBase = w * 64 - 1;  // pixel 0 never repeats, so no begin lies before it
+            const std::size_t endBase = w * 64 + 1;
+            if (falling != 0) {
+                if (!open) begin = beginBase + popLowest(rising);
+                for (;;) {
+                    visit(begin, endBase + popLowest(falling));
+                    if (falling == 0) break;
+                    begin = beginBase + popLowest(rising);
+                }
+                open = false;
             }
-            for (std::size_t k = 0; k < endCount; ++k) visit(begins[k], ends[k]);
-            open = beginCount - endCount;
-            if (open != 0) begins[0] = begins[endCount];
+            // At most one begin is left: a block running into the next word.
+            if (rising != 0) {
+                begin = beginBase + popLowest(rising);
+                open = true;
+            }
         }
     }
 
@@ -89,33 +92,18 @@ private:
         return kept;
     }
 
-    // Appends base + the position of every set bit of `bits` to list[count...].
-    // Four entries are written per step whatever the number of bits, so up
-    // to three past the new count are scribbled on.
-    static void listBits(uint64_t bits, std::size_t base, std::size_t* list, std::size_t& count) {
-        const std::size_t total = bitCount(bits);
-        std::size_t* out = list + count;
-        for (std::size_t k = 0; k < total; k += 4) {
-            out[k] = base + static_cast<std::size_t>(std::countr_zero(bits));
-            bits &= bits - 1;
-            out[k + 1] = base + static_cast<std::size_t>(std::countr_zero(bits));
-            bits &= bits - 1;
-            out[k + 2] = base + static_cast<std::size_t>(std::countr_zero(bits));
-            bits &= bits - 1;
-            out[k + 3] = base + static_cast<std::size_t>(std::countr_zero(bits));
-            bits &= bits - 1;
-        }
-        count += total;
-    }
-
-    // std::popcount without a population-count instruction in the target
-    // (the baseline x86-64 has none) becomes a library call; this is a few
-    // inline operations.
-    static std::size_t bitCount(uint64_t x) {
-        x -= (x >> 1) & 0x5555555555555555ull;
-        x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
-        x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-        return static_cast<std::size_t>((x * 0x0101010101010101ull) >> 56);
+    // Clears the lowest set bit of a nonzero word and returns its position.
+    // (std::countr_zero also answers for zero, which costs a test and a
+    // branch per call where the target has no trailing-zero count, as
+    // baseline x86-64 has not.)
+    static std::size_t popLowest(uint64_t& nonzero) {
+#if defined(__GNUC__)
+        const auto position = static_cast<std::size_t>(__builtin_ctzll(nonzero));
+#else
+        const auto position = static_cast<std::size_t>(std::countr_zero(nonzero));
+#endif
+        nonzero &= nonzero - 1;
+        return position;
     }
 
     // The repeat bits of pixels base .. base + 63 (pixel 0 repeats nothing).
