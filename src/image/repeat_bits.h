@@ -7,11 +7,23 @@
 #include <cstring>
 #include <vector>
 
+#include "image/simd_support.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace lumenpull {
+
+namespace repeat_detail {
+
+#if LUMENPULL_SSSE3_DISPATCH
+// Sets words[first .. last - 1] to the repeat bits of the three-byte pixels
+// of those words; the first must be 1 or more (the pixel before each word is read).
+void repeatWords3Ssse3(const uint8_t* data, std::size_t first, std::size_t last, uint64_t* words);
+#endif
+
+}  // namespace repeat_detail
 
 // One bit per pixel of a buffer: set when the pixel equals the one before
 // it. The run-length encoders take every packet from the blocks of equal
@@ -22,7 +34,19 @@ template <std::size_t Bytes>
 class RepeatBits {
 public:
     RepeatBits(const uint8_t* data, std::size_t count) : count_(count), words_(count / 64 + 2, 0) {
-        for (std::size_t w = 0; w * 64 < count; ++w) words_[w] = wordAt(data, w * 64);
+        std::size_t w = 0;
+#if LUMENPULL_SSSE3_DISPATCH
+        // Three-byte pixels have a cheaper way with a byte shuffle, for the
+        // whole words after the first.
+        if constexpr (Bytes == 3) {
+            if (count >= 128 && cpuHasSsse3()) {
+                words_[0] = wordAt(data, 0);
+                w = count / 64;
+                repeat_detail::repeatWords3Ssse3(data, 1, w, words_.data());
+            }
+        }
+#endif
+        for (; w * 64 < count; ++w) words_[w] = wordAt(data, w * 64);
     }
 
     std::size_t size() const { return count_; }
