@@ -28,6 +28,15 @@ template <std::size_t MaxPacket, std::size_t MinRun, std::size_t Bytes, typename
 Sink forEachPacket(const RepeatBits<Bytes>& bits, Sink sink) {
     static_assert(MinRun >= 2 && MinRun <= MaxPacket);
     std::size_t i = 0;  // the first pixel not yet in a packet
+    // A block within a word of 64 pixels, and the pixels between it and the
+    // block before (with fewer than MinRun that run left over), each fit in
+    // one packet: no limits to test.
+    static_assert(MaxPacket >= 64 + MinRun);
+    const auto inWord = [&](std::size_t begin, std::size_t end) {
+        sink.raw(i, begin - i);
+        sink.run(begin, end - begin);
+        i = end;
+    };
     // Blocks shorter than a run stay among the raw pixels: only the others are visited.
     bits.template forEachBlock<MinRun>([&](std::size_t begin, std::size_t end) {
         // The usual case, short pixels and a short run (in block-coded
@@ -54,7 +63,7 @@ Sink forEachPacket(const RepeatBits<Bytes>& bits, Sink sink) {
         } else {
             i = r;
         }
-    });
+    }, inWord);
     const std::size_t n = bits.size();
     while (i < n) {
         const std::size_t count = std::min(MaxPacket, n - i);

@@ -57,8 +57,11 @@ public:
     // Always inlined into the caller, so that what `visit` updates (a packet
     // writer's output pointer, say) can stay in registers: out of line, it
     // is reached through a pointer and reloaded after every byte stored.
-    template <std::size_t MinBlock, typename Visit>
-    [[gnu::always_inline]] inline void forEachBlock(Visit visit) const {
+    // Blocks after the first of those ending in a word of 64 pixels go to
+    // visitInWord instead: such a block lies within that word (at most 64
+    // pixels) and begins at most 64 pixels after the end of the one before.
+    template <std::size_t MinBlock, typename Visit, typename VisitInWord>
+    [[gnu::always_inline]] inline void forEachBlock(Visit visit, VisitInWord visitInWord) const {
         static_assert(MinBlock >= 2 && MinBlock <= 65);
         // A block is a stretch of set bits: it begins one pixel before its
         // first set bit and ends after its last. Begins and ends alternate,
@@ -83,20 +86,20 @@ public:
             uint64_t rising = kept & ~(bits << 1 | previousTop);
             uint64_t falling = kept & ~(bits >> 1 | next << 63);
             previousTop = bits >> 63;
-            const std::size_t beginBase = w * 64 - 1;  // pixel 0 never repeats, so no begin lies before it
-            const std::size_t endBase = w * 64 + 1;
+            // (Pixel 0 never repeats, so no begin lies before it.)
+            const std::size_t base = w * 64;
             if (falling != 0) {
-                if (!open) begin = beginBase + popLowest(rising);
-                for (;;) {
-                    visit(begin, endBase + popLowest(falling));
-                    if (falling == 0) break;
-                    begin = beginBase + popLowest(rising);
+                if (!open) begin = base - 1 + popLowest(rising);
+                visit(begin, base + 1 + popLowest(falling));
+                while (falling != 0) {
+                    begin = base - 1 + popLowest(rising);
+                    visitInWord(begin, base + 1 + popLowest(falling));
                 }
                 open = false;
             }
             // At most one begin is left: a block running into the next word.
             if (rising != 0) {
-                begin = beginBase + popLowest(rising);
+                begin = base - 1 + popLowest(rising);
                 open = true;
             }
         }
