@@ -18,7 +18,11 @@ template <std::size_t Bpp>
 class PacketWriter {
 public:
     PacketWriter(const uint8_t* pixels, std::size_t pixelCount, uint8_t* out)
-        : pixels_(pixels), pixelBytes_(pixelCount * Bpp), start_(out), out_(out) {}
+        : pixels_(pixels),
+          pixelBytes_(pixelCount * Bpp),
+          shortEnd_(pixelBytes_ >= 32 ? pixelBytes_ - 31 : 0),
+          start_(out),
+          out_(out) {}
     // Writes a raw packet, or nothing for count 0 (without a branch: the
     // bytes written then lie where the next packet goes, or in the slack).
     void raw(std::size_t first, std::size_t count) {
@@ -29,7 +33,7 @@ public:
         // copy a fixed 32 bytes (two moves) while the pixels have them. With
         // room for ten 3-byte pixels nearly every raw packet of a block-coded
         // picture takes this way, so the branch is seldom mispredicted.
-        if (bytes <= 32 && offset + 32 <= pixelBytes_) {
+        if (bytes <= 32 && offset < shortEnd_) {
             std::memcpy(out_ + 1, pixels_ + offset, 32);
         } else {
             std::memcpy(out_ + 1, pixels_ + offset, bytes);
@@ -37,7 +41,7 @@ public:
         out_ += count != 0 ? 1 + bytes : 0;
     }
     void run(std::size_t first, std::size_t count) {
-        out_[0] = static_cast<uint8_t>(0x80 | (count - 1));
+        out_[0] = static_cast<uint8_t>(count + 127);  // 0x80 | (count - 1) for counts 1 .. 128
         if constexpr (Bpp == 3) {
             // One 4-byte move: the pixel after `first` is part of the run, so
             // the fourth byte read is a pixel's, and the one written past the
@@ -53,6 +57,7 @@ public:
 private:
     const uint8_t* pixels_;
     std::size_t pixelBytes_;
+    std::size_t shortEnd_;  // the offsets below it have 32 bytes of pixels from them
     uint8_t* start_;
     uint8_t* out_;
 };
