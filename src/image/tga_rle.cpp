@@ -38,7 +38,7 @@ public:
         } else {
             std::memcpy(out_ + 1, pixels_ + offset, bytes);
         }
-        out_ += count != 0 ? 1 + bytes : 0;
+        out_ += bytes + (count != 0);  // a form compilers keep without a branch
     }
     void run(std::size_t first, std::size_t count) {
         out_[0] = static_cast<uint8_t>(count + 127);  // 0x80 | (count - 1) for counts 1 .. 128
