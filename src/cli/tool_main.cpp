@@ -10,6 +10,7 @@
 #include "cli/convert_file.h"
 #include "cli/job_runner.h"
 #include "cli/json_report.h"
+#include "cli/platform_memory.h"
 #include "cli/plain_report.h"
 #include "cli/run_totals.h"
 #include "image/output_file.h"
@@ -125,6 +126,7 @@ JobRunner::Work reportOf(const std::string& path, const std::string& input, cons
 }
 
 bool reportInJobs(const ToolOptions& options, RunTotals& totals, std::ostream& out) {
+    returnLargeBlocksToTheSystem();
     JobRunner runner(options.jobs, kWindowPerJob * options.jobs);
     DiscoveryText notices([&](std::string text) {
         runner.addFinished([text = discoveryText(text, options), &out] { out << text << std::flush; });
