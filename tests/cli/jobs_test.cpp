@@ -190,7 +190,7 @@ TEST(Jobs, AFileFailingInTheMiddleKeepsItsLineAndImages) {
     std::vector<std::string> arguments{"-j", "4"};
     std::string expected;
     for (int i = 0; i < 9; ++i) {
-        const std::string name = "f" + std::to_string(i) + ".tex";
+        const std::string name = test::numberedFileName(i, ".tex");
         if (i == 4) {
             dir.writeFile(name, failingFile());
             expected += name + ": Invalid texture format 13\n";
@@ -207,7 +207,7 @@ TEST(Jobs, AFileFailingInTheMiddleKeepsItsLineAndImages) {
     EXPECT_TRUE(fs::exists(dir.path() / "f4_0.tga"));
     EXPECT_FALSE(fs::exists(dir.path() / "f4_1.tga"));
     EXPECT_FALSE(fs::exists(dir.path() / "f4_2.tga"));
-    for (const int i : {0, 3, 5, 8}) EXPECT_TRUE(fs::exists(dir.path() / ("f" + std::to_string(i) + ".tga"))) << i;
+    for (const int i : {0, 3, 5, 8}) EXPECT_TRUE(fs::exists(dir.path() / test::numberedFileName(i, ".tga"))) << i;
 }
 
 // Nothing found stays "No input files found", whatever the job count.

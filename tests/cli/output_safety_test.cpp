@@ -387,7 +387,7 @@ TEST(OutputFaults, AnInterruptDuringSeveralJobsLeavesNoTemporaryFile) {
     const Bytes manyFrames = textureFile(test::makeGradient(64, 64), 90);
     std::vector<std::string> arguments{"-j", "4", "-u"};
     for (int i = 0; i < 8; ++i) {
-        const std::string name = "f" + std::to_string(i) + ".tex";
+        const std::string name = test::numberedFileName(i, ".tex");
         dir.writeFile("run/" + name, i == 0 ? textureFile(test::makeGradient(2048, 1024)) : manyFrames);
         arguments.push_back(name);
     }
@@ -415,7 +415,7 @@ TEST(OutputFaults, AReportPipeClosedEarlyLeavesNoTemporaryFile) {
     const Bytes manyFrames = textureFile(test::makeGradient(64, 64), 90);
     std::vector<std::string> arguments{"-j", "4", "-u"};
     for (int i = 0; i < 40; ++i) {
-        const std::string name = "f" + std::to_string(i) + ".tex";
+        const std::string name = test::numberedFileName(i, ".tex");
         dir.writeFile("run/" + name, manyFrames);
         arguments.push_back(name);
     }

@@ -61,4 +61,11 @@ std::vector<uint8_t> readFileBytes(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string numberedFileName(int i, const char* extension) {
+    std::string name = "f";
+    name += std::to_string(i);
+    name += extension;
+    return name;
+}
+
 }  // namespace lumenpull::test

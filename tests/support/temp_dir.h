@@ -36,4 +36,9 @@ private:
 
 std::vector<uint8_t> readFileBytes(const std::string& path);
 
+// "f<i><extension>", a file name for the i-th of several inputs. Built by
+// appending: GCC 12 at -O3 warns falsely (-Wrestrict) on a literal joined
+// to a temporary string.
+std::string numberedFileName(int i, const char* extension);
+
 }  // namespace lumenpull::test
