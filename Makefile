@@ -78,6 +78,7 @@ bench:
 # A folder configured with other compilers (the toolchain files changed since)
 # is configured anew: CMake never changes the compiler of a configured folder.
 windows:
+	@scripts/install-deps windows
 	for arch in x86_64 i686; do \
 	  if [ -f build-win-$$arch/CMakeCache.txt ] && ! grep -qs "mingw32-g++-posix" \
 	       build-win-$$arch/CMakeFiles/*/CMakeCXXCompiler.cmake; then rm -rf build-win-$$arch; fi; \
