@@ -5,17 +5,12 @@
 # Windows builds and the 32-bit Linux build compile its compressor from
 # Debian's own source package, fetched once with scripts/fetch-deb-source and
 # kept under the build folder.
+include(${CMAKE_CURRENT_LIST_DIR}/deb_source.cmake)
+
 if(CMAKE_CROSSCOMPILING)
   enable_language(C)
   set(LUMENPULL_DEFLATE_SOURCE ${CMAKE_BINARY_DIR}/deb-source/libdeflate)
-  if(NOT EXISTS ${LUMENPULL_DEFLATE_SOURCE}/libdeflate.h)
-    message(STATUS "Fetching Debian's libdeflate source into ${LUMENPULL_DEFLATE_SOURCE}")
-    execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/fetch-deb-source libdeflate ${LUMENPULL_DEFLATE_SOURCE}
-                    RESULT_VARIABLE fetch_result)
-    if(NOT fetch_result EQUAL 0 OR NOT EXISTS ${LUMENPULL_DEFLATE_SOURCE}/libdeflate.h)
-      message(FATAL_ERROR "Could not fetch Debian's libdeflate source (scripts/fetch-deb-source libdeflate)")
-    endif()
-  endif()
+  lumenpull_fetch_deb_source(libdeflate ${LUMENPULL_DEFLATE_SOURCE} libdeflate.h)
   set(lib ${LUMENPULL_DEFLATE_SOURCE}/lib)
   add_library(lumenpull_deflate STATIC ${lib}/deflate_compress.c ${lib}/zlib_compress.c ${lib}/adler32.c
                                        ${lib}/crc32.c ${lib}/utils.c ${lib}/x86/cpu_features.c)

@@ -6,18 +6,13 @@
 # build compile the core's C files from Debian's openexr source package,
 # fetched once with scripts/fetch-deb-source and kept under the build folder
 # (as libdeflate).
+include(${CMAKE_CURRENT_LIST_DIR}/deb_source.cmake)
+
 if(CMAKE_CROSSCOMPILING)
   enable_language(C)
   set(LUMENPULL_OPENEXR_SOURCE ${CMAKE_BINARY_DIR}/deb-source/openexr)
   set(core ${LUMENPULL_OPENEXR_SOURCE}/src/lib/OpenEXRCore)
-  if(NOT EXISTS ${core}/openexr.h)
-    message(STATUS "Fetching Debian's openexr source into ${LUMENPULL_OPENEXR_SOURCE}")
-    execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/fetch-deb-source openexr ${LUMENPULL_OPENEXR_SOURCE}
-                    RESULT_VARIABLE fetch_result)
-    if(NOT fetch_result EQUAL 0 OR NOT EXISTS ${core}/openexr.h)
-      message(FATAL_ERROR "Could not fetch Debian's openexr source (scripts/fetch-deb-source openexr)")
-    endif()
-  endif()
+  lumenpull_fetch_deb_source(openexr ${LUMENPULL_OPENEXR_SOURCE} src/lib/OpenEXRCore/openexr.h)
 
   # The two configuration headers the core includes, made from the
   # package's own templates with the values its build would choose for a
