@@ -14,7 +14,8 @@ struct ToolRun {
 // Runs the real lumenpull executable with exactly these arguments (empty ones
 // included) in `workingDirectory` (the current one when empty).
 // When the environment variable LUMENPULL_WINDOWS_EXE names a Windows build,
-// that .exe runs under Wine instead and its CRLF line ends are made LF.
+// that .exe runs under Wine instead and its CRLF line ends are made LF; a
+// Wine run that printed nothing (a start that failed) is tried again.
 // A run that passes LUMENPULL_TOOL_TIMEOUT seconds (default 120) is killed
 // and reported by throwing std::runtime_error.
 // A cross-built executable (the 32-bit Linux build) runs under the emulator
