@@ -77,6 +77,10 @@ struct CleanupBlock {
 };
 CleanupBlock firstCleanupBlock;
 
+// Claimed outside a TableChange, before the file behind it exists (a
+// handler that finds the path first has nothing to remove yet): it may chain
+// on a block, an allocation, and an interrupt handler waiting for the change
+// to end may have interrupted a thread holding the allocator's lock.
 int64_t claimCleanupSlot(const char* path) {
     int64_t base = 0;
     for (CleanupBlock* block = &firstCleanupBlock;; base += CleanupBlock::kSlots) {
@@ -115,8 +119,10 @@ void releaseCleanupSlot(int64_t& slot) {
 std::atomic<bool> interruptSeen{false};
 std::atomic<int> tableChanges{0};
 
-// Whoever claims or releases a slot, or creates or removes the file behind
-// one, does so inside a TableChange, and never inside two at once.
+// Whoever releases a slot, or creates or removes the file behind one, does
+// so inside a TableChange, and never inside two at once. (A slot is claimed
+// before its file is created, outside.) Nothing inside a change allocates or
+// takes a lock.
 class TableChange {
 public:
     TableChange() {
@@ -238,8 +244,8 @@ TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_un
     DWORD error = ERROR_FILE_EXISTS;
     for (int attempt = 0; attempt < kNameAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
         s.path = folder + "." + process + "-" + std::to_string(temporaryCounter++) + kTemporarySuffix;
+        s.slot = claimCleanupSlot(s.path.c_str());  // before the change: see claimCleanupSlot
         const TableChange change;
-        s.slot = claimCleanupSlot(s.path.c_str());
         s.handle = ::CreateFileA(s.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (s.handle != INVALID_HANDLE_VALUE) {
@@ -378,16 +384,17 @@ TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_un
     int error = EEXIST;
     for (int attempt = 0; attempt < kNameAttempts && error == EEXIST; ++attempt) {
         s.path = folder + "." + process + "-" + std::to_string(temporaryCounter++) + kTemporarySuffix;
+        s.slot = claimCleanupSlot(s.path.c_str());  // before the change: see claimCleanupSlot
         const TableChange change;
         s.descriptor = ::open(s.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (s.descriptor >= 0) {
             s.present = true;
-            s.slot = claimCleanupSlot(s.path.c_str());
             // A replaced image keeps its permissions.
             if (exists && S_ISREG(existing.st_mode)) ::fchmod(s.descriptor, existing.st_mode & 0777);
             return;
         }
         error = errno;
+        releaseCleanupSlot(s.slot);  // inside the change: the path is about to change
     }
     throw creatingError(finalPath, reasonText(error));
 }
