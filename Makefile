@@ -51,7 +51,7 @@ asan:
 TSAN_BUILD ?= build-tsan
 tsan: deps
 	$(CONFIGURE) -B $(TSAN_BUILD) -DLUMENPULL_SANITIZE_THREADS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMENPULL_BUILD_TOOLS=OFF
-	cmake --build $(TSAN_BUILD) --target lumenpull cli_tests
+	cmake --build $(TSAN_BUILD) --target lumenpull cli_tests system_tests
 	TSAN_OPTIONS="halt_on_error=1 $(TSAN_OPTIONS)" ctest --test-dir $(TSAN_BUILD) --output-on-failure -j 2 --timeout 600 \
 	  -R 'JobRunner|Jobs|SameRunForEveryJobCount'
 

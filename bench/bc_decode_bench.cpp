@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "image/bc_bands.h"
+#include "decode/bc_bands.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <random>
 
-#include "image/radiance_writer.h"
-#include "image/tga_writer.h"
+#include "writers/radiance_writer.h"
+#include "writers/tga_writer.h"
 #include "support/pixel_data_writer.h"
 #include "support/temp_dir.h"
 

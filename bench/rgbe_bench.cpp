@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "image/hdr_rgbe_row.h"
-#include "image/hdr_row.h"
-#include "image/rgbe.h"
+#include "writers/hdr_rgbe_row.h"
+#include "decode/hdr_row.h"
+#include "writers/rgbe.h"
 
 namespace {
 

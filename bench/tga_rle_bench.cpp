@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "image/bc_bands.h"
-#include "image/tga_rle.h"
+#include "decode/bc_bands.h"
+#include "writers/tga_rle.h"
 #include "support/pixel_data_writer.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // its mip levels. Bytes processed are bytes produced.
 #include <benchmark/benchmark.h>
 
-#include "image/texture_flags.h"
+#include "pixels/texture_flags.h"
 #include "support/pixel_data_writer.h"
 #include "unpack/inflation.h"
 #include "unpack/pixel_unpacking.h"

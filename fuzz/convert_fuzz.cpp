@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli/convert_file.h"
+#include "cli/plain_report.h"
 #include "fuzz_support.h"
 
 namespace lumenpull::fuzz {

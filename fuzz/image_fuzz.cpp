@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "image/pixel_format.h"
-#include "image/radiance_writer.h"
-#include "image/texture_image.h"
-#include "image/tga_writer.h"
+#include "pixels/pixel_format.h"
+#include "writers/radiance_writer.h"
+#include "pixels/texture_image.h"
+#include "writers/tga_writer.h"
 #include "unpack/pixel_unpacking.h"
 
 namespace lumenpull::fuzz {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "image/texture_flags.h"
+#include "pixels/texture_flags.h"
 #include "support/container_writer.h"
 #include "support/pixel_data_writer.h"
 #include "support/resource_writer.h"

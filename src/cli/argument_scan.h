@@ -3,7 +3,7 @@
 #include <span>
 #include <string>
 
-#include "cli/tool_options.h"
+#include "convert/tool_options.h"
 
 namespace lumenpull {
 

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "cli/tool_options.h"
+#include "convert/tool_options.h"
 
 namespace lumenpull {
 

@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/utf8_text.h"
-#include "image/pixel_format_name.h"
+#include "pixels/pixel_format_name.h"
 
 namespace lumenpull {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "cli/file_report.h"
+#include "convert/file_report.h"
 #include "cli/run_totals.h"
 
 namespace lumenpull {

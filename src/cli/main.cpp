@@ -3,7 +3,7 @@
 
 #include "cli/platform_memory.h"
 #include "cli/tool_main.h"
-#include "image/platform_output.h"
+#include "output/platform_output.h"
 
 int main(int argc, char** argv) {
     lumenpull::keepFreedMemoryForReuse();

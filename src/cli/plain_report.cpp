@@ -1,7 +1,9 @@
 #include "cli/plain_report.h"
 
 #include "cli/printable_text.h"
-#include "image/pixel_format_name.h"
+#include "convert/convert_file.h"
+#include "output/output_file.h"
+#include "pixels/pixel_format_name.h"
 
 namespace lumenpull {
 namespace {
@@ -76,6 +78,15 @@ std::string plainTextureRow(const TextureRow& row) {
         line += column;
     }
     return line;
+}
+
+void convertFile(const std::string& path, const std::string& input, const ToolOptions& options, std::ostream& out) {
+    // The line is begun before the file is opened and ended by one outcome.
+    out << plainReportStart(path) << std::flush;
+    ImageOutput output(path);
+    FileReport report = convertedReport(path, input, options, output);
+    addPlacedImages(report, output);
+    out << plainReportEnd(report) << std::flush;
 }
 
 }  // namespace lumenpull

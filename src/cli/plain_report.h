@@ -1,8 +1,10 @@
 #pragma once
 
+#include <ostream>
 #include <string>
 
-#include "cli/file_report.h"
+#include "convert/file_report.h"
+#include "convert/tool_options.h"
 
 namespace lumenpull {
 
@@ -18,5 +20,8 @@ std::string plainReportEnd(const FileReport& report);
 
 // One texture's listing line, without its newline.
 std::string plainTextureRow(const TextureRow& row);
+
+// Converts one resource file and prints its one report line on `out`.
+void convertFile(const std::string& path, const std::string& input, const ToolOptions& options, std::ostream& out);
 
 }  // namespace lumenpull

@@ -4,38 +4,12 @@
 
 #include <windows.h>
 
+#include "output/wide_paths.h"
+
 #include "cli/printable_text.h"
 
 namespace lumenpull {
 namespace {
-
-// Narrow paths are in the system code page (CP_ACP); the file interfaces
-// take wide ones.
-bool toWide(const std::string& narrow, std::wstring& wide) {
-    wide.clear();
-    if (narrow.empty()) return true;
-    const int length = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow.data(),
-                                             static_cast<int>(narrow.size()), nullptr, 0);
-    if (length <= 0) return false;
-    wide.resize(static_cast<size_t>(length));
-    return ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow.data(), static_cast<int>(narrow.size()),
-                                 wide.data(), length) == length;
-}
-
-// Fails for characters outside the code page instead of silently replacing
-// them: a replaced name would name another file.
-bool toNarrow(const std::wstring& wide, std::string& narrow) {
-    narrow.clear();
-    if (wide.empty()) return true;
-    BOOL usedDefault = FALSE;
-    const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                                             nullptr, 0, nullptr, &usedDefault);
-    if (length <= 0 || usedDefault) return false;
-    narrow.resize(static_cast<size_t>(length));
-    return ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                                 narrow.data(), length, nullptr, &usedDefault) == length &&
-           !usedDefault;
-}
 
 bool endsWithSeparator(const std::string& path) {
     return !path.empty() && (path.back() == '\\' || path.back() == '/' || path.back() == ':');
@@ -77,21 +51,6 @@ std::string joinEntryPath(const std::string& parent, const std::string& name) {
         if (c == '/') c = '\\';
     }
     return endsWithSeparator(parent) ? parent + appended : parent + "\\" + appended;
-}
-
-bool makeFolders(const std::string& path) {
-    // Each prefix that ends before a separator is created in turn. Prefixes
-    // that cannot be created (a drive, \\server) are passed over: only
-    // whether the whole path is a folder at the end counts.
-    if (queryPathStatus(path) == PathStatus::Directory) return true;
-    for (size_t i = 1; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '\\' && path[i] != '/') continue;
-        const std::string prefix = path.substr(0, i);
-        if (queryPathStatus(prefix) == PathStatus::Directory) continue;
-        std::wstring wide;
-        if (toWide(prefix, wide)) ::CreateDirectoryW(wide.c_str(), nullptr);
-    }
-    return queryPathStatus(path) == PathStatus::Directory;
 }
 
 struct DirectoryReader::Handle {
@@ -175,19 +134,6 @@ std::size_t fileNameStart(const std::string& path) {
 std::string joinEntryPath(const std::string& parent, const std::string& name) {
     if (!parent.empty() && parent.back() == '/') return parent + name;
     return parent + "/" + name;
-}
-
-bool makeFolders(const std::string& path) {
-    // Each prefix that ends before a separator is created in turn; one that
-    // exists already is passed over. Whether the whole path is a folder at
-    // the end decides.
-    if (queryPathStatus(path) == PathStatus::Directory) return true;
-    for (size_t i = 1; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '/') continue;
-        if (path[i - 1] == '/') continue;
-        ::mkdir(path.substr(0, i).c_str(), 0777);
-    }
-    return queryPathStatus(path) == PathStatus::Directory;
 }
 
 struct DirectoryReader::Handle {

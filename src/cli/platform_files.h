@@ -27,9 +27,6 @@ std::string joinEntryPath(const std::string& parent, const std::string& name);
 // Where the last element of a path (its file name) begins: after the last
 // platform separator, or 0 when there is none.
 std::size_t fileNameStart(const std::string& path);
-// Creates a folder and every missing folder above it. Returns true when the
-// folder exists afterwards (also when it was there before).
-bool makeFolders(const std::string& path);
 
 // Enumerates the entries of one directory, "." and ".." left out. A directory
 // that cannot be opened simply yields no entries. Entries a Windows build

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/file_report.h"
+#include "convert/file_report.h"
 
 namespace lumenpull {
 

@@ -7,13 +7,13 @@
 #include <string>
 
 #include "cli/argument_scan.h"
-#include "cli/convert_file.h"
+#include "convert/convert_file.h"
 #include "cli/job_runner.h"
 #include "cli/json_report.h"
 #include "cli/platform_memory.h"
 #include "cli/plain_report.h"
 #include "cli/run_totals.h"
-#include "image/output_file.h"
+#include "output/output_file.h"
 
 namespace lumenpull {
 namespace {

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <memory>
 
-#include "image/mip_levels.h"
-#include "image/pixel_format.h"
-#include "image/texture_flags.h"
+#include "pixels/mip_levels.h"
+#include "pixels/pixel_format.h"
+#include "pixels/texture_flags.h"
 #include "unpack/largest_images.h"
 #include "unpack/planes.h"
 

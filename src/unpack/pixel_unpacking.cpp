@@ -3,7 +3,7 @@
 #include <cstring>
 #include <optional>
 
-#include "image/texture_flags.h"
+#include "pixels/texture_flags.h"
 #include "unpack/inflation.h"
 #include "unpack/largest_images.h"
 #include "unpack/planes.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "image/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace lumenpull {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "image/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace lumenpull {
 

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "image/texture_flags.h"
+#include "pixels/texture_flags.h"
 #include "unpack/pixel_unpacking.h"
 #include "support/pixel_data_writer.h"
 

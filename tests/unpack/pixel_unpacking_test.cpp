@@ -8,7 +8,7 @@
 #include <numeric>
 #include <random>
 
-#include "image/texture_flags.h"
+#include "pixels/texture_flags.h"
 #include "support/pixel_data_writer.h"
 #include "unpack/inflation.h"
 #include "unpack/planes.h"

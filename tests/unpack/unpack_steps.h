@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "image/texture_flags.h"
+#include "pixels/texture_flags.h"
 #include "unpack/inflation.h"
 #include "unpack/largest_images.h"
 #include "unpack/pixel_unpacking.h"

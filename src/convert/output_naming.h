@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert/output_types.h"
+
+namespace lumenpull {
+
+// How paths are spelled: "/" alone, or "\" and "/" with drive letters and
+// \\server\share roots.
+enum class PathStyle { Posix, Windows };
+
+#ifdef _WIN32
+inline constexpr PathStyle kNativePathStyle = PathStyle::Windows;
+#else
+inline constexpr PathStyle kNativePathStyle = PathStyle::Posix;
+#endif
+
+// Where the images of one input file go. Conversion and listing both take
+// their names from here, so a listing shows exactly what a conversion writes.
+struct ImageBase {
+    // The images' path without extension; texture and image numbers and
+    // the extension are added to it.
+    std::string name;
+    // With an output folder: the folder `name` lies in, which is created
+    // before the first image is written. Empty beside the input.
+    std::string folder;
+};
+
+// The base name of the images of `path`, a file that discovery found from
+// the command-line input `input` (the input itself, or an entry below it).
+// Without an output folder: the path up to its last dot, or with noBig up to
+// the first "--Big" of its file name (a folder named "pack--Big" is an
+// ordinary folder), so the images land beside the input. With one: the same
+// cut applied to the path's part below the parent of the input (see
+// mirroredPath), under the output folder.
+ImageBase imageBase(const std::string& input, const std::string& path, const std::optional<std::string>& outputFolder,
+                    bool noBig, PathStyle style = kNativePathStyle);
+
+// The part of `path` below the parent of the command-line input: the
+// input's own last name, then what discovery appended below it. An input
+// that names no folder of its own (".", "..", a root, a path ending in "/."
+// or "/..") contributes no name; trailing separators change nothing. No
+// part of the result is empty, "." or "..", so nothing placed under a folder
+// with it can leave that folder.
+std::string mirroredPath(const std::string& input, const std::string& path, PathStyle style = kNativePathStyle);
+
+// The name of the k-th written texture of a file: the base name itself when
+// the file has a single texture, "<base>_<k>" when it has several.
+std::string textureImageName(const std::string& base, bool numbered, uint64_t index);
+
+// The file names the images of one texture get as `type`: "<name>.<ext>",
+// or "<name>_NN.<ext>" for each of several images.
+std::vector<std::string> imageFileNames(const std::string& textureName, int32_t imageCount, ImageType type);
+
+}  // namespace lumenpull

@@ -1,0 +1,34 @@
+#include "output/folders.h"
+
+#include <windows.h>
+
+#include "output/wide_paths.h"
+
+namespace lumenpull {
+namespace {
+
+bool isFolder(const std::string& path) {
+    std::wstring wide;
+    if (!toWide(path, wide)) return false;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+bool makeFolders(const std::string& path) {
+    // Each prefix that ends before a separator is created in turn. Prefixes
+    // that cannot be created (a drive, \\server) are passed over: only
+    // whether the whole path is a folder at the end counts.
+    if (isFolder(path)) return true;
+    for (size_t i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '\\' && path[i] != '/') continue;
+        const std::string prefix = path.substr(0, i);
+        if (isFolder(prefix)) continue;
+        std::wstring wide;
+        if (toWide(prefix, wide)) ::CreateDirectoryW(wide.c_str(), nullptr);
+    }
+    return isFolder(path);
+}
+
+}  // namespace lumenpull

@@ -1,0 +1,102 @@
+#include "output/output_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lumenpull {
+
+namespace {
+
+constexpr std::size_t BufferBytes = std::size_t{256} << 10;
+
+}  // namespace
+
+ImageOutput::ImageOutput(const std::string& inputPath, Commit commit)
+    : commit_(commit), inputPath_(inputPath), input_(fileIdentity(inputPath)) {}
+
+void ImageOutput::checkNotInput(const std::string& finalPath) const {
+    if (inputPath_.empty()) return;
+    // The same name, or another name of the same file (a link, "./", letter case).
+    if (finalPath == inputPath_ || (input_ && fileIdentity(finalPath) == input_)) {
+        throw std::string("Output file would overwrite its input");
+    }
+}
+
+void ImageOutput::list(const std::string& finalPath, ImageFiles& files, int32_t images) const {
+    checkNotInput(finalPath);
+    files.names.push_back(finalPath);
+    files.images += images;
+}
+
+void ImageOutput::finished(std::unique_ptr<TemporaryFile> image, int32_t images) {
+    if (commit_ == Commit::Deferred) {
+        kept_.push_back({std::move(image), images});
+        return;
+    }
+    putInPlace(*image, images);
+}
+
+void ImageOutput::commitFinished() {
+    std::vector<Kept> kept;
+    kept.swap(kept_);  // whatever happens, the rest are removed when `kept` goes
+    for (Kept& image : kept) putInPlace(*image.file, image.images);
+}
+
+void ImageOutput::putInPlace(TemporaryFile& file, int32_t images) {
+    file.putInPlace();
+    placedFiles_.push_back(file.finalPath());
+    placedImages_ += images;
+}
+
+OutputFile::OutputFile(ImageOutput& output, const std::string& path) : output_(output) {
+    output_.checkNotInput(path);
+    file_ = std::make_unique<TemporaryFile>(path);
+    buffer_ = std::make_unique_for_overwrite<uint8_t[]>(BufferBytes);
+    capacity_ = BufferBytes;
+}
+
+void OutputFile::flush() {
+    if (used_ != 0) {
+        file_->write(buffer().first(used_));
+        flushed_ = true;
+    }
+    used_ = 0;
+}
+
+void OutputFile::write(std::span<const uint8_t> bytes) {
+    if (bytes.size() > capacity_ - used_) flush();
+    if (bytes.size() >= capacity_) {
+        file_->write(bytes);
+        flushed_ = true;
+        return;
+    }
+    if (!bytes.empty()) std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
+}
+
+std::span<uint8_t> OutputFile::room(std::size_t size) {
+    if (size > capacity_ - used_) flush();
+    if (size > capacity_) {
+        // Empty after the flush: nothing to carry over.
+        buffer_ = std::make_unique_for_overwrite<uint8_t[]>(size);
+        capacity_ = size;
+    }
+    return buffer().subspan(used_, size);
+}
+
+void OutputFile::commit(std::size_t used) { used_ += std::min(used, capacity_ - used_); }
+
+void OutputFile::restart() {
+    used_ = 0;
+    // A small image is still all in the buffer: the file itself is empty.
+    if (flushed_) file_->restart();
+    flushed_ = false;
+}
+
+void OutputFile::finish(int32_t images) {
+    flush();
+    file_->close();
+    output_.finished(std::move(file_), images);
+}
+
+}  // namespace lumenpull
