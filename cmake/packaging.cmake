@@ -8,7 +8,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR
 
 set(CPACK_PACKAGE_NAME lumenpull)
 set(CPACK_PACKAGE_VENDOR "lumenpull developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Converts the textures of Varnel Engine 2+ resource files into TGA and Radiance HDR images")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Converts the textures of Varnel Engine 2+ resource files into TGA, PNG, DDS, Radiance HDR and OpenEXR images")
 set(CPACK_PACKAGE_CONTACT "lumenpull developers <lumenpull@localhost>")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
