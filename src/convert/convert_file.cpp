@@ -9,15 +9,11 @@
 #include "bytes/little_endian.h"
 #include "convert/output_naming.h"
 #include "output/folders.h"
-#include "writers/dds_writer.h"
-#include "writers/exr_writer.h"
+#include "writers/image_writer.h"
 #include "output/output_file.h"
 #include "pixels/pixel_format.h"
-#include "writers/png_writer.h"
-#include "writers/radiance_writer.h"
 #include "pixels/texture_flags.h"
 #include "pixels/texture_image.h"
-#include "writers/tga_writer.h"
 #include "resource/object_walk.h"
 #include "resource/read_word.h"
 #include "resource/resource_file.h"
@@ -61,19 +57,6 @@ int32_t imageCountOf(const CBaseTexture& texture, const DataType& type) {
         if (const auto* anim = dynamic_cast<const CAnimTexture*>(&texture)) return std::max(anim->frameCount, 0);
     }
     return 1;
-}
-
-// Lists the files the writer of `type` writes for a texture, named and
-// counted as it does, in `files`; throws what the writer throws there.
-void listFiles(ImageType type, const std::string& imageName, const TextureImage& image, uint8_t bitsPerPixel,
-               uint32_t mipLevels, const ImageOutput& output, ImageFiles& files) {
-    switch (type) {
-        case ImageType::Tga: listTgaFiles(imageName, image, bitsPerPixel, output, files); break;
-        case ImageType::Png: listPngFiles(imageName, image, bitsPerPixel, output, files); break;
-        case ImageType::Hdr: listRadianceFiles(imageName, image, output, files); break;
-        case ImageType::Dds: listDdsFiles(imageName, image, bitsPerPixel, mipLevels, output, files); break;
-        case ImageType::Exr: listExrFiles(imageName, image, output, files); break;
-    }
 }
 
 class FileConversion {
@@ -219,12 +202,16 @@ private:
         const std::string imageName = textureImageName(base_.name, row.number.has_value(), row.number.value_or(0));
         const TextureImage image{texture.width,       texture.height,     texture.textureFlags,
                                  texture.pixelFormat, texture.imageCount, unpacked.pixels.images()};
-        const bool sharedExponent = layoutWord != 0;
+        ImageRequest request;
+        request.sourceBitsPerPixel = format->bitsPerPixel;
+        request.sharedExponent = layoutWord != 0;
+        request.uncompressed = options_.uncompressed;
+        request.mipLevels = unpacked.levels;
         if (options_.listOnly) {
             // In the list before its files are: should naming them fail as
             // writing them would, the names up to there stay with it.
             TextureRow& listed = report_.rows.emplace_back(std::move(row));
-            listFiles(imageType, imageName, image, format->bitsPerPixel, unpacked.levels, output, listed.output);
+            imageWriter(imageType).list(imageName, image, request, output, listed.output);
             report_.images += listed.output.images;
             return std::nullopt;
         }
@@ -236,19 +223,7 @@ private:
         }
         // The writers leave out images the pixel data does not reach, so the
         // count is what they wrote (the image count for well-formed data).
-        switch (imageType) {
-            case ImageType::Hdr:
-                imagesWritten_ += writeRadiance(imageName, image, sharedExponent, options_.uncompressed, output);
-                break;
-            case ImageType::Png: imagesWritten_ += writePng(imageName, image, format->bitsPerPixel, output); break;
-            case ImageType::Tga:
-                imagesWritten_ += writeTga(imageName, image, format->bitsPerPixel, options_.uncompressed, output);
-                break;
-            case ImageType::Dds:
-                imagesWritten_ += writeDds(imageName, image, format->bitsPerPixel, sharedExponent, unpacked.levels, output);
-                break;
-            case ImageType::Exr: imagesWritten_ += writeExr(imageName, image, sharedExponent, output); break;
-        }
+        imagesWritten_ += imageWriter(imageType).write(imageName, image, request, output);
         return std::nullopt;
     }
 

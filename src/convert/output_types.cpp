@@ -1,29 +1,12 @@
 #include "convert/output_types.h"
 
-#include <array>
 
 namespace lumenpull {
 namespace {
 
-struct TypeEntry {
-    std::string_view name;
-    ImageType type;
-    bool eightBit;          // serves 8-bit pictures
-    bool highDynamicRange;  // serves high-dynamic-range pictures
-};
-
-// One line per type; a type that serves both kinds lists both.
-constexpr std::array kTypes{
-    TypeEntry{"tga", ImageType::Tga, true, false},
-    TypeEntry{"png", ImageType::Png, true, false},
-    TypeEntry{"hdr", ImageType::Hdr, false, true},
-    TypeEntry{"dds", ImageType::Dds, true, true},
-    TypeEntry{"exr", ImageType::Exr, false, true},
-};
-
-const TypeEntry* findType(std::string_view name) {
-    for (const TypeEntry& entry : kTypes) {
-        if (entry.name == name) return &entry;
+const ImageWriter* findType(std::string_view name) {
+    for (const ImageWriter& writer : imageWriters()) {
+        if (writer.extension == name) return &writer;
     }
     return nullptr;
 }
@@ -40,7 +23,7 @@ std::optional<std::string> parseImageTypes(const std::string& list, ImageTypes& 
         while (i < list.size() && list[i] != ' ') ++i;
         if (i == start) continue;
         const std::string token = list.substr(start, i - start);
-        const TypeEntry* entry = findType(token);
+        const ImageWriter* entry = findType(token);
         if (entry == nullptr) return "Unknown output type '" + token + "'";
         std::optional<ImageType>& slot =
             entry->eightBit && entry->highDynamicRange ? both : entry->eightBit ? eightBit : highDynamicRange;
@@ -55,11 +38,6 @@ std::optional<std::string> parseImageTypes(const std::string& list, ImageTypes& 
     return std::nullopt;
 }
 
-std::string_view extensionOf(ImageType type) {
-    for (const TypeEntry& entry : kTypes) {
-        if (entry.type == type) return entry.name;
-    }
-    return {};
-}
+std::string_view extensionOf(ImageType type) { return imageWriter(type).extension; }
 
 }  // namespace lumenpull

@@ -4,14 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "writers/image_writer.h"
+
 namespace lumenpull {
 
 // The two kinds of picture a texture becomes: 8-bit grey or colour, and
 // high-dynamic-range (canonical format 12).
 enum class ImageKind { EightBit, HighDynamicRange };
-
-// The file types an image can be written as.
-enum class ImageType { Tga, Png, Hdr, Dds, Exr };
 
 // The type chosen for each kind of picture: TGA and Radiance unless -t says
 // otherwise.
