@@ -57,11 +57,14 @@ void writeRadianceImage(const std::string& path, const TextureImage& texture, co
         }
         return true;
     };
+    // Readers look for a scanline header at the start of every row of these widths.
+    const bool headerWidth = g.width >= MinRunLengthWidth && g.width <= MaxRunLengthWidth;
     const auto writeFlat = [&](OutputFile& file) {
         writeRadianceHeader(file, g);
         for (uint32_t r = 0; r < g.height; ++r) {
             const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.rowBytes));
             rows.encodeRow(source, buffers.scanline, g.width);
+            if (headerWidth) unlikeScanlineHeader(std::span<uint8_t>(buffers.scanline).first<4>());
             file.write(buffers.scanline);
         }
     };

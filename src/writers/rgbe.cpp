@@ -169,6 +169,19 @@ void encodeRgbeRow(std::span<const LinearRgb> linear, std::span<uint8_t> out) {
     for (; i < linear.size(); ++i) scalar(i);
 }
 
+void unlikeScanlineHeader(std::span<uint8_t, 4> pixel) {
+    if (pixel[0] != 2 || pixel[1] != 2 || pixel[2] >= 128) return;
+    if (pixel[3] == 0) {
+        pixel[0] = pixel[1] = pixel[2] = 0;
+        pixel[3] = 98;  // black, as encodeRgbe writes it
+        return;
+    }
+    pixel[0] = 4;
+    pixel[1] = 4;
+    pixel[2] = static_cast<uint8_t>(2 * pixel[2]);
+    pixel[3] = static_cast<uint8_t>(pixel[3] - 1);
+}
+
 std::size_t encodeRgbeScanlineInto(std::span<const uint8_t> scanline, std::span<uint8_t> out) {
     const std::size_t n = scanline.size() / 4;
     if (out.size() < rgbeScanlineBound(n)) throw std::invalid_argument("scanline packet buffer smaller than the bound");

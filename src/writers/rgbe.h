@@ -19,6 +19,16 @@ std::array<uint8_t, 4> encodeRgbe(double red, double green, double blue);
 // must hold them).
 void encodeRgbeRow(std::span<const LinearRgb> linear, std::span<uint8_t> out);
 
+// Readers of rows 8 to 32767 pixels wide take a row that begins 2, 2 and a
+// byte below 128 for a run-length scanline. A pixel never begins so with a
+// mantissa factor of 256, but with 255 the largest mantissa can be 127
+// (2, 2, 127, e). For the first pixel of a flat row of such a width: rewrites
+// 2, 2, b, e (b below 128) as 4, 4, 2b, e - 1, the same value one power of
+// two lower; with exponent byte 0 (values below 2^-127, which no decoder
+// gives) there is no lower power, and the pixel becomes black. Any other
+// pixel stays as it is.
+void unlikeScanlineHeader(std::span<uint8_t, 4> pixel);
+
 // The room encodeRgbeScanlineInto needs for a scanline of `pixels` pixels:
 // the header, and at worst two bytes a pixel in each of the four planes.
 constexpr std::size_t rgbeScanlineBound(std::size_t pixels) { return 4 + 8 * pixels; }

@@ -93,6 +93,58 @@ TEST(RadianceWriterTest, FlatRowsWhenRunLengthDoesNotApply) {
     }
 }
 
+// Readers of a file whose width a scanline header can hold look at the
+// first four bytes of every row: 2, 2 and a byte below 128 make it a
+// run-length scanline. With the factor 255 a pixel's largest mantissa can be
+// 127, so a flat row could begin with such bytes and be misread (OpenCV
+// refuses the whole file). Such a row start is written one power of two
+// lower with doubled mantissas, the same value; rows of other widths, and
+// the same pixel inside a row, are kept as encoded.
+TEST(RadianceWriterTest, FlatRowsNeverBeginLikeAScanlineHeader) {
+    TempDir dir;
+    // Shared exponent 16 (scale 2^-8), red and green 5, blue 257: 2, 2, 127, 129.
+    const uint32_t word = 5u | 5u << 9 | 257u << 18 | 16u << 27;
+    const Bytes headerLike{2, 2, 127, 129};
+    const Bytes doubled{4, 4, 254, 128};
+    struct Case {
+        const char* name;
+        int32_t width;
+        bool noCompression;
+        bool noise;  // rows of noise after the first pixel: run-length rows come out larger
+        const Bytes& rowStart;
+    };
+    const Case cases[] = {
+        {"width 8 with -u", 8, true, false, doubled},
+        {"width 8, flat because run-length rows are larger", 8, false, true, doubled},
+        {"width 300 with -u", 300, true, true, doubled},
+        {"width 32767 with -u", 32767, true, false, doubled},
+        {"width 7: never a scanline header", 7, false, false, headerLike},
+        {"width 32768: never a scanline header", 32768, false, false, headerLike},
+    };
+    const int32_t height = 3;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto pixels = static_cast<std::size_t>(c.width) * height;
+        Bytes stored = c.noise ? test::noiseBytes(4 * pixels, 12) : Bytes();
+        stored.resize(4 * pixels);
+        for (std::size_t i = 0; i < pixels; ++i) {
+            if (!c.noise || i % static_cast<std::size_t>(c.width) == 0) {
+                for (std::size_t b = 0; b < 4; ++b) stored[4 * i + b] = static_cast<uint8_t>(word >> (8 * b));
+            }
+        }
+        writeRadiance(dir / "t", hdrTexture(c.width, height, stored), true, c.noCompression);
+        const Bytes file = pixelBytes(dir / "t.hdr", height, c.width);
+        ASSERT_EQ(file.size(), 4 * pixels);  // flat
+        for (std::size_t row = 0; row < static_cast<std::size_t>(height); ++row) {
+            const auto start = file.begin() + static_cast<std::ptrdiff_t>(row * 4 * static_cast<std::size_t>(c.width));
+            EXPECT_EQ(Bytes(start, start + 4), c.rowStart) << "row " << row;
+            if (!c.noise) {
+                EXPECT_EQ(Bytes(start + 4, start + 8), headerLike) << "row " << row;
+            }
+        }
+    }
+}
+
 TEST(RadianceWriterTest, RunLengthLargerThanFlatIsWrittenAgainFlat) {
     TempDir dir;
     // Shared-exponent noise: neighbouring pixels differ in every plane but the exponent.

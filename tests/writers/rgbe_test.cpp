@@ -82,6 +82,30 @@ TEST(RgbeTest, MantissaJustPastTheOffsetClampsTo255) {
     EXPECT_EQ(encodeRgbe(0x1p-33, 0, 0)[1], 0);
 }
 
+TEST(RgbeTest, FlatRowStartsNeverReadAsScanlineHeaders) {
+    struct Case {
+        const char* name;
+        Rgbe pixel;
+        Rgbe written;
+    };
+    const Case cases[] = {
+        {"largest mantissa 127: one power lower", {2, 2, 127, 129}, {4, 4, 254, 128}},
+        {"any first width byte below 128", {2, 2, 0, 98}, {4, 4, 0, 97}},
+        {"exponent byte 0 cannot go lower: black", {2, 2, 127, 0}, {0, 0, 0, 98}},
+        {"first width byte 128 or more: a pixel to readers", {2, 2, 128, 129}, {2, 2, 128, 129}},
+        {"red other than 2", {3, 2, 127, 129}, {3, 2, 127, 129}},
+        {"green other than 2", {2, 1, 127, 129}, {2, 1, 127, 129}},
+        {"black", {0, 0, 0, 98}, {0, 0, 0, 98}},
+    };
+    for (const Case& c : cases) {
+        Rgbe pixel = c.pixel;
+        unlikeScanlineHeader(pixel);
+        EXPECT_EQ(pixel, c.written) << c.name;
+    }
+    // The pixel that needs it comes from values the decoders give.
+    EXPECT_EQ(encodeRgbe(5.0 / 256, 5.0 / 256, 257.0 / 256), (Rgbe{2, 2, 127, 129}));
+}
+
 // A scanline whose four planes are all the given bytes.
 Bytes scanlineOf(const Bytes& plane) {
     Bytes scanline;

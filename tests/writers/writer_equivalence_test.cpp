@@ -217,7 +217,17 @@ Bytes referenceRadiance(const Bytes& data, uint32_t width, uint32_t height, uint
         if (payload <= rowBytes * height) return file;
         file.assign(text.begin(), text.end());
     }
-    for (const Bytes& flat : flatRows) file.insert(file.end(), flat.begin(), flat.end());
+    for (Bytes& flat : flatRows) {
+        // A flat row must not begin like a scanline header (2, 2, below 128)
+        // where readers look for one: that pixel goes one power of two lower.
+        if (width >= 8 && width <= 32767 && flat[0] == 2 && flat[1] == 2 && flat[2] < 128) {
+            flat[0] = 4;
+            flat[1] = 4;
+            flat[2] = static_cast<uint8_t>(flat[2] * 2);
+            flat[3] = static_cast<uint8_t>(flat[3] - 1);
+        }
+        file.insert(file.end(), flat.begin(), flat.end());
+    }
     return file;
 }
 

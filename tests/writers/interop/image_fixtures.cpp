@@ -381,6 +381,16 @@ void writeImageFixtures(const std::string& dir) {
         for (int i = 0; i < 16 * 8 * 4; ++i) noise.push_back(static_cast<uint8_t>(random()));
         addRadiance(set, "hdr_noise", 16, 8, noise, true, false, "flat");
     }
+    // Flat rows that begin with a pixel encoding as 2, 2, 127, e, the start
+    // of a scanline header to a reader of this width.
+    {
+        Bytes stored = hdrPixels(16, 4, true, 25);
+        const uint32_t word = 5u | 5u << 9 | 257u << 18 | 16u << 27;  // 5/256, 5/256, 257/256
+        for (std::size_t row = 0; row < 4; ++row) {
+            for (std::size_t b = 0; b < 4; ++b) stored[row * 16 * 4 + b] = static_cast<uint8_t>(word >> (8 * b));
+        }
+        addRadiance(set, "hdr_flat_rows_like_scanlines", 16, 4, stored, true, true, "flat");
+    }
 }
 
 // Random 4 x 4 blocks; every eighth has equal colour endpoints (and, with
