@@ -12,15 +12,16 @@ namespace {
 
 constexpr std::size_t MaxPacket = 128;
 
-// Writes the packets into room made beforehand: at most one header byte
-// per pixel on top of the pixels themselves, and the slack of tgaRleBound.
+// Writes the packets of one row into room made beforehand: at most one
+// header byte per pixel on top of the pixels themselves, and the slack of
+// tgaRleBound. `readableBytes` counts the buffer's bytes from the row's
+// start, the rows after it included.
 template <std::size_t Bpp>
 class PacketWriter {
 public:
-    PacketWriter(const uint8_t* pixels, std::size_t pixelCount, uint8_t* out)
+    PacketWriter(const uint8_t* pixels, std::size_t readableBytes, uint8_t* out)
         : pixels_(pixels),
-          pixelBytes_(pixelCount * Bpp),
-          shortEnd_(pixelBytes_ >= 32 ? pixelBytes_ - 31 : 0),
+          shortEnd_(readableBytes >= 32 ? readableBytes - 31 : 0),
           start_(out),
           out_(out) {}
     // Writes a raw packet, or nothing for count 0 (without a branch: the
@@ -30,7 +31,9 @@ public:
         const std::size_t bytes = count * Bpp;
         out_[0] = static_cast<uint8_t>(count - 1);
         // Short packets, the usual ones in pictures with many short runs,
-        // copy a fixed 32 bytes (two moves) while the pixels have them. With
+        // copy a fixed 32 bytes (two moves) while the buffer has them (bytes
+        // of the next row included: whatever is copied past the packet lies
+        // where the next packet goes, or in the slack). With
         // room for ten 3-byte pixels nearly every raw packet of a block-coded
         // picture takes this way, so the branch is seldom mispredicted.
         if (bytes <= 32 && offset < shortEnd_) {
@@ -56,7 +59,6 @@ public:
 
 private:
     const uint8_t* pixels_;
-    std::size_t pixelBytes_;
     std::size_t shortEnd_;  // the offsets below it have 32 bytes of pixels from them
     uint8_t* start_;
     uint8_t* out_;
@@ -66,21 +68,32 @@ private:
 template <std::size_t Bpp>
 constexpr std::size_t MinRun = Bpp == 1 ? 3 : 2;
 
+// Each row on its own: its packets end with it.
 template <std::size_t Bpp>
-std::size_t encode(const uint8_t* data, std::size_t n, uint8_t* out) {
-    return forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), PacketWriter<Bpp>(data, n, out)).written();
+std::size_t encode(const uint8_t* data, std::size_t n, std::size_t rowPixels, uint8_t* out) {
+    std::size_t written = 0;
+    for (std::size_t first = 0; first < n; first += rowPixels) {
+        const uint8_t* row = data + first * Bpp;
+        const std::size_t count = std::min(rowPixels, n - first);
+        written += forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(row, count),
+                                                         PacketWriter<Bpp>(row, (n - first) * Bpp, out + written))
+                       .written();
+    }
+    return written;
 }
 
 }  // namespace
 
-std::size_t encodeTgaRleInto(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::span<uint8_t> out) {
+std::size_t encodeTgaRleInto(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::size_t rowPixels,
+                             std::span<uint8_t> out) {
     if (out.size() < tgaRleBound(pixels.size() / std::max<uint32_t>(bytesPerPixel, 1), bytesPerPixel)) {
         throw std::invalid_argument("TGA packet buffer smaller than the bound");
     }
+    if (rowPixels == 0 && !pixels.empty()) throw std::invalid_argument("TGA rows of no pixels in a buffer of pixels");
     switch (bytesPerPixel) {
-        case 1: return encode<1>(pixels.data(), pixels.size(), out.data());
-        case 3: return encode<3>(pixels.data(), pixels.size() / 3, out.data());
-        case 4: return encode<4>(pixels.data(), pixels.size() / 4, out.data());
+        case 1: return encode<1>(pixels.data(), pixels.size(), rowPixels, out.data());
+        case 3: return encode<3>(pixels.data(), pixels.size() / 3, rowPixels, out.data());
+        case 4: return encode<4>(pixels.data(), pixels.size() / 4, rowPixels, out.data());
         default: throw std::invalid_argument("TGA pixels take 1, 3 or 4 bytes");
     }
 }
