@@ -62,32 +62,30 @@ def tga_pixels(path):
             raise ValueError(f"{body.size} pixel bytes for {count} pixels")
         flat = body[:count * bpp].reshape(count, bpp)
     else:
-        # Each packet gives a start in `body`, a step (0 for a run, the pixel
-        # size for raw pixels) and a pixel count; the pixels are gathered at once.
-        starts, steps, counts = [], [], []
+        # The walk only finds where each packet begins; counts, kinds and
+        # the pixels of all packets are then taken at once.
+        headers = []
         pixel, pos, raw = 0, 0, body.tobytes()
-        while pixel < count:
-            if pos >= len(raw):
-                raise ValueError(f"packets end after {pixel} of {count} pixels")
+        while pixel < count and pos < len(raw):
             header = raw[pos]
+            headers.append(pos)
             n = (header & 0x7F) + 1
-            run = header & 0x80
-            stored = bpp if run else n * bpp
-            if pos + 1 + stored > len(raw) or pixel + n > count:
-                raise ValueError(f"packet at byte {pos} runs past the data or the image")
-            if width and pixel // width != (pixel + n - 1) // width:
-                across.append(pixel)
-            starts.append(pos + 1)
-            steps.append(0 if run else bpp)
-            counts.append(n)
+            pos += 1 + (bpp if header & 0x80 else n * bpp)
             pixel += n
-            pos += 1 + stored
-        counts = np.asarray(counts, dtype=np.int64)
+        if pixel < count:
+            raise ValueError(f"packets end after {pixel} of {count} pixels")
+        if pos > len(raw) or pixel > count:
+            raise ValueError("the last packet runs past the data or the image")
+        where = np.asarray(headers, dtype=np.int64)
+        header_bytes = body[where].astype(np.int64)
+        counts = (header_bytes & 0x7F) + 1
+        steps = np.where(header_bytes & 0x80, 0, bpp)
         first = np.cumsum(counts) - counts
+        if width:
+            across = [int(p) for p in first[first // width != (first + counts - 1) // width]]
         index = np.arange(count, dtype=np.int64) - np.repeat(first, counts)
-        offsets = np.repeat(np.asarray(starts, dtype=np.int64), counts) + \
-            np.repeat(np.asarray(steps, dtype=np.int64), counts) * index
-        flat = body[offsets[:, None] + np.arange(bpp)] if count else np.zeros((0, bpp), np.uint8)
+        offsets = np.repeat(where + 1, counts) + np.repeat(steps, counts) * index
+        flat = body[offsets[:, None] + np.arange(bpp)]
     # Stored as B, G, R[, A]: readers hand back R, G, B[, A].
     pixels = flat[:, [2, 1, 0, 3][:bpp]] if bpp > 1 else flat
     return TgaFile(width, height, bpp, image_type, pixels.reshape(height, width, bpp), across)
