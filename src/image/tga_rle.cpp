@@ -12,16 +12,15 @@ namespace {
 
 constexpr std::size_t MaxPacket = 128;
 
-// Writes the packets of one row into room made beforehand: at most one
-// header byte per pixel on top of the pixels themselves, and the slack of
-// tgaRleBound. `readableBytes` counts the buffer's bytes from the row's
-// start, the rows after it included.
+// Writes the packets into room made beforehand: at most one header byte
+// per pixel on top of the pixels themselves, and the slack of tgaRleBound.
 template <std::size_t Bpp>
 class PacketWriter {
 public:
-    PacketWriter(const uint8_t* pixels, std::size_t readableBytes, uint8_t* out)
+    PacketWriter(const uint8_t* pixels, std::size_t pixelCount, uint8_t* out)
         : pixels_(pixels),
-          shortEnd_(readableBytes >= 32 ? readableBytes - 31 : 0),
+          pixelBytes_(pixelCount * Bpp),
+          shortEnd_(pixelBytes_ >= 32 ? pixelBytes_ - 31 : 0),
           start_(out),
           out_(out) {}
     // Writes a raw packet, or nothing for count 0 (without a branch: the
@@ -31,9 +30,7 @@ public:
         const std::size_t bytes = count * Bpp;
         out_[0] = static_cast<uint8_t>(count - 1);
         // Short packets, the usual ones in pictures with many short runs,
-        // copy a fixed 32 bytes (two moves) while the buffer has them (bytes
-        // of the next row included: whatever is copied past the packet lies
-        // where the next packet goes, or in the slack). With
+        // copy a fixed 32 bytes (two moves) while the pixels have them. With
         // room for ten 3-byte pixels nearly every raw packet of a block-coded
         // picture takes this way, so the branch is seldom mispredicted.
         if (bytes <= 32 && offset < shortEnd_) {
@@ -59,6 +56,7 @@ public:
 
 private:
     const uint8_t* pixels_;
+    std::size_t pixelBytes_;
     std::size_t shortEnd_;  // the offsets below it have 32 bytes of pixels from them
     uint8_t* start_;
     uint8_t* out_;
@@ -68,18 +66,17 @@ private:
 template <std::size_t Bpp>
 constexpr std::size_t MinRun = Bpp == 1 ? 3 : 2;
 
-// Each row on its own: its packets end with it.
 template <std::size_t Bpp>
 std::size_t encode(const uint8_t* data, std::size_t n, std::size_t rowPixels, uint8_t* out) {
-    std::size_t written = 0;
-    for (std::size_t first = 0; first < n; first += rowPixels) {
-        const uint8_t* row = data + first * Bpp;
-        const std::size_t count = std::min(rowPixels, n - first);
-        written += forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(row, count),
-                                                         PacketWriter<Bpp>(row, (n - first) * Bpp, out + written))
-                       .written();
+    // One row, as every format but the block ones hands over, goes without
+    // the row checks; a band of four rows takes them.
+    if (rowPixels >= n) {
+        return forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), PacketWriter<Bpp>(data, n, out))
+            .written();
     }
-    return written;
+    return forEachPacket<MaxPacket, MinRun<Bpp>, true>(RepeatBits<Bpp>(data, n, rowPixels),
+                                                       PacketWriter<Bpp>(data, n, out))
+        .written();
 }
 
 }  // namespace
