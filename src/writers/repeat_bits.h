@@ -26,14 +26,19 @@ void repeatWords3Ssse3(const uint8_t* data, std::size_t first, std::size_t last,
 }  // namespace repeat_detail
 
 // One bit per pixel of a buffer: set when the pixel equals the one before
-// it. The run-length encoders take every packet from the blocks of equal
-// pixels these bits outline, found a word at a time, where comparing pixel
-// values would take a step (and, on short runs, a mispredicted branch) per
-// pixel.
+// it in the same row. The run-length encoders take every packet from the
+// blocks of equal pixels these bits outline, found a word at a time, where
+// comparing pixel values would take a step (and, on short runs, a
+// mispredicted branch) per pixel. The buffer holds rows of rowPixels pixels
+// (the last may be shorter; 0 means one row of all the pixels): the first
+// pixel of a row repeats nothing, so no block reaches from one row into the
+// next.
 template <std::size_t Bytes>
 class RepeatBits {
 public:
-    RepeatBits(const uint8_t* data, std::size_t count) : count_(count), words_(count / 64 + 2, 0) {
+    RepeatBits(const uint8_t* data, std::size_t count, std::size_t rowPixels = 0)
+        : count_(count), rowPixels_(rowPixels != 0 ? rowPixels : std::max<std::size_t>(count, 1)),
+          words_(count / 64 + 2, 0) {
         std::size_t w = 0;
 #if LUMENPULL_SSSE3_DISPATCH
         // Three-byte pixels have a cheaper way with a byte shuffle, for the
@@ -47,9 +52,13 @@ public:
         }
 #endif
         for (; w * 64 < count; ++w) words_[w] = wordAt(data, w * 64);
+        for (std::size_t rowStart = rowPixels_; rowStart < count; rowStart += rowPixels_) {
+            words_[rowStart / 64] &= ~(uint64_t{1} << (rowStart % 64));
+        }
     }
 
     std::size_t size() const { return count_; }
+    std::size_t rowPixels() const { return rowPixels_; }
 
     // Calls visit(a, b) for every block [a, b) of MinBlock or more equal
     // pixels that cannot grow (pixel a - 1 and pixel b differ from them), in
@@ -138,6 +147,7 @@ private:
     uint64_t wordAt(const uint8_t* data, std::size_t base) const { return wordAt(data, base, count_); }
 
     std::size_t count_;
+    std::size_t rowPixels_;
     std::vector<uint64_t> words_;  // and one clear word after the last used
 };
 

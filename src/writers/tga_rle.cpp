@@ -67,20 +67,30 @@ template <std::size_t Bpp>
 constexpr std::size_t MinRun = Bpp == 1 ? 3 : 2;
 
 template <std::size_t Bpp>
-std::size_t encode(const uint8_t* data, std::size_t n, uint8_t* out) {
-    return forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), PacketWriter<Bpp>(data, n, out)).written();
+std::size_t encode(const uint8_t* data, std::size_t n, std::size_t rowPixels, uint8_t* out) {
+    // One row, as every format but the block ones hands over, goes without
+    // the row checks; a band of four rows takes them.
+    if (rowPixels >= n) {
+        return forEachPacket<MaxPacket, MinRun<Bpp>>(RepeatBits<Bpp>(data, n), PacketWriter<Bpp>(data, n, out))
+            .written();
+    }
+    return forEachPacket<MaxPacket, MinRun<Bpp>, true>(RepeatBits<Bpp>(data, n, rowPixels),
+                                                       PacketWriter<Bpp>(data, n, out))
+        .written();
 }
 
 }  // namespace
 
-std::size_t encodeTgaRleInto(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::span<uint8_t> out) {
+std::size_t encodeTgaRleInto(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::size_t rowPixels,
+                             std::span<uint8_t> out) {
     if (out.size() < tgaRleBound(pixels.size() / std::max<uint32_t>(bytesPerPixel, 1), bytesPerPixel)) {
         throw std::invalid_argument("TGA packet buffer smaller than the bound");
     }
+    if (rowPixels == 0 && !pixels.empty()) throw std::invalid_argument("TGA rows of no pixels in a buffer of pixels");
     switch (bytesPerPixel) {
-        case 1: return encode<1>(pixels.data(), pixels.size(), out.data());
-        case 3: return encode<3>(pixels.data(), pixels.size() / 3, out.data());
-        case 4: return encode<4>(pixels.data(), pixels.size() / 4, out.data());
+        case 1: return encode<1>(pixels.data(), pixels.size(), rowPixels, out.data());
+        case 3: return encode<3>(pixels.data(), pixels.size() / 3, rowPixels, out.data());
+        case 4: return encode<4>(pixels.data(), pixels.size() / 4, rowPixels, out.data());
         default: throw std::invalid_argument("TGA pixels take 1, 3 or 4 bytes");
     }
 }

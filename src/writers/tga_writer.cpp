@@ -39,7 +39,9 @@ void writeTgaImage(const std::string& path, const TextureImage& texture, const R
         bool packed = true;
         forEachRow(texture, layout, g, image, row, [&](std::span<const uint8_t> pixels) {
             // Packed straight into the file's buffer; kept while they still pay.
-            const std::size_t written = encodeTgaRleInto(pixels, g.outputBytesPerPixel, file.room(packetRoom));
+            // A band holds four pixel rows (the leftover zeros up to three):
+            // packets end with each of them.
+            const std::size_t written = encodeTgaRleInto(pixels, g.outputBytesPerPixel, g.width, file.room(packetRoom));
             packed = budget.add(written);
             if (packed) file.commit(written);
             return packed;

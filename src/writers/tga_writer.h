@@ -11,11 +11,12 @@ namespace lumenpull {
 // Writes every image of a texture (any canonical format but 12) as a TGA file
 // named after imageName (see imageFileName): an 18-byte header with
 // descriptor 0x20 (top-left origin), then the rows decoded one row, or one
-// band of four rows, at a time. Rows are run-length packed unless
-// noCompression is set or the image's packed pixel data comes out larger
-// than its plain pixel data: the packets go to the file as each row is
-// packed, and once their total passes the plain size the file is written
-// again, uncompressed (see writePackedOrPlain).
+// band of four rows, at a time. Rows are run-length packed, every packet
+// ending with its pixel row (in bands too), unless noCompression is set or
+// the image's packed pixel data comes out larger than its plain pixel data:
+// the packets go to the file as each row is packed, and once their total
+// passes the plain size the file is written again, uncompressed (see
+// writePackedOrPlain).
 // sourceBitsPerPixel is the stored size the code tables gave for the format.
 // Only images whose first stored byte lies inside the pixel data are
 // written, and of each only the rows (bands) that begin inside it: data too

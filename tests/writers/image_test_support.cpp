@@ -27,6 +27,26 @@ std::vector<uint8_t> expandTgaPackets(std::span<const uint8_t> packets, std::siz
     return pixels;
 }
 
+std::vector<std::size_t> tgaPacketsAcrossRows(std::span<const uint8_t> packets, std::size_t bytesPerPixel,
+                                              std::size_t rowPixels) {
+    std::vector<std::size_t> across;
+    std::size_t pixel = 0;
+    std::size_t pos = 0;
+    while (pos < packets.size()) {
+        const uint8_t header = packets[pos++];
+        const std::size_t count = (header & 0x7F) + 1u;
+        const std::size_t dataBytes = (header & 0x80) ? bytesPerPixel : count * bytesPerPixel;
+        if (pos + dataBytes > packets.size()) {
+            ADD_FAILURE() << "packet at " << pos - 1 << " runs past the data";
+            break;
+        }
+        if (pixel / rowPixels != (pixel + count - 1) / rowPixels) across.push_back(pixel);
+        pixel += count;
+        pos += dataBytes;
+    }
+    return across;
+}
+
 std::vector<uint8_t> expandRgbePlane(std::span<const uint8_t> data, std::size_t& pos, std::size_t n) {
     std::vector<uint8_t> plane;
     while (plane.size() < n) {

@@ -11,6 +11,12 @@ namespace lumenpull::test {
 // stops with a test failure on a packet that runs past the data.
 std::vector<uint8_t> expandTgaPackets(std::span<const uint8_t> packets, std::size_t bytesPerPixel);
 
+// The first pixel of every TGA packet that holds pixels of two or more rows
+// of rowPixels pixels (none when each packet keeps to its row); stops with a
+// test failure on a packet that runs past the data.
+std::vector<std::size_t> tgaPacketsAcrossRows(std::span<const uint8_t> packets, std::size_t bytesPerPixel,
+                                              std::size_t rowPixels);
+
 // Expands the packets of one RGBE plane of n bytes starting at data[pos];
 // advances pos past them.
 std::vector<uint8_t> expandRgbePlane(std::span<const uint8_t> data, std::size_t& pos, std::size_t n);

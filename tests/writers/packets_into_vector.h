@@ -17,13 +17,22 @@
 
 namespace lumenpull::test {
 
-// Appends the TGA packets of the pixels to out; returns the bytes appended.
-inline std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out) {
+// Appends the TGA packets of the pixels, rows of rowPixels pixels, to out;
+// returns the bytes appended.
+inline std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::size_t rowPixels,
+                                std::vector<uint8_t>& out) {
     const std::size_t before = out.size();
     out.resize(before + tgaRleBound(pixels.size() / std::max<uint32_t>(bytesPerPixel, 1), bytesPerPixel));
-    const std::size_t written = encodeTgaRleInto(pixels, bytesPerPixel, std::span<uint8_t>(out).subspan(before));
+    const std::size_t written =
+        encodeTgaRleInto(pixels, bytesPerPixel, rowPixels, std::span<uint8_t>(out).subspan(before));
     out.resize(before + written);
     return written;
+}
+
+// The same for pixels that are all one row.
+inline std::size_t encodeTgaRle(std::span<const uint8_t> pixels, uint32_t bytesPerPixel, std::vector<uint8_t>& out) {
+    const std::size_t pixelCount = pixels.size() / std::max<uint32_t>(bytesPerPixel, 1);
+    return encodeTgaRle(pixels, bytesPerPixel, std::max<std::size_t>(pixelCount, 1), out);
 }
 
 // Appends one run-length scanline (header included) to out; returns the
@@ -36,8 +45,8 @@ inline std::size_t encodeRgbeScanline(std::span<const uint8_t> scanline, std::ve
     return written - 4;
 }
 
-// The bytes encodeTgaRle would append, counted packet by packet over the
-// same packet rule without writing any.
+// The bytes encodeTgaRle would append for one row, counted packet by packet
+// over the same packet rule without writing any.
 template <std::size_t Bpp>
 std::size_t countTgaPacketBytes(const uint8_t* pixels, std::size_t n) {
     struct Counter {

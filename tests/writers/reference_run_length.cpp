@@ -1,5 +1,6 @@
 #include "reference_run_length.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace lumenpull::test {
@@ -43,6 +44,18 @@ Split split(std::size_t start, std::size_t n, std::size_t maxPacket, std::size_t
 }
 
 }  // namespace
+
+std::vector<uint8_t> referenceTgaRle(std::span<const uint8_t> pixels, std::size_t bpp, std::size_t rowPixels) {
+    const std::size_t rowBytes = rowPixels * bpp;
+    if (rowBytes == 0) return referenceTgaRle(pixels, bpp);
+    std::vector<uint8_t> out;
+    for (std::size_t start = 0; start < pixels.size(); start += rowBytes) {
+        const std::vector<uint8_t> row =
+            referenceTgaRle(pixels.subspan(start, std::min(rowBytes, pixels.size() - start)), bpp);
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
 
 std::vector<uint8_t> referenceTgaRle(std::span<const uint8_t> pixels, std::size_t bpp) {
     const std::size_t n = pixels.size() / bpp;

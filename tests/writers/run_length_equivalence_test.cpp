@@ -1,6 +1,7 @@
 // The run-length encoders cross stretches of differing pixels and grow runs
 // in bulk; their packets must stay exactly those of the step-by-step rule,
-// for every pixel size, at every packet limit and at the end of the buffer.
+// for every pixel size, at every packet limit, at every row end and at the
+// end of the buffer.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 #include "writers/rgbe.h"
 #include "writers/tga_rle.h"
+#include "image_test_support.h"
 #include "packets_into_vector.h"
 #include "reference_run_length.h"
 
@@ -89,6 +91,38 @@ TEST(RunLengthEquivalenceTest, TgaNoiseAndLongRuns) {
             packets.clear();
             encodeTgaRle(flat, bpp, packets);
             ASSERT_EQ(packets, test::referenceTgaRle(flat, bpp)) << "flat, bpp " << bpp << ", n " << n;
+        }
+    }
+}
+
+TEST(RunLengthEquivalenceTest, TgaPacketsEndWithEveryRow) {
+    // Several rows in one buffer, as a band of a block picture holds four:
+    // flat pictures (a run would go on into the next row), noise (a raw
+    // packet would), and runs of every length, at widths below, at and
+    // around a word of repeat bits and the packet limit; the last row may
+    // be cut short.
+    std::mt19937 random(8);
+    for (uint32_t bpp : {1u, 3u, 4u}) {
+        for (std::size_t width : {1u, 2u, 3u, 5u, 16u, 63u, 64u, 65u, 127u, 128u, 129u, 300u}) {
+            for (std::size_t n : {4 * width, 4 * width - 1, 3 * width + 1}) {
+                for (int profile = 0; profile < 6; ++profile) {
+                    std::vector<uint8_t> pixels;
+                    if (profile == 4) {
+                        pixels.assign(n * bpp, 0x33);
+                    } else if (profile == 5) {
+                        pixels.resize(n * bpp);
+                        for (auto& b : pixels) b = static_cast<uint8_t>(random());
+                    } else {
+                        pixels = runsOfPixels(n, bpp, profile, random);
+                    }
+                    std::vector<uint8_t> packets;
+                    encodeTgaRle(pixels, bpp, width, packets);
+                    ASSERT_EQ(test::tgaPacketsAcrossRows(packets, bpp, width), std::vector<std::size_t>{})
+                        << "bpp " << bpp << ", width " << width << ", n " << n << ", profile " << profile;
+                    ASSERT_EQ(packets, test::referenceTgaRle(pixels, bpp, width))
+                        << "bpp " << bpp << ", width " << width << ", n " << n << ", profile " << profile;
+                }
+            }
         }
     }
 }

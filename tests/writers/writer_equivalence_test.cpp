@@ -79,8 +79,9 @@ Bytes referenceTga(const TgaCase& c, const Bytes& data, uint32_t width, uint32_t
     };
     if (!noCompression) {
         Bytes file = header(true);
+        // A band holds four pixel rows, each packed on its own.
         for (const Bytes& plain : plainRows) {
-            const Bytes packets = test::referenceTgaRle(plain, outBytes);
+            const Bytes packets = test::referenceTgaRle(plain, outBytes, width);
             file.insert(file.end(), packets.begin(), packets.end());
         }
         if (file.size() - 18 <= expected) return file;

@@ -2,9 +2,13 @@
 """Reads files written by the TGA and Radiance writers back with independent
 readers and compares every pixel.
 
-- TGA files: Pillow; files whose packed runs continue from one pixel row into
-  the next (block formats) with ImageMagick's `stream`, as Pillow refuses
-  such packets.
+- TGA files: Pillow, OpenCV (colour channels only; its GDAL decoder drops
+  alpha) and ImageMagick's `stream`, every one to exactly the expected
+  pixels; in packed files no packet may hold pixels of two rows (readers
+  decode a row at a time, and Pillow refuses such packets). Every kind of
+  pixel row is among the fixtures, and with --tool and --samples every TGA
+  file of the bundled samples is read the same way, against the pixels of
+  the same samples converted with -u (see tga_readers.py).
 - Radiance files: OpenCV, within the precision of RGBE.
 - PNG files: Pillow and OpenCV, both to exactly the pixels of the TGA file
   of the same picture.
@@ -44,6 +48,9 @@ try:
     import cv2
     import numpy as np
     from PIL import Image
+
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    from tga_readers import check_tga, first_difference, read_pillow, tga_pixels
 except ImportError as error:
     print(f"image reader missing: {error} (needs python3-pil, python3-numpy and python3-opencv)")
     sys.exit(1)
@@ -59,36 +66,7 @@ class Failures:
         return condition
 
 
-def first_difference(actual, expected):
-    diff = np.argwhere(actual != expected)
-    if diff.size == 0:
-        return "none"
-    where = tuple(int(v) for v in diff[0])
-    return f"at {where}: read {actual[where]}, expected {expected[where]}"
-
-
 # --- TGA and Radiance fixtures ---------------------------------------------
-
-def read_pillow(path, width, height, channels):
-    with Image.open(path) as image:
-        image.load()
-        mode = {1: "L", 3: "RGB", 4: "RGBA"}[channels]
-        if image.mode != mode or image.size != (width, height):
-            raise ValueError(f"Pillow read mode {image.mode} size {image.size}")
-        return np.asarray(image).reshape(height, width, channels)
-
-
-def read_magick(path, width, height, channels, stream):
-    channel_map = {1: "i", 3: "rgb", 4: "rgba"}[channels]
-    with tempfile.TemporaryDirectory() as scratch:
-        raw = os.path.join(scratch, "pixels.raw")
-        subprocess.run([stream, "-map", channel_map, "-storage-type", "char", path, raw],
-                       check=True, capture_output=True)
-        data = np.fromfile(raw, dtype=np.uint8)
-    if data.size != width * height * channels:
-        raise ValueError(f"ImageMagick read {data.size} bytes")
-    return data.reshape(height, width, channels)
-
 
 def read_opencv(path, width, height):
     image = cv2.imread(path, cv2.IMREAD_UNCHANGED)
@@ -159,15 +137,39 @@ def check_fixtures(failures, fixtures, stream):
                         failures.check(np.array_equal(actual, expected),
                                        f"{image} read by {name}: first difference {first_difference(actual, expected)}")
                     continue
-                if reader == "pillow":
-                    actual = read_pillow(path, width, height, channels)
-                else:
-                    actual = read_magick(path, width, height, channels, stream)
                 check_tga_type(failures, path, form)
-                failures.check(np.array_equal(actual, expected),
-                               f"{image} read by {reader}: first difference {first_difference(actual, expected)}")
+                for problem in check_tga(path, expected, stream, image):
+                    failures.check(False, problem)
             except (ValueError, OSError, subprocess.CalledProcessError) as error:
                 failures.check(False, f"{image} read by {reader}: {error}")
+
+
+# --- The bundled samples --------------------------------------------------------
+
+def check_samples(failures, run, samples, tool, stream):
+    """Every TGA file of the samples, packed, against the same samples
+    converted with -u into a folder of their own."""
+    with tempfile.TemporaryDirectory() as folder:
+        inputs = os.path.join(folder, "samples")
+        subprocess.run([*run, samples, inputs], check=True, stdout=subprocess.DEVNULL)
+        plain = os.path.join(folder, "plain")
+        for keys in ([], ["-u", "-o", plain]):
+            subprocess.run([*run, tool, "-r", *keys, inputs], check=True, stdout=subprocess.DEVNULL)
+        images = sorted(os.path.relpath(os.path.join(d, f), inputs)
+                        for d, _, files in os.walk(inputs) for f in files if f.endswith(".tga"))
+        failures.check(len(images) >= 20, f"only {len(images)} TGA files among the samples")
+        packed = 0
+        for image in images:
+            path = os.path.join(inputs, image)
+            try:
+                reference = tga_pixels(os.path.join(plain, "samples", image))
+                packed += tga_pixels(path).packed
+            except (ValueError, OSError) as error:
+                failures.check(False, f"sample {image}: {error}")
+                continue
+            for problem in check_tga(path, reference.pixels, stream, "sample " + image):
+                failures.check(False, problem)
+        failures.check(packed >= 10, f"only {packed} sample TGA files are packed")
 
 
 # --- BC1, BC3 and BC5 against Pillow's DDS decoder ---------------------------
@@ -455,15 +457,23 @@ def main():
     parser.add_argument("--fixtures", required=True, help="the image_interop_fixtures program")
     parser.add_argument("--stream", required=True, help="ImageMagick's stream program")
     parser.add_argument("--emulator", help="runs the fixtures program when it is built for another machine")
+    parser.add_argument("--tool", help="the lumenpull executable, to convert the samples")
+    parser.add_argument("--samples", help="the make_samples program")
     args = parser.parse_args()
-    for program in (args.fixtures, args.stream):
+    if bool(args.tool) != bool(args.samples):
+        print("--tool and --samples go together")
+        return 1
+    for program in (args.fixtures, args.stream) + ((args.tool, args.samples) if args.tool else ()):
         if not (os.path.isfile(program) and os.access(program, os.X_OK)):
             print(f"required program not found: {program} (ImageMagick's stream comes with the imagemagick package)")
             return 1
 
-    fixtures = ([args.emulator] if args.emulator else []) + [args.fixtures]
+    run = [args.emulator] if args.emulator else []
+    fixtures = run + [args.fixtures]
     failures = Failures()
     check_fixtures(failures, fixtures, args.stream)
+    if args.tool:
+        check_samples(failures, run, args.samples, args.tool, args.stream)
     check_blocks(failures, fixtures)
     check_dds(failures, fixtures)
     check_exr(failures, fixtures)

@@ -5,8 +5,9 @@
 //   image_interop_fixtures images <dir>
 //       Writes the fixture images and <dir>/manifest.txt, one line per image:
 //       reader image expected width height channels form
-//       (reader: pillow, magick or opencv, or png for a PNG file that both
-//       Pillow and OpenCV read; expected: raw uint8 pixels in
+//       (reader: tga for a TGA file that Pillow, OpenCV and ImageMagick read,
+//       opencv for a Radiance file, png for a PNG file that both Pillow and
+//       OpenCV read; expected: raw uint8 pixels in
 //       R, G, B[, A] or grey order, or float32 R, G, B for Radiance files;
 //       form: the TGA image type, rle / flat for Radiance files, - for PNG).
 //       Every 8-bit picture is written as a PNG file too, which must hold the
@@ -148,13 +149,13 @@ void addPlainTga(FixtureSet& set, const std::string& name, int32_t format, uint8
     writePng(set.path(name), texture, sourceBits);
     const int channels = expect == Expect::Grey ? 1 : expect == Expect::Rgba ? 4 : 3;
     const Bytes expected = expectedFromStored(stored, std::size_t{width} * height, bytesPerPixel, expect);
-    set.add("pillow", name + ".tga", expected, width, height, channels, form);
+    set.add("tga", name + ".tga", expected, width, height, channels, form);
     set.add("png", name + ".png", expected, width, height, channels, "-");
 }
 
 // Block data of three kinds of band, in turn: one solid colour throughout
-// (its packed runs continue from each pixel row into the next), groups of
-// solid blocks between random ones, and random blocks only.
+// (packed across the band it would be runs from each pixel row into the
+// next), groups of solid blocks between random ones, and random blocks only.
 Bytes blockData(uint32_t width, uint32_t height, std::size_t blockBytes, uint32_t seed) {
     std::mt19937 random(seed);
     const auto randomBlock = [&] {
@@ -217,7 +218,7 @@ Bytes expectedFromBands(const Bytes& data, uint32_t width, uint32_t height, std:
 }
 
 void addBlockTga(FixtureSet& set, const std::string& name, int32_t format, uint32_t flags, BandDecoder decode,
-                 std::size_t blockBytes, int channels, bool noCompression, const char* reader, const char* form,
+                 std::size_t blockBytes, int channels, bool noCompression, const char* form,
                  uint32_t width = 260, uint32_t height = 12) {
     const Bytes data = blockData(width, height, blockBytes, 5);
     const uint8_t sourceBits = blockBytes == 8 ? 4 : 8;
@@ -226,7 +227,7 @@ void addBlockTga(FixtureSet& set, const std::string& name, int32_t format, uint3
     writePng(set.path(name), texture, sourceBits);
     const std::size_t bandSourceBytes = std::size_t{width} * sourceBits / 8 * 4;
     const Bytes expected = expectedFromBands(data, width, height, bandSourceBytes, decode, channels);
-    set.add(reader, name + ".tga", expected, width, height, channels, form);
+    set.add("tga", name + ".tga", expected, width, height, channels, form);
     set.add("png", name + ".png", expected, width, height, channels, "-");
 }
 
@@ -248,7 +249,7 @@ void addBlock8Tga(FixtureSet& set) {
             out[3] = s[3];
         }
     }
-    set.add("magick", "block8_rle.tga", expected, width, height, 4, "10");
+    set.add("tga", "block8_rle.tga", expected, width, height, 4, "10");
 }
 
 Bytes floatBytes(const std::vector<float>& values) {
@@ -295,6 +296,7 @@ void writeImageFixtures(const std::string& dir) {
     addPlainTga(set, "rgb_flat", 4, 32, 0, Expect::Rgb, true, "2");
     addPlainTga(set, "rgb_two_channel_rle", 2, 32, TwoChannel, Expect::RgbTwoChannel, false, "10");
     addPlainTga(set, "rgb_legacy24_rle", 2, 24, 0, Expect::Rgb, false, "10");
+    addPlainTga(set, "rgb_legacy24_two_channel_rle", 2, 24, TwoChannel, Expect::RgbTwoChannel, false, "10");
     addPlainTga(set, "rgba_rle", 3, 32, 0, Expect::Rgba, false, "10");
     addPlainTga(set, "rgba_flat", 8, 32, 0, Expect::Rgba, true, "2");
 
@@ -304,7 +306,7 @@ void writeImageFixtures(const std::string& dir) {
         std::mt19937 random(4);
         for (int i = 0; i < 64 * 16 * 4; ++i) stored.push_back(static_cast<uint8_t>(random()));
         writeTga(set.path("rgba_fallback"), textureImage(5, 64, 16, stored), 32, false);
-        set.add("pillow", "rgba_fallback.tga", expectedFromStored(stored, 64 * 16, 4, Expect::Rgba), 64, 16, 4, "2");
+        set.add("tga", "rgba_fallback.tga", expectedFromStored(stored, 64 * 16, 4, Expect::Rgba), 64, 16, 4, "2");
     }
     // Several images of one texture, each from its own part of the data.
     {
@@ -316,7 +318,7 @@ void writeImageFixtures(const std::string& dir) {
             char name[32];
             std::snprintf(name, sizeof name, "frames_%02d", i);
             const Bytes expected = expectedFromStored(image, 130 * 6, 4, Expect::Rgba);
-            set.add("pillow", std::string(name) + ".tga", expected, 130, 6, 4, "10");
+            set.add("tga", std::string(name) + ".tga", expected, 130, 6, 4, "10");
             set.add("png", std::string(name) + ".png", expected, 130, 6, 4, "-");
         }
     }
@@ -340,21 +342,24 @@ void writeImageFixtures(const std::string& dir) {
         // Rows 2 and 3 start past the end of the data and are left out; the
         // rest of row 1 reads as zeros.
         const Bytes expected = expectedFromStored(cut, 40 * 2, 4, Expect::Rgb);
-        set.add("pillow", "short_data.tga", expected, 40, 2, 3, "10");
+        set.add("tga", "short_data.tga", expected, 40, 2, 3, "10");
         set.add("png", "short_data.png", expected, 40, 2, 3, "-");
     }
 
-    // Block formats: packed bands may hold runs that continue into the next
-    // pixel row, which some readers refuse, so ImageMagick reads them.
-    addBlockTga(set, "bc1_rle", 9, 0, decodeBc1Band, 8, 3, false, "magick", "10");
-    addBlockTga(set, "bc3_rle", 10, 0, decodeBc3Band, 16, 4, false, "magick", "10");
-    addBlockTga(set, "bc3_two_channel_rle", 10, TwoChannel, decodeBc3TwoChannelBand, 16, 3, false, "magick", "10");
-    addBlockTga(set, "bc5_rle", 15, 0, decodeBc5Band, 16, 3, false, "magick", "10");
+    // Block formats, decoded a band of four rows at a time: the packets end
+    // with every pixel row all the same.
+    addBlockTga(set, "bc1_rle", 9, 0, decodeBc1Band, 8, 3, false, "10");
+    addBlockTga(set, "bc3_rle", 10, 0, decodeBc3Band, 16, 4, false, "10");
+    addBlockTga(set, "bc3_two_channel_rle", 10, TwoChannel, decodeBc3TwoChannelBand, 16, 3, false, "10");
+    addBlockTga(set, "bc5_rle", 15, 0, decodeBc5Band, 16, 3, false, "10");
     addBlock8Tga(set);
+    // Narrow bands: a whole band is shorter than a packet.
+    addBlockTga(set, "bc1_narrow_rle", 9, 0, decodeBc1Band, 8, 3, false, "10", 16, 24);
+    addBlockTga(set, "bc5_narrow_rle", 15, 0, decodeBc5Band, 16, 3, false, "10", 8, 12);
     // Sizes that are not a multiple of 4: zeros where no block reaches.
-    addBlockTga(set, "bc1_odd_flat", 9, 0, decodeBc1Band, 8, 3, true, "pillow", "2", 10, 7);
-    addBlockTga(set, "bc3_odd_rle", 10, 0, decodeBc3Band, 16, 4, false, "magick", "10", 14, 6);
-    addBlockTga(set, "bc1_6x5_flat", 9, 0, decodeBc1Band, 8, 3, true, "pillow", "2", 6, 5);
+    addBlockTga(set, "bc1_odd_flat", 9, 0, decodeBc1Band, 8, 3, true, "2", 10, 7);
+    addBlockTga(set, "bc3_odd_rle", 10, 0, decodeBc3Band, 16, 4, false, "10", 14, 6);
+    addBlockTga(set, "bc1_6x5_flat", 9, 0, decodeBc1Band, 8, 3, true, "2", 6, 5);
     // Odd and extreme sizes.
     addPlainTga(set, "rgba_1x1", 3, 32, 0, Expect::Rgba, true, "2", 1, 1);
     addPlainTga(set, "grey_3x5", 7, 32, 0, Expect::Grey, true, "3", 3, 5);
