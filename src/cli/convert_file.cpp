@@ -10,6 +10,7 @@
 #include "cli/output_naming.h"
 #include "cli/plain_report.h"
 #include "cli/platform_files.h"
+#include "cli/root_folder.h"
 #include "image/dds_writer.h"
 #include "image/exr_writer.h"
 #include "image/output_file.h"
@@ -89,6 +90,13 @@ public:
     // path; images written before a failure stay.
     FileReport run(ImageOutput& output) {
         const std::string& path = report_.path;
+        if (options_.root) {
+            // Refused before it is opened: outside the root the file has no
+            // place below the output folder. A path that is the root itself
+            // has no name there either.
+            belowRoot_ = pathBelowRoot(path, *options_.root);
+            if (!belowRoot_ || belowRoot_->empty()) return failed("not below --root " + options_.root->given);
+        }
         std::unique_ptr<Stream> stream;
         try {
             stream = OpenStream(path, "r", 1, true, true);
@@ -132,7 +140,8 @@ private:
         }
 
         // The bodies, and the images of every texture with pixels.
-        base_ = imageBase(input_, report_.path, options_.outputFolder, options_.noBig);
+        base_ = belowRoot_ ? mirroredImageBase(*belowRoot_, *options_.outputFolder, options_.noBig)
+                           : imageBase(input_, report_.path, options_.outputFolder, options_.noBig);
         numbered_ = texturesFound > 1;
         while (const std::optional<BodyRecord> body = walk.NextBody()) {
             CBaseTexture* texture = body->texture();
@@ -256,6 +265,7 @@ private:
     const std::string& input_;
     const ToolOptions& options_;
     FileReport report_;
+    std::optional<std::string> belowRoot_;  // with --root: the path's names below it
     ImageBase base_;
     bool folderMade_ = false;
     bool numbered_ = false;

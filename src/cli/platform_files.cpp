@@ -79,6 +79,21 @@ std::string joinEntryPath(const std::string& parent, const std::string& name) {
     return endsWithSeparator(parent) ? parent + appended : parent + "\\" + appended;
 }
 
+std::string absolutePath(const std::string& path) {
+    std::wstring wide;
+    if (path.empty() || !toWide(path, wide)) return {};
+    // The system's own rule, which knows each drive's current folder. It
+    // also takes out "." and ".." by the text alone, as the root rule does.
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return {};
+    std::wstring full(length, L'\0');
+    const DWORD written = ::GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
+    if (written == 0 || written >= length) return {};
+    full.resize(written);
+    std::string narrow;
+    return toNarrow(full, narrow) ? narrow : std::string();
+}
+
 bool makeFolders(const std::string& path) {
     // Each prefix that ends before a separator is created in turn. Prefixes
     // that cannot be created (a drive, \\server) are passed over: only
@@ -146,9 +161,11 @@ bool DirectoryReader::next(std::string& name) {
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace lumenpull {
 
@@ -175,6 +192,16 @@ std::size_t fileNameStart(const std::string& path) {
 std::string joinEntryPath(const std::string& parent, const std::string& name) {
     if (!parent.empty() && parent.back() == '/') return parent + name;
     return parent + "/" + name;
+}
+
+std::string absolutePath(const std::string& path) {
+    if (!path.empty() && path.front() == '/') return path;
+    std::vector<char> folder(256);
+    while (::getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE) return {};
+        folder.resize(folder.size() * 2);
+    }
+    return std::string(folder.data()) + "/" + path;
 }
 
 bool makeFolders(const std::string& path) {

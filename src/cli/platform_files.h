@@ -27,6 +27,12 @@ std::string joinEntryPath(const std::string& parent, const std::string& name);
 // Where the last element of a path (its file name) begins: after the last
 // platform separator, or 0 when there is none.
 std::size_t fileNameStart(const std::string& path);
+// `path` made absolute against the current folder (on Windows also a
+// drive's own current folder, for "Z:name"), its text otherwise kept as it
+// is; symbolic links are not resolved. Empty when that cannot be done (no
+// current folder, a name outside the code page).
+std::string absolutePath(const std::string& path);
+
 // Creates a folder and every missing folder above it. Returns true when the
 // folder exists afterwards (also when it was there before).
 bool makeFolders(const std::string& path);
