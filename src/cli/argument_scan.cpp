@@ -46,7 +46,7 @@ void replaceFormats(std::set<std::string>& formats, const std::string& list) {
 
 // A key that takes the next argument as its value, and what that value is
 // called in the error for a key found in its place.
-enum class Expected { Nothing, Formats, Jobs, Folder, Types };
+enum class Expected { Nothing, Formats, Jobs, Folder, Types, Root };
 
 const char* nameOf(Expected expected) {
     switch (expected) {
@@ -54,6 +54,7 @@ const char* nameOf(Expected expected) {
         case Expected::Jobs: return "jobs";
         case Expected::Folder: return "folder";
         case Expected::Types: return "types";
+        case Expected::Root: return "root folder";
         case Expected::Nothing: break;
     }
     return "";
@@ -84,6 +85,7 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
     ToolOptions& options = scan.options;
     Expected expected = Expected::Nothing;
     bool keysEnded = false;  // after "--" every argument is an input
+    std::optional<std::string> root;  // --root as given, checked once the keys are all read
     for (const char* raw : arguments) {
         const std::string argument = raw != nullptr ? raw : "";
         if (!keysEnded && !argument.empty() && argument[0] == '-') {
@@ -117,6 +119,8 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
                 options.json = true;
             } else if (argument == "--strict") {
                 options.strict = true;
+            } else if (argument == "--root") {
+                expected = Expected::Root;
             } else if (argument == "--") {
                 keysEnded = true;
             } else {
@@ -141,6 +145,9 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
         } else if (expected == Expected::Types) {
             if (auto error = parseImageTypes(argument, options.types)) return failure(*error);
             expected = Expected::Nothing;
+        } else if (expected == Expected::Root) {
+            root = argument;  // the last --root wins
+            expected = Expected::Nothing;
         } else if (kSlashQuestionIsHelp && !keysEnded && argument == "/?") {
             return outcome(ArgumentScan::Outcome::Usage);
         } else {
@@ -148,13 +155,20 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
         }
     }
     // A trailing -f is dropped and the set keeps its contents. A trailing -j,
-    // -o or -t is not: the run would not be the one asked for, or the images
-    // would land where, or as what, the user did not ask for.
-    if (expected == Expected::Jobs || expected == Expected::Folder || expected == Expected::Types) {
+    // -o, -t or --root is not: the run would not be the one asked for, or the
+    // images would land where, or as what, the user did not ask for.
+    if (expected == Expected::Jobs || expected == Expected::Folder || expected == Expected::Types ||
+        expected == Expected::Root) {
         return failure(std::string("Expected ") + nameOf(expected) + " but found no more arguments");
     }
     if (options.inputs.empty()) return failure("Invalid arguments: no inputs");
     if (options.formats.empty()) return failure("No formats given");
+    if (root) {
+        // Without an output folder there is nothing for it to place.
+        if (!options.outputFolder) return failure("--root needs an output folder (-o)");
+        options.root = rootFolderAt(*root);
+        if (!options.root) return failure("--root '" + *root + "' is not a folder");
+    }
     return scan;
 }
 
@@ -164,7 +178,7 @@ std::string usageText() {
                        "\n"
                        "Usage: ") +
            kProgramName +
-           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [-t types] [-l] [--json] [--strict] [-h] [--version] [--] inputs\n"
+           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [--root folder] [-t types] [-l] [--json] [--strict] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"
@@ -172,6 +186,7 @@ std::string usageText() {
            "--nobig\tremove suffix '--Big' from output images\n"
            "-j\tnumber of files to convert at once (default 1; 0 is one per core)\n"
            "-o\twrite images below this folder, mirroring the input tree, instead of beside the inputs\n"
+           "--root\twith -o, mirror each file's path below this folder instead of below its input's parent\n"
            "-t\tlist of output types (e.g. default is \"tga hdr\"; \"png\" writes PNG instead of TGA)\n"
            "\t\"dds\" keeps blocks and mip levels as stored, \"exr\" writes OpenEXR instead of Radiance\n"
            "-l\tlist the textures of every file and the images they give, write nothing\n"

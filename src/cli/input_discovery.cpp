@@ -1,6 +1,7 @@
 #include "cli/input_discovery.h"
 
 #include "cli/platform_files.h"
+#include "convert/root_folder.h"
 
 namespace lumenpull {
 namespace {
@@ -54,6 +55,12 @@ private:
 bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert,
                   std::ostream& out) {
     if (queryPathStatus(input) == PathStatus::Directory) {
+        // A folder outside --root is handed over whole, for the driver to
+        // refuse in one report rather than in one per file it holds.
+        if (options.root && !pathBelowRoot(input, *options.root)) {
+            convert(input, input, options, out);
+            return true;
+        }
         DirectoryWalk walk(input, options, convert, out);
         walk.walk(input);
         return walk.converted();

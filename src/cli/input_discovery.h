@@ -15,7 +15,9 @@ using ConvertFileFn = std::function<void(const std::string& path, const std::str
                                          const ToolOptions& options, std::ostream& out)>;
 
 // Turns one command-line input into conversions: a directory is walked (all
-// the way down with -r), anything else goes through the file rule. Every
+// the way down with -r), anything else goes through the file rule. With
+// --root, a directory outside the root is not walked but handed to
+// `convert` itself, which refuses it. Every
 // line, the walk's own and those of `convert`, goes to `out`. Returns true
 // when at least one file reached `convert`.
 bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert,

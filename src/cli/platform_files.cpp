@@ -105,9 +105,11 @@ bool DirectoryReader::next(std::string& name) {
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace lumenpull {
 

@@ -8,6 +8,7 @@
 
 #include "bytes/little_endian.h"
 #include "convert/output_naming.h"
+#include "convert/root_folder.h"
 #include "output/folders.h"
 #include "writers/image_writer.h"
 #include "output/output_file.h"
@@ -71,6 +72,13 @@ public:
     // path; images written before a failure stay.
     FileReport run(ImageOutput& output) {
         const std::string& path = report_.path;
+        if (options_.root) {
+            // Refused before it is opened: outside the root the file has no
+            // place below the output folder. A path that is the root itself
+            // has no name there either.
+            belowRoot_ = pathBelowRoot(path, *options_.root);
+            if (!belowRoot_ || belowRoot_->empty()) return failed("not below --root " + options_.root->given);
+        }
         std::unique_ptr<Stream> stream;
         try {
             stream = OpenStream(path, "r", 1, true, true);
@@ -114,7 +122,8 @@ private:
         }
 
         // The bodies, and the images of every texture with pixels.
-        base_ = imageBase(input_, report_.path, options_.outputFolder, options_.noBig);
+        base_ = belowRoot_ ? mirroredImageBase(*belowRoot_, *options_.outputFolder, options_.noBig)
+                           : imageBase(input_, report_.path, options_.outputFolder, options_.noBig);
         numbered_ = texturesFound > 1;
         while (const std::optional<BodyRecord> body = walk.NextBody()) {
             CBaseTexture* texture = body->texture();
@@ -230,6 +239,7 @@ private:
     const std::string& input_;
     const ToolOptions& options_;
     FileReport report_;
+    std::optional<std::string> belowRoot_;  // with --root: the path's names below it
     ImageBase base_;
     bool folderMade_ = false;
     bool numbered_ = false;

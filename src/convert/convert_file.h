@@ -15,7 +15,9 @@ class ImageOutput;
 // outside. The images `output` puts in place are not in it yet: see
 // addPlacedImages. `input` is the command-line input discovery found it from
 // (the path itself for a file input); with an output folder the images'
-// place below it follows the path's place below the input's parent.
+// place below it follows the path's place below the input's parent, or with
+// --root below the root. A path outside the root (or the root itself) is
+// refused, unopened, with "not below --root <root as given>".
 FileReport convertedReport(const std::string& path, const std::string& input, const ToolOptions& options,
                            ImageOutput& output);
 

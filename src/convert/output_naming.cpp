@@ -7,31 +7,6 @@ namespace {
 
 constexpr const char* kBigSuffix = "--Big";
 
-bool isSeparator(char c, PathStyle style) { return c == '/' || (style == PathStyle::Windows && c == '\\'); }
-
-char separatorOf(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
-
-// The length of the root at the start of a path, which names no folder of
-// its own: "/" (or several), and on Windows also "\", "C:", "C:\" and
-// "\\server\share\".
-size_t rootLength(const std::string& path, PathStyle style) {
-    size_t i = 0;
-    if (style == PathStyle::Windows) {
-        if (path.size() >= 2 && isSeparator(path[0], style) && isSeparator(path[1], style)) {
-            // \\server\share: two names after the double separator.
-            i = 2;
-            for (int names = 0; names < 2; ++names) {
-                while (i < path.size() && !isSeparator(path[i], style)) ++i;
-                if (i < path.size()) ++i;
-            }
-            return i;
-        }
-        if (path.size() >= 2 && path[1] == ':') i = 2;
-    }
-    while (i < path.size() && isSeparator(path[i], style)) ++i;
-    return i;
-}
-
 // The input's own last name, or nothing when it names no folder of its own.
 std::string ownName(const std::string& input, PathStyle style) {
     const size_t root = rootLength(input, style);
@@ -106,14 +81,18 @@ std::string mirroredPath(const std::string& input, const std::string& path, Path
 ImageBase imageBase(const std::string& input, const std::string& path, const std::optional<std::string>& outputFolder,
                     bool noBig, PathStyle style) {
     if (!outputFolder) return {withoutExtension(path, noBig, style), {}};
-    // The cut is made in the mirrored part only: a "--Big" above the input
-    // is not part of any image's name.
-    const std::string relative = withoutExtension(mirroredPath(input, path, style), noBig, style);
+    return mirroredImageBase(mirroredPath(input, path, style), *outputFolder, noBig, style);
+}
+
+ImageBase mirroredImageBase(const std::string& mirrored, const std::string& outputFolder, bool noBig, PathStyle style) {
+    // The cut is made in the mirrored part only: a "--Big" above it is not
+    // part of any image's name.
+    const std::string relative = withoutExtension(mirrored, noBig, style);
     size_t folderEnd = relative.size();
     while (folderEnd > 0 && !isSeparator(relative[folderEnd - 1], style)) --folderEnd;
     ImageBase base;
-    base.name = joinUnder(*outputFolder, relative, style);
-    base.folder = folderEnd > 0 ? joinUnder(*outputFolder, relative.substr(0, folderEnd - 1), style) : *outputFolder;
+    base.name = joinUnder(outputFolder, relative, style);
+    base.folder = folderEnd > 0 ? joinUnder(outputFolder, relative.substr(0, folderEnd - 1), style) : outputFolder;
     return base;
 }
 

@@ -6,18 +6,9 @@
 #include <vector>
 
 #include "convert/output_types.h"
+#include "convert/path_style.h"
 
 namespace lumenpull {
-
-// How paths are spelled: "/" alone, or "\" and "/" with drive letters and
-// \\server\share roots.
-enum class PathStyle { Posix, Windows };
-
-#ifdef _WIN32
-inline constexpr PathStyle kNativePathStyle = PathStyle::Windows;
-#else
-inline constexpr PathStyle kNativePathStyle = PathStyle::Posix;
-#endif
 
 // Where the images of one input file go. Conversion and listing both take
 // their names from here, so a listing shows exactly what a conversion writes.
@@ -39,6 +30,13 @@ struct ImageBase {
 // mirroredPath), under the output folder.
 ImageBase imageBase(const std::string& input, const std::string& path, const std::optional<std::string>& outputFolder,
                     bool noBig, PathStyle style = kNativePathStyle);
+
+// The base name of images placed at `mirrored`, a relative path of names
+// (none of them empty, "." or ".."), below `outputFolder`, cut as imageBase
+// cuts it. imageBase gives it the part below the input's parent; with
+// --root it is the part below the root.
+ImageBase mirroredImageBase(const std::string& mirrored, const std::string& outputFolder, bool noBig,
+                            PathStyle style = kNativePathStyle);
 
 // The part of `path` below the parent of the command-line input: the
 // input's own last name, then what discovery appended below it. An input

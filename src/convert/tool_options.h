@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "convert/output_types.h"
+#include "convert/root_folder.h"
 
 namespace lumenpull {
 
@@ -18,6 +19,7 @@ struct ToolOptions {
     bool noBig = false;                              // --nobig
     unsigned jobs = 1;                               // -j: files converted at once (0 already made the core count)
     std::optional<std::string> outputFolder;         // -o: images go below it, mirroring the inputs
+    std::optional<RootFolder> root;                  // --root: with -o, mirror paths below it instead
     ImageTypes types;                                // -t
     bool listOnly = false;                           // -l
     bool json = false;                               // --json

@@ -8,4 +8,10 @@ namespace lumenpull {
 // when `path` is a folder at the end (made now or before).
 bool makeFolders(const std::string& path);
 
+// `path` made absolute against the current folder (on Windows also a
+// drive's own current folder, for "Z:name"), its text otherwise kept as it
+// is; symbolic links are not resolved. Empty when that cannot be done (no
+// current folder, a name outside the code page).
+std::string absolutePath(const std::string& path);
+
 }  // namespace lumenpull

@@ -1,6 +1,10 @@
 #include "output/folders.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
 
 namespace lumenpull {
 namespace {
@@ -23,6 +27,16 @@ bool makeFolders(const std::string& path) {
         ::mkdir(path.substr(0, i).c_str(), 0777);
     }
     return isFolder(path);
+}
+
+std::string absolutePath(const std::string& path) {
+    if (!path.empty() && path.front() == '/') return path;
+    std::vector<char> folder(256);
+    while (::getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE) return {};
+        folder.resize(folder.size() * 2);
+    }
+    return std::string(folder.data()) + "/" + path;
 }
 
 }  // namespace lumenpull

@@ -31,4 +31,19 @@ bool makeFolders(const std::string& path) {
     return isFolder(path);
 }
 
+std::string absolutePath(const std::string& path) {
+    std::wstring wide;
+    if (path.empty() || !toWide(path, wide)) return {};
+    // The system's own rule, which knows each drive's current folder. It
+    // also takes out "." and ".." by the text alone, as the root rule does.
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return {};
+    std::wstring full(length, L'\0');
+    const DWORD written = ::GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
+    if (written == 0 || written >= length) return {};
+    full.resize(written);
+    std::string narrow;
+    return toNarrow(full, narrow) ? narrow : std::string();
+}
+
 }  // namespace lumenpull

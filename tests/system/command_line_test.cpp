@@ -19,7 +19,7 @@ std::string usage() {
                        "\n"
                        "Usage: ") +
            (windows ? "lumenpull.exe" : "lumenpull") +
-           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [-t types] [-l] [--json] [--strict] [-h] [--version] [--] inputs\n"
+           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [--root folder] [-t types] [-l] [--json] [--strict] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"
@@ -27,6 +27,7 @@ std::string usage() {
            "--nobig\tremove suffix '--Big' from output images\n"
            "-j\tnumber of files to convert at once (default 1; 0 is one per core)\n"
            "-o\twrite images below this folder, mirroring the input tree, instead of beside the inputs\n"
+           "--root\twith -o, mirror each file's path below this folder instead of below its input's parent\n"
            "-t\tlist of output types (e.g. default is \"tga hdr\"; \"png\" writes PNG instead of TGA)\n"
            "\t\"dds\" keeps blocks and mip levels as stored, \"exr\" writes OpenEXR instead of Radiance\n"
            "-l\tlist the textures of every file and the images they give, write nothing\n"
@@ -119,6 +120,16 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentErrorCase{{"-j", "", "a.tex"}, "Invalid number of jobs '': expected 0 (one per core) to 1024"},
         ArgumentErrorCase{{"-j", "1025", "a.tex"}, "Invalid number of jobs '1025': expected 0 (one per core) to 1024"},
         ArgumentErrorCase{{"-j", "4x", "a.tex"}, "Invalid number of jobs '4x': expected 0 (one per core) to 1024"},
+        ArgumentErrorCase{{"--root", ".", "a.tex"}, "--root needs an output folder (-o)"},
+        ArgumentErrorCase{{"-o", "out", "a.tex", "--root"}, "Expected root folder but found no more arguments"},
+        ArgumentErrorCase{{"--root", "-o", "out", "a.tex"}, "Expected root folder but found key -o"},
+        ArgumentErrorCase{{"-o", "out", "--ROOT", ".", "a.tex"}, "Unexpected key '--ROOT'"},
+        ArgumentErrorCase{{"-o", "out", "--root=.", "a.tex"}, "Unexpected key '--root=.'"},
+        // Its folder is looked at only once every key is read and inputs are there.
+        ArgumentErrorCase{{"--root", "missing", "-q", "a.tex"}, "Unexpected key '-q'"},
+        ArgumentErrorCase{{"-o", "out", "--root", "missing"}, "Invalid arguments: no inputs"},
+        ArgumentErrorCase{{"--root", "missing", "a.tex"}, "--root needs an output folder (-o)"},
+        ArgumentErrorCase{{"-o", "out", "--root", "missing", "a.tex"}, "--root 'missing' is not a folder"},
         // An argument error comes before any input is looked at, -j or not.
         ArgumentErrorCase{{"-j", "4", "a.tex", "-q"}, "Unexpected key '-q'"}),
     [](const auto& instance) { return std::to_string(instance.index); });

@@ -105,6 +105,34 @@ TEST_F(WindowsPaths, OutputFolderWithBackslashesDrivesAndUncInputs) {
     EXPECT_FALSE(exists("root"));
 }
 
+// --root compares the absolute forms, which the system makes (a drive's own
+// current folder for "Z:name"), name by name without regard to ASCII case.
+TEST_F(WindowsPaths, RootWithDrivesBackslashesAndCase) {
+    dir_.writeFile("textures/a/wall.tex", texture_);
+    dir_.writeFile("textures/b/wall.tex", texture_);
+    const auto exists = [&](const std::filesystem::path& name) { return std::filesystem::exists(dir_.path() / name); };
+
+    EXPECT_EQ(run({"--root", "textures\\", "-o", "out", "textures/a/wall.tex"}), "textures/a/wall.tex" + kConverted);
+    EXPECT_TRUE(exists("out/a/wall.tga"));
+    EXPECT_EQ(run({"--root", "Z:textures", "-o", "out", "textures\\b\\wall.tex"}), "textures\\b\\wall.tex" + kConverted);
+    EXPECT_TRUE(exists("out/b/wall.tga"));
+    EXPECT_EQ(run({"--root", "TEXTURES", "-o", "upper", "-r", "Z:textures\\a"}), "Z:textures\\a\\wall.tex" + kConverted);
+    EXPECT_TRUE(exists("upper/a/wall.tga"));
+    EXPECT_EQ(run({"--root", windowsPath(dir_.path(), "Z:"), "-o", "absolute", "textures\\a\\..\\b\\wall.tex"}),
+              "textures\\a\\..\\b\\wall.tex" + kConverted);
+    EXPECT_TRUE(exists("absolute/textures/b/wall.tga"));
+    // A drive's root: the whole absolute path is mirrored.
+    EXPECT_EQ(run({"--root", "Z:\\", "-o", "drive", "textures\\a\\wall.tex"}), "textures\\a\\wall.tex" + kConverted);
+    EXPECT_TRUE(exists(std::filesystem::path("drive") / dir_.path().relative_path() / "textures/a/wall.tga"));
+
+    // Outside: a sibling folder, another drive.
+    EXPECT_EQ(run({"--root", "textures\\a", "-o", "out", "textures\\b\\wall.tex", "C:\\wall.tex"}),
+              "textures\\b\\wall.tex: not below --root textures\\a\n"
+              "C:\\wall.tex: not below --root textures\\a\n");
+    EXPECT_EQ(run({"--root", "textures\\a\\wall.tex", "-o", "out", "textures\\a\\wall.tex"}),
+              "--root 'textures\\a\\wall.tex' is not a folder\n");
+}
+
 TEST_F(WindowsPaths, PngImagesAndSlashQuestionHelp) {
     dir_.writeFile("b.tex", texture_);
     EXPECT_EQ(run({"-t", "png", "-o", "png", "b.tex"}), "b.tex" + kConverted);
