@@ -73,7 +73,7 @@ bool sameName(const std::string& a, const std::string& b, PathStyle style) {
 }  // namespace
 
 std::optional<RootFolder> rootFolderAt(const std::string& given) {
-    if (queryPathStatus(given) != PathStatus::Directory) return std::nullopt;
+    if (!isFolder(given)) return std::nullopt;
     std::string absolute = absolutePath(given);
     if (absolute.empty()) return std::nullopt;
     return RootFolder{given, std::move(absolute)};

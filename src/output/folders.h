@@ -4,6 +4,9 @@
 
 namespace lumenpull {
 
+// Whether `path` is a folder, or a link to one.
+bool isFolder(const std::string& path);
+
 // Makes the folder `path` and every folder above it that is missing; true
 // when `path` is a folder at the end (made now or before).
 bool makeFolders(const std::string& path);

@@ -7,14 +7,10 @@
 #include <vector>
 
 namespace lumenpull {
-namespace {
-
 bool isFolder(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
-
-}  // namespace
 
 bool makeFolders(const std::string& path) {
     // Each prefix that ends before a separator is created in turn; one that

@@ -5,16 +5,12 @@
 #include "output/wide_paths.h"
 
 namespace lumenpull {
-namespace {
-
 bool isFolder(const std::string& path) {
     std::wstring wide;
     if (!toWide(path, wide)) return false;
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-}  // namespace
 
 bool makeFolders(const std::string& path) {
     // Each prefix that ends before a separator is created in turn. Prefixes
