@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <utility>
+#include <vector>
 
 #include "bytes/little_endian.h"
 #include "cli/output_naming.h"
@@ -47,6 +49,8 @@ uint16_t readTrailingPixelBlock(Stream& stream, std::vector<uint8_t>& pixelData)
     // A negative size is taken as no pixel data; the block's eight bytes are consumed.
     if (size > 0) {
         if (static_cast<uint64_t>(size) > stream.PayloadBytesLeft()) ThrowErrorReading();
+        // As for the inline bytes: a kept vector too small goes before the larger one is made.
+        if (pixelData.capacity() < static_cast<size_t>(size)) std::vector<uint8_t>().swap(pixelData);
         pixelData.resize(static_cast<size_t>(size));
         stream.Read(pixelData.data(), static_cast<uint32_t>(size));
     }
@@ -79,8 +83,8 @@ void listFiles(ImageType type, const std::string& imageName, const TextureImage&
 
 class FileConversion {
 public:
-    FileConversion(const std::string& path, const std::string& input, const ToolOptions& options)
-        : input_(input), options_(options) {
+    FileConversion(const std::string& path, const std::string& input, const ToolOptions& options, BufferPool& buffers)
+        : input_(input), options_(options), buffers_(buffers) {
         report_.path = path;
     }
 
@@ -134,7 +138,13 @@ private:
         // The bodies, and the images of every texture with pixels.
         base_ = imageBase(input_, report_.path, options_.outputFolder, options_.noBig);
         numbered_ = texturesFound > 1;
-        while (const std::optional<BodyRecord> body = walk.NextBody()) {
+        for (;;) {
+            // A texture's stored bytes go into the pool's vector, and back
+            // there once unpacked; a body that is no texture leaves it.
+            std::vector<uint8_t> storedRoom = buffers_.storedRoom();
+            const std::optional<BodyRecord> body = walk.NextBody(storedRoom);
+            buffers_.keep(std::move(storedRoom));
+            if (!body) break;
             CBaseTexture* texture = body->texture();
             if (texture == nullptr) continue;
             uint16_t layoutWord = 0;
@@ -209,9 +219,9 @@ private:
         const ImageType imageType =
             options_.types.forKind(highDynamicRange ? ImageKind::HighDynamicRange : ImageKind::EightBit);
         // DDS files carry a standard mip chain where there is one; every other type the largest images.
-        const UnpackedLevels unpacked = imageType == ImageType::Dds
-                                            ? unpackedWithMipChain(std::move(texture.pixelData), unpack)
-                                            : UnpackedLevels{unpackedPixels(std::move(texture.pixelData), unpack), 1};
+        UnpackedLevels unpacked = imageType == ImageType::Dds
+                                      ? unpackedWithMipChain(std::move(texture.pixelData), unpack, buffers_)
+                                      : UnpackedLevels{unpackedPixels(std::move(texture.pixelData), unpack, buffers_), 1};
         std::vector<uint8_t>().swap(texture.pixelData);  // the stored bytes are unpacked's now, freed once written
         row.findings = unpacked.pixels.findings();
 
@@ -227,6 +237,7 @@ private:
             TextureRow& listed = report_.rows.emplace_back(std::move(row));
             listFiles(imageType, imageName, image, format->bitsPerPixel, unpacked.levels, output, listed.output);
             report_.images += listed.output.images;
+            unpacked.pixels.returnBuffers(buffers_);
             return std::nullopt;
         }
         // Made when the first image of the file is due, so a file without
@@ -250,11 +261,13 @@ private:
                 break;
             case ImageType::Exr: imagesWritten_ += writeExr(imageName, image, sharedExponent, output); break;
         }
+        unpacked.pixels.returnBuffers(buffers_);
         return std::nullopt;
     }
 
     const std::string& input_;
     const ToolOptions& options_;
+    BufferPool& buffers_;
     FileReport report_;
     ImageBase base_;
     bool folderMade_ = false;
@@ -266,8 +279,8 @@ private:
 }  // namespace
 
 FileReport convertedReport(const std::string& path, const std::string& input, const ToolOptions& options,
-                           ImageOutput& output) {
-    return FileConversion(path, input, options).run(output);
+                           ImageOutput& output, BufferPool& buffers) {
+    return FileConversion(path, input, options, buffers).run(output);
 }
 
 void addPlacedImages(FileReport& report, ImageOutput& output) {
@@ -289,7 +302,8 @@ void convertFile(const std::string& path, const std::string& input, const ToolOp
     // The line is begun before the file is opened and ended by one outcome.
     out << plainReportStart(path) << std::flush;
     ImageOutput output(path);
-    FileReport report = convertedReport(path, input, options, output);
+    BufferPool buffers;
+    FileReport report = convertedReport(path, input, options, output, buffers);
     addPlacedImages(report, output);
     out << plainReportEnd(report) << std::flush;
 }

@@ -5,6 +5,7 @@
 
 #include "cli/file_report.h"
 #include "cli/tool_options.h"
+#include "unpack/buffer_pool.h"
 
 namespace lumenpull {
 
@@ -16,9 +17,11 @@ class ImageOutput;
 // outside. The images `output` puts in place are not in it yet: see
 // addPlacedImages. `input` is the command-line input discovery found it from
 // (the path itself for a file input); with an output folder the images'
-// place below it follows the path's place below the input's parent.
+// place below it follows the path's place below the input's parent. The
+// textures' large buffers come from `buffers` and go back there, for the
+// next file to reuse.
 FileReport convertedReport(const std::string& path, const std::string& input, const ToolOptions& options,
-                           ImageOutput& output);
+                           ImageOutput& output, BufferPool& buffers);
 
 // Puts the images `output` keeps back in place, then adds every file it has
 // put in place, and their images, to the report. An image that cannot be
