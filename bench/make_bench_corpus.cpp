@@ -9,6 +9,13 @@
 //   - a tree of 10,000 files of a few KB each (16 x 16 to 64 x 64, every
 //     kind in turn) in 100 folders, group "tree", where it is nearly all
 //     that counts.
+// With --large it writes the large-texture corpus instead, where several
+// jobs are timed against one: 77 files of one texture each, eight kinds in
+// turn (BC1, BC3, BC5, 32-bit colour, grey, plane-coded colour, cube maps,
+// high dynamic range; 9 or 10 files each), four in ten of 2048 x 2048 and
+// the rest of 1024 x 1024 (cube faces always 1024), every fourth file in a
+// signed container, in groups "large-<kind>". A file's buffers (stored,
+// inflated and decoded bytes) are 6 to 37 MB.
 // Pictures are mostly photo-like (smooth colour with fine noise, which
 // run-length packing cannot shrink) and partly flat art (which it can).
 //
@@ -17,7 +24,7 @@
 // inflated size and the file byte ranges that hold the stream (a signed
 // container cuts it with signature records).
 //
-//     make_bench_corpus <folder>
+//     make_bench_corpus [--large] <folder>
 
 #include <zlib.h>
 
@@ -211,13 +218,22 @@ std::string fileRanges(ContainerKind kind, size_t at, size_t length) {
     return ranges;
 }
 
+// How a texture looks and is wrapped.
+struct Look {
+    bool flat = false;  // flat art instead of a photo-like picture
+    ContainerKind container = ContainerKind::Plain;
+};
+
+// The look of the corpus files: flat art one in three, plain and signed
+// containers in turn.
+Look lookOf(int look) { return {look % 3 == 2, look % 2 == 0 ? ContainerKind::Plain : ContainerKind::Signed}; }
+
 // Writes texture `t` as the file `name` (relative to `folder`). `index`
-// seeds its pictures; `look` chooses flat art (one in three) and the
-// container (plain or signed in turn).
-void writeTexture(const std::filesystem::path& folder, const std::string& name, const Texture& t, int index, int look,
-                  std::ofstream& manifest) {
+// seeds its pictures.
+void writeTexture(const std::filesystem::path& folder, const std::string& name, const Texture& t, int index,
+                  const Look& look, std::ofstream& manifest) {
     const uint32_t seed = static_cast<uint32_t>(1000 + index);
-    const bool flat = look % 3 == 2;
+    const bool flat = look.flat;
     Bytes raw;
     for (int face = 0; face < t.faces; ++face) {
         const RgbaImage picture = flat ? flatArt(t.side, seed + face) : photoLike(t.side, seed * 7 + face);
@@ -244,7 +260,7 @@ void writeTexture(const std::filesystem::path& folder, const std::string& name, 
     const auto where = std::search(payload.begin(), payload.end(), compressed.begin(), compressed.end());
     const size_t at = static_cast<size_t>(where - payload.begin());
 
-    const ContainerKind kind = look % 2 == 0 ? ContainerKind::Plain : ContainerKind::Signed;
+    const ContainerKind kind = look.container;
     const Bytes bytes = wrapPayload(kind, payload);
     const std::filesystem::path path = folder / name;
     std::filesystem::create_directories(path.parent_path());
@@ -278,18 +294,9 @@ Texture variant(const Texture& kind, int k, int32_t side) {
     return t;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_bench_corpus <folder>\n");
-        return 2;
-    }
-    const std::filesystem::path folder = argv[1];
-    std::filesystem::create_directories(folder);
-    std::ofstream manifest(folder / "manifest.tsv", std::ios::trunc);
-
-    const std::vector<Texture> kinds = {
+// The kinds of texture, one group each.
+std::vector<Texture> corpusKinds() {
+    return {
         {"bc1", Stored::Bc1, 9, 0},
         {"bc3", Stored::Bc3, 10, 0},
         {"bc5", Stored::Bc5, 15, 0},
@@ -300,12 +307,55 @@ int main(int argc, char** argv) {
         {"cube", Stored::Bgra, 3, 0, SixFaces, 6},
         {"hdr", Stored::Hdr, 12, 0},
     };
+}
+
+// The large-texture corpus: the kinds in turn, so that files of every kind
+// and size follow each other (as a tree of game assets mixes them), and
+// sizes, looks and containers in cycles of other lengths (each kind's
+// signed files shifted, so that every kind has some).
+void writeLargeCorpus(const std::filesystem::path& folder, std::ofstream& manifest) {
+    std::vector<Texture> kinds = corpusKinds();
+    // 24-bit output is the 32-bit one with a byte less per pixel.
+    std::erase_if(kinds, [](const Texture& kind) { return kind.group == "rgb24"; });
+    constexpr int kFiles = 77;
+    std::vector<int> perKind(kinds.size());
+    for (int k = 0; k < kFiles; ++k) {
+        const size_t which = static_cast<size_t>(k) % kinds.size();
+        const Texture& kind = kinds[which];
+        const int round = perKind[which]++;
+        // Six of ten at 1024 and four at 2048; cube faces always 1024.
+        const bool large = round % 5 == 1 || round % 5 == 3;
+        Texture t = variant(kind, round, large && kind.group != "cube" ? 2048 : 1024);
+        t.group = "large-" + kind.group;
+        const bool isSigned = (round + static_cast<int>(which)) % 4 == 3;
+        const Look look{round % 3 == 2, isSigned ? ContainerKind::Signed : ContainerKind::Plain};
+        writeTexture(folder, numberedName(t.group, kind.group, k), t, 50000 + k, look, manifest);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool largeCorpus = argc == 3 && std::string(argv[1]) == "--large";
+    if (argc != 2 && !largeCorpus) {
+        std::fprintf(stderr, "usage: make_bench_corpus [--large] <folder>\n");
+        return 2;
+    }
+    const std::filesystem::path folder = argv[argc - 1];
+    std::filesystem::create_directories(folder);
+    std::ofstream manifest(folder / "manifest.tsv", std::ios::trunc);
+    if (largeCorpus) {
+        writeLargeCorpus(folder, manifest);
+        return 0;
+    }
+
+    const std::vector<Texture> kinds = corpusKinds();
     int index = 0;
     for (const Texture& kind : kinds) {
         for (int k = 0; k < 12; ++k) {
             // Nine of 1024 x 1024 and three of 2048 x 2048; cube maps stay at 1024.
             const Texture t = variant(kind, k, k < 9 || kind.group == "cube" ? 1024 : 2048);
-            writeTexture(folder, numberedName(kind.group, kind.group, index), t, index, index, manifest);
+            writeTexture(folder, numberedName(kind.group, kind.group, index), t, index, lookOf(index), manifest);
             ++index;
         }
     }
@@ -314,7 +364,7 @@ int main(int argc, char** argv) {
         for (int k = 0; k < 96; ++k) {
             Texture t = variant(kind, k, k < 24 ? 512 : 256);
             t.group = group;
-            writeTexture(folder, numberedName(group, group, index), t, index, index, manifest);
+            writeTexture(folder, numberedName(group, group, index), t, index, lookOf(index), manifest);
             ++index;
         }
     }
@@ -331,7 +381,7 @@ int main(int argc, char** argv) {
         t.group = "tree";
         char name[64];
         std::snprintf(name, sizeof name, "tree/%02d/%s_%05d.tex", k % kTreeFolders, kind.group.c_str(), k);
-        writeTexture(folder, name, t, index, round, manifest);
+        writeTexture(folder, name, t, index, lookOf(round), manifest);
         ++index;
     }
     return 0;

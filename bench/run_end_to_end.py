@@ -14,10 +14,21 @@ small files, with one process per file, scales from one to two processes
     bench/run_end_to_end.py --build build-bench [--corpus /tmp/lumenpull-corpus]
                             [--runs 5] [--tool LUMENPULL] [--compare-with OTHER_LUMENPULL]
                             [--types png] [--floor-types dds] [--groups bc1,tree]
+                            [--large] [--jobs [--loaded]]
 
 With --types, the converter with `-t TYPES` is timed against its default run
 instead, interleaved group by group, with the output sizes of both; with
 --floor-types, the converter with `-t TYPES` is timed against the floor.
+
+With --jobs, the chosen groups (all of them by default) are converted and
+listed with `-j 1` and with `-j 2`, interleaved, and the wall time, user and
+system CPU time, minor page faults and peak RSS of each are reported, with
+the speed-up and the memory bound (2 x the one-job peak + 16 MiB); with
+--loaded, a background `-j 2` conversion of the same files (into a scratch
+folder) runs beside every timed run, as other work on a busy host would.
+--large works on the large-texture corpus (make_bench_corpus --large,
+under --corpus or /tmp/lumenpull-corpus-large), where the buffers of each
+file are several megabytes.
 
 The corpus is generated under --corpus (outside the source tree) by
 make_bench_corpus when its manifest is missing. With --compare-with, every
@@ -26,13 +37,16 @@ compared byte for byte first.
 """
 
 import argparse
+import contextlib
 import glob
 import hashlib
 import os
+import shutil
 import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 OUTPUT_SUFFIXES = tuple(suffix for ext in ("tga", "hdr", "png", "dds", "exr") for suffix in ("." + ext, "_??." + ext))
@@ -41,7 +55,11 @@ OUTPUT_SUFFIXES = tuple(suffix for ext in ("tga", "hdr", "png", "dds", "exr") fo
 def parse_args():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default="build-bench", help="build folder with lumenpull and bench/ programs")
-    parser.add_argument("--corpus", default=os.path.join(tempfile.gettempdir(), "lumenpull-corpus"))
+    parser.add_argument("--corpus", help="corpus folder (default: /tmp/lumenpull-corpus, "
+                                         "or /tmp/lumenpull-corpus-large with --large)")
+    parser.add_argument("--large", action="store_true", help="the large-texture corpus")
+    parser.add_argument("--jobs", action="store_true", help="time -j 1 against -j 2")
+    parser.add_argument("--loaded", action="store_true", help="with --jobs: a background -j 2 run beside each run")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--scaling-runs", type=int, default=3)
     parser.add_argument("--tool", help="the converter to time (default: lumenpull in the build folder)")
@@ -49,7 +67,11 @@ def parse_args():
     parser.add_argument("--types", help="time `-t TYPES` against the default output types instead of the floor")
     parser.add_argument("--floor-types", help="time `-t TYPES` against the floor (e.g. dds)")
     parser.add_argument("--groups", help="only these groups, comma-separated (e.g. bc1,tree)")
-    return parser.parse_args()
+    args = parser.parse_args()
+    if args.corpus is None:
+        name = "lumenpull-corpus-large" if args.large else "lumenpull-corpus"
+        args.corpus = os.path.join(tempfile.gettempdir(), name)
+    return args
 
 
 class Entry:
@@ -96,6 +118,86 @@ def timed(command):
             sys.exit(f"{command[0]} failed with {child.returncode}")
         peak = rss.read().strip().splitlines()[-1]
         return wall, usage.ru_utime + usage.ru_stime, int(peak) / 1024.0
+
+
+def usage_of(command):
+    """Runs a command under GNU time; returns (wall s, user s, system s,
+    minor faults, peak RSS MiB), all from time's report of the command alone."""
+    with tempfile.NamedTemporaryFile(mode="r", suffix=".usage") as report:
+        subprocess.run(["/usr/bin/time", "-f", "%e %U %S %R %M", "-o", report.name] + command,
+                       stdout=subprocess.DEVNULL, check=True)
+        wall, user, system, faults, peak = report.read().strip().splitlines()[-1].split()
+        return float(wall), float(user), float(system), int(faults), int(peak) / 1024.0
+
+
+class BackgroundLoad:
+    """A `-j 2` conversion of the same files into a scratch folder, started
+    again and again until stopped: a busy host's other work."""
+
+    def __init__(self, tool, files):
+        self.scratch = tempfile.mkdtemp(prefix="lumenpull-load-")
+        self.command = [tool, "-j", "2", "-o", self.scratch] + files
+        self.stopping = threading.Event()
+        self.current = None
+        self.lock = threading.Lock()
+        self.thread = threading.Thread(target=self.loop)
+
+    def loop(self):
+        while not self.stopping.is_set():
+            with self.lock:
+                if self.stopping.is_set():
+                    return
+                self.current = subprocess.Popen(self.command, stdout=subprocess.DEVNULL)
+            self.current.wait()
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        with self.lock:
+            self.stopping.set()
+            if self.current is not None:
+                self.current.terminate()
+        self.thread.join()
+        shutil.rmtree(self.scratch, ignore_errors=True)
+
+
+def compare_jobs(args, tool, entries):
+    """Times -j 1 against -j 2, converting and listing, interleaved."""
+    files = [e.path for e in entries]
+    samples = {(mode, jobs): [] for mode in ("convert", "list") for jobs in (1, 2)}
+    load = BackgroundLoad(tool, files) if args.loaded else contextlib.nullcontext()
+    with load:
+        for _ in range(args.runs):
+            for mode in ("convert", "list"):
+                for jobs in (1, 2):
+                    remove_outputs(entries)
+                    extra = ["-l"] if mode == "list" else []
+                    samples[(mode, jobs)].append(usage_of([tool, "-j", str(jobs)] + extra + files))
+    remove_outputs(entries)
+    print(f"{len(files)} files, {sum(os.path.getsize(f) for f in files) / 1e6:.1f} MB; "
+          f"{'a background -j 2 conversion beside every run' if args.loaded else 'no background load'}; "
+          f"{args.runs} interleaved runs, medians (peak: the largest)")
+    print()
+    print("| run | jobs | wall s | user s | system s | minor faults | peak RSS MiB |")
+    print("|---|---|---|---|---|---|---|")
+    for (mode, jobs), runs in samples.items():
+        columns = list(zip(*runs))
+        wall, user, system, faults = (statistics.median(c) for c in columns[:4])
+        print(f"| {mode} | {jobs} | {wall:.2f} | {user:.2f} | {system:.2f} | {faults:,.0f} | {max(columns[4]):.0f} |")
+    print()
+    for mode in ("convert", "list"):
+        one = [r[0] for r in samples[(mode, 1)]]
+        two = [r[0] for r in samples[(mode, 2)]]
+        cpu_one = statistics.median(r[1] + r[2] for r in samples[(mode, 1)])
+        cpu_two = statistics.median(r[1] + r[2] for r in samples[(mode, 2)])
+        peak_one = max(r[4] for r in samples[(mode, 1)])
+        peak_two = max(r[4] for r in samples[(mode, 2)])
+        bound = 2 * peak_one + 16
+        print(f"{mode}: speed-up {statistics.median(a / b for a, b in zip(one, two)):.2f} (wall, median of the "
+              f"run pairs); CPU -j 2 / -j 1 {cpu_two / cpu_one:.2f}; peak -j 2 {peak_two:.0f} MiB against the "
+              f"bound {bound:.0f} MiB ({'within' if peak_two <= bound else 'OVER'})")
 
 
 def digest_outputs(entries):
@@ -163,7 +265,8 @@ def main():
     manifest = os.path.join(args.corpus, "manifest.tsv")
     if not os.path.exists(manifest):
         print(f"generating the corpus in {args.corpus} ...", flush=True)
-        subprocess.run([maker, args.corpus], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run([maker] + (["--large"] if args.large else []) + [args.corpus], check=True,
+                       stdout=subprocess.DEVNULL)
     with open(manifest) as f:
         entries = [Entry(args.corpus, line) for line in f if line.strip()]
     if args.groups:
@@ -178,6 +281,13 @@ def main():
     by_group = {g: [e for e in entries if e.group == g] for g in groups}
 
     load_before = os.getloadavg()
+    if args.jobs:
+        print(f"load average before: {load_before[0]:.2f} {load_before[1]:.2f} {load_before[2]:.2f} "
+              f"(2 cores, shared)")
+        compare_jobs(args, tool, entries)
+        load_after = os.getloadavg()
+        print(f"load average after: {load_after[0]:.2f} {load_after[1]:.2f} {load_after[2]:.2f}")
+        return
     if args.types:
         compare_types(args, tool, groups, by_group, load_before)
         return

@@ -110,7 +110,8 @@ void run(std::span<const uint8_t> data) {
 
     const auto rest = in.rest();
     const size_t storedLength = rest.size();
-    const UnpackedPixels unpacked = unpackedPixels(std::vector<uint8_t>(rest.begin(), rest.end()), p);
+    BufferPool buffers;
+    const UnpackedPixels unpacked = unpackedPixels(std::vector<uint8_t>(rest.begin(), rest.end()), p, buffers);
     const std::span<const uint8_t> pixels = unpacked.images();
     // Inflation is bounded by the capacity, plane decoding at most
     // quadruples, extraction only shrinks.

@@ -68,6 +68,7 @@ void JobRunner::finishDone(std::unique_lock<std::mutex>& lock) {
 }
 
 void JobRunner::workLoop() {
+    BufferPool buffers;  // this worker's, from one work to the next
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         workAdded_.wait(lock, [this] { return stopping_ || taken_ < pieces_.size(); });
@@ -80,7 +81,7 @@ void JobRunner::workLoop() {
         Finish finish;
         std::exception_ptr error;
         try {
-            finish = work();
+            finish = work(buffers);
         } catch (...) {
             error = std::current_exception();
         }

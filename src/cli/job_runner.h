@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "unpack/buffer_pool.h"
+
 namespace lumenpull {
 
 // Runs the conversions of several files at once and finishes them in the
@@ -24,10 +26,15 @@ namespace lumenpull {
 // pieces are added and not yet finished; add() waits for room, finishing
 // pieces as their turn comes, so the caller (discovery) never runs further
 // ahead than that.
+//
+// Each worker has a pool of buffers of its own, which every work it runs
+// is given: a work leaves its large buffers there for the next one on the
+// same worker (what is kept is that pool's to bound). A finish runs on
+// another thread and must not touch it.
 class JobRunner {
 public:
     using Finish = std::function<void()>;
-    using Work = std::function<Finish()>;
+    using Work = std::function<Finish(BufferPool&)>;
 
     // `jobs` is at least 1; `window` is at least `jobs`.
     JobRunner(unsigned jobs, std::size_t window);

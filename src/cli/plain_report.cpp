@@ -84,7 +84,8 @@ void convertFile(const std::string& path, const std::string& input, const ToolOp
     // The line is begun before the file is opened and ended by one outcome.
     out << plainReportStart(path) << std::flush;
     ImageOutput output(path);
-    FileReport report = convertedReport(path, input, options, output);
+    BufferPool buffers;
+    FileReport report = convertedReport(path, input, options, output, buffers);
     addPlacedImages(report, output);
     out << plainReportEnd(report) << std::flush;
 }

@@ -16,9 +16,10 @@ void keepFreedMemoryForReuse();
 // next texture's sizes do not fit, adds up beyond the jobs' live buffers
 // (two jobs over the benchmark corpus: up to 207 MiB, against twice the
 // one-job peak of 68 MiB). Large blocks are returned to the system when
-// freed, so the peak stays near what the jobs use at once, for a few
-// percent more time in page faults. Does nothing where the library has no
-// such setting.
+// freed, so the peak stays near what the jobs use at once. The unpacking's
+// large buffers, which every texture needs, are kept by each worker's own
+// pool instead (unpack/buffer_pool.h), so they do not fault in again for
+// every file. Does nothing where the library has no such setting.
 void returnLargeBlocksToTheSystem();
 
 }  // namespace lumenpull

@@ -100,7 +100,8 @@ bool reportInTurn(const ToolOptions& options, RunTotals& totals, std::ostream& o
                                          const ToolOptions& fileOptions, std::ostream&) {
         out << reportStart(path, fileOptions) << std::flush;
         ImageOutput output(path);
-        FileReport report = convertedReport(path, input, fileOptions, output);
+        BufferPool buffers;
+        FileReport report = convertedReport(path, input, fileOptions, output, buffers);
         addPlacedImages(report, output);
         out << reportEnd(report, fileOptions) << std::flush;
         totals.add(report);
@@ -111,12 +112,13 @@ bool reportInTurn(const ToolOptions& options, RunTotals& totals, std::ostream& o
 // One file on a worker: converted (or listed) with its images kept back,
 // then, in its turn, the images put in place, the whole report printed in
 // one write and counted. The options, totals and stream outlive the runner,
-// which finishes every piece before it goes.
+// which finishes every piece before it goes. The worker's buffers serve the
+// conversion and stay with the worker.
 JobRunner::Work reportOf(const std::string& path, const std::string& input, const ToolOptions& options,
                          RunTotals& totals, std::ostream& out) {
-    return [path, input, &options, &totals, &out]() -> JobRunner::Finish {
+    return [path, input, &options, &totals, &out](BufferPool& buffers) -> JobRunner::Finish {
         auto output = std::make_shared<ImageOutput>(path, ImageOutput::Commit::Deferred);
-        FileReport report = convertedReport(path, input, options, *output);
+        FileReport report = convertedReport(path, input, options, *output, buffers);
         return [report = std::move(report), output, &options, &totals, &out]() mutable {
             addPlacedImages(report, *output);
             out << reportStart(report.path, options) + reportEnd(report, options) << std::flush;

@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <utility>
+#include <vector>
 
 #include "bytes/little_endian.h"
 #include "convert/output_naming.h"
@@ -43,6 +45,8 @@ uint16_t readTrailingPixelBlock(Stream& stream, std::vector<uint8_t>& pixelData)
     // A negative size is taken as no pixel data; the block's eight bytes are consumed.
     if (size > 0) {
         if (static_cast<uint64_t>(size) > stream.PayloadBytesLeft()) ThrowErrorReading();
+        // As for the inline bytes: a kept vector too small goes before the larger one is made.
+        if (pixelData.capacity() < static_cast<size_t>(size)) std::vector<uint8_t>().swap(pixelData);
         pixelData.resize(static_cast<size_t>(size));
         stream.Read(pixelData.data(), static_cast<uint32_t>(size));
     }
@@ -62,8 +66,8 @@ int32_t imageCountOf(const CBaseTexture& texture, const DataType& type) {
 
 class FileConversion {
 public:
-    FileConversion(const std::string& path, const std::string& input, const ToolOptions& options)
-        : input_(input), options_(options) {
+    FileConversion(const std::string& path, const std::string& input, const ToolOptions& options, BufferPool& buffers)
+        : input_(input), options_(options), buffers_(buffers) {
         report_.path = path;
     }
 
@@ -125,7 +129,13 @@ private:
         base_ = belowRoot_ ? mirroredImageBase(*belowRoot_, *options_.outputFolder, options_.noBig)
                            : imageBase(input_, report_.path, options_.outputFolder, options_.noBig);
         numbered_ = texturesFound > 1;
-        while (const std::optional<BodyRecord> body = walk.NextBody()) {
+        for (;;) {
+            // A texture's stored bytes go into the pool's vector, and back
+            // there once unpacked; a body that is no texture leaves it.
+            std::vector<uint8_t> storedRoom = buffers_.storedRoom();
+            const std::optional<BodyRecord> body = walk.NextBody(storedRoom);
+            buffers_.keep(std::move(storedRoom));
+            if (!body) break;
             CBaseTexture* texture = body->texture();
             if (texture == nullptr) continue;
             uint16_t layoutWord = 0;
@@ -200,9 +210,9 @@ private:
         const ImageType imageType =
             options_.types.forKind(highDynamicRange ? ImageKind::HighDynamicRange : ImageKind::EightBit);
         // DDS files carry a standard mip chain where there is one; every other type the largest images.
-        const UnpackedLevels unpacked = imageType == ImageType::Dds
-                                            ? unpackedWithMipChain(std::move(texture.pixelData), unpack)
-                                            : UnpackedLevels{unpackedPixels(std::move(texture.pixelData), unpack), 1};
+        UnpackedLevels unpacked = imageType == ImageType::Dds
+                                      ? unpackedWithMipChain(std::move(texture.pixelData), unpack, buffers_)
+                                      : UnpackedLevels{unpackedPixels(std::move(texture.pixelData), unpack, buffers_), 1};
         std::vector<uint8_t>().swap(texture.pixelData);  // the stored bytes are unpacked's now, freed once written
         row.findings = unpacked.pixels.findings();
 
@@ -222,6 +232,7 @@ private:
             TextureRow& listed = report_.rows.emplace_back(std::move(row));
             imageWriter(imageType).list(imageName, image, request, output, listed.output);
             report_.images += listed.output.images;
+            unpacked.pixels.returnBuffers(buffers_);
             return std::nullopt;
         }
         // Made when the first image of the file is due, so a file without
@@ -233,11 +244,13 @@ private:
         // The writers leave out images the pixel data does not reach, so the
         // count is what they wrote (the image count for well-formed data).
         imagesWritten_ += imageWriter(imageType).write(imageName, image, request, output);
+        unpacked.pixels.returnBuffers(buffers_);
         return std::nullopt;
     }
 
     const std::string& input_;
     const ToolOptions& options_;
+    BufferPool& buffers_;
     FileReport report_;
     std::optional<std::string> belowRoot_;  // with --root: the path's names below it
     ImageBase base_;
@@ -250,8 +263,8 @@ private:
 }  // namespace
 
 FileReport convertedReport(const std::string& path, const std::string& input, const ToolOptions& options,
-                           ImageOutput& output) {
-    return FileConversion(path, input, options).run(output);
+                           ImageOutput& output, BufferPool& buffers) {
+    return FileConversion(path, input, options, buffers).run(output);
 }
 
 void addPlacedImages(FileReport& report, ImageOutput& output) {

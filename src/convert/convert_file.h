@@ -4,6 +4,7 @@
 
 #include "convert/file_report.h"
 #include "convert/tool_options.h"
+#include "unpack/buffer_pool.h"
 
 namespace lumenpull {
 
@@ -17,9 +18,11 @@ class ImageOutput;
 // (the path itself for a file input); with an output folder the images'
 // place below it follows the path's place below the input's parent, or with
 // --root below the root. A path outside the root (or the root itself) is
-// refused, unopened, with "not below --root <root as given>".
+// refused, unopened, with "not below --root <root as given>". The textures'
+// large buffers come from `buffers` and go back there, for the next file to
+// reuse.
 FileReport convertedReport(const std::string& path, const std::string& input, const ToolOptions& options,
-                           ImageOutput& output);
+                           ImageOutput& output, BufferPool& buffers);
 
 // Puts the images `output` keeps back in place, then adds every file it has
 // put in place, and their images, to the report. An image that cannot be

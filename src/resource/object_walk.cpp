@@ -21,9 +21,18 @@ uint64_t ObjectWalk::MakeObjects() {
 }
 
 std::optional<BodyRecord> ObjectWalk::NextBody() {
+    std::vector<uint8_t> noRoom;
+    return NextBody(noRoom);
+}
+
+std::optional<BodyRecord> ObjectWalk::NextBody(std::vector<uint8_t>& pixelRoom) {
     BodyRecord record;
     record.object = file_.NextObject(stream_, record.type);
     if (file_.ObjectsDone()) return std::nullopt;
+    if (CBaseTexture* texture = record.texture(); texture != nullptr && texture->pixelData.empty()) {
+        texture->pixelData.swap(pixelRoom);
+        texture->pixelData.clear();
+    }
     file_.ReadObjectBody(stream_, *record.type, record.object);
     return record;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "resource/data_type.h"
 #include "resource/objects.h"
@@ -36,6 +37,11 @@ public:
     // its record, with the stream right behind the body (where a trailing
     // pixel block may follow). Nothing after the last record.
     std::optional<BodyRecord> NextBody();
+    // The same, but a texture whose pixel bytes are still empty reads them
+    // into `pixelRoom` (swapped in, emptied first: its capacity serves
+    // again, so the buffer of an earlier texture can be reused), and
+    // `pixelRoom` gets the texture's empty vector in exchange.
+    std::optional<BodyRecord> NextBody(std::vector<uint8_t>& pixelRoom);
 
 private:
     ResourceFile& file_;

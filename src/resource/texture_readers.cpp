@@ -50,6 +50,9 @@ void ReadPixelBytes(Stream& stream, std::vector<uint8_t>& pixels) {
     pixels.clear();
     if (count <= 0) return;
     RequireBytesLeft(stream, static_cast<uint64_t>(count));
+    // A vector too small for the bytes (one kept from an earlier texture)
+    // gives up its storage before the larger one is made, not after.
+    if (pixels.capacity() < static_cast<size_t>(count)) std::vector<uint8_t>().swap(pixels);
     pixels.resize(static_cast<size_t>(count));
     stream.Read(pixels.data(), static_cast<uint32_t>(count));
 }

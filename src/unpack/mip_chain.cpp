@@ -31,21 +31,24 @@ uint32_t storedMipLevels(uint64_t length, const UnpackParameters& p) {
     return 1;
 }
 
-UnpackedLevels unpackedWithMipChain(std::vector<uint8_t> stored, const UnpackParameters& p) {
+UnpackedLevels unpackedWithMipChain(std::vector<uint8_t> stored, const UnpackParameters& p, BufferPool& buffers) {
     // Only the largest image first can carry a chain; the rest unpacks as always.
-    if (p.layoutWord != 0) return {unpackedPixels(std::move(stored), p), 1};
+    if (p.layoutWord != 0) return {unpackedPixels(std::move(stored), p, buffers), 1};
     UnpackFindings findings;
-    auto [made, data] = inflatedOrStored(stored, p, findings);
+    auto [made, data] = inflatedOrStored(stored, p, findings, buffers);
     if ((p.textureFlags & PlaneCoded) != 0 && !data.empty()) {
         // Every element is decoded: the smaller levels may be kept.
         const PlaneLayout layout = planeLayoutFor(p.pixelFormat, data.size());
         findings.planes = true;
-        auto decoded = std::make_unique_for_overwrite<uint8_t[]>(layout.decodedSize);
-        const size_t written = decodePlaneElements(data, layout, {decoded.get(), layout.decodedSize});
-        std::memset(decoded.get() + written, 0, layout.decodedSize - written);
-        data = {decoded.get(), layout.decodedSize};
+        ByteBlock decoded = buffers.block(layout.decodedSize);
+        const std::span<uint8_t> decodedBytes = decoded.first(layout.decodedSize);
+        const size_t written = decodePlaneElements(data, layout, decodedBytes);
+        std::memset(decodedBytes.data() + written, 0, layout.decodedSize - written);
+        data = decodedBytes;
+        buffers.keep(std::move(made));
         made = std::move(decoded);
-        std::vector<uint8_t>().swap(stored);
+        buffers.keep(std::move(stored));
+        stored = {};
     }
     findImages(findings, data.size(), p);
     const uint32_t levels = storedMipLevels(data.size(), p);

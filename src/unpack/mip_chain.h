@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "unpack/buffer_pool.h"
 #include "unpack/pixel_unpacking.h"
 #include "unpack/unpack_parameters.h"
 
@@ -25,7 +26,8 @@ struct UnpackedLevels {
 };
 
 // Unpacks as unpackedPixels does, but keeps the smaller levels of each face
-// or frame when they form a standard chain.
-UnpackedLevels unpackedWithMipChain(std::vector<uint8_t> stored, const UnpackParameters& p);
+// or frame when they form a standard chain. Its buffers come from and go
+// back to `buffers`, as there.
+UnpackedLevels unpackedWithMipChain(std::vector<uint8_t> stored, const UnpackParameters& p, BufferPool& buffers);
 
 }  // namespace lumenpull

@@ -5,6 +5,8 @@
 #include <span>
 #include <vector>
 
+#include "unpack/buffer_pool.h"
+#include "unpack/byte_block.h"
 #include "unpack/unpack_parameters.h"
 
 namespace lumenpull {
@@ -24,14 +26,15 @@ struct UnpackFindings {
 void findImages(UnpackFindings& findings, uint64_t length, const UnpackParameters& p);
 
 // The first step of unpacking: the bytes the later steps work on. When zlib
-// takes the stored bytes they are inflated into `made` (and `stored` is
-// released); otherwise `data` views the stored bytes. Notes the outcome in
-// `findings`.
+// takes the stored bytes they are inflated into `made`, a block from
+// `buffers` (and `stored` goes back there); otherwise `data` views the
+// stored bytes. Notes the outcome in `findings`.
 struct FirstStep {
-    std::unique_ptr<uint8_t[]> made;
+    ByteBlock made;
     std::span<uint8_t> data;
 };
-FirstStep inflatedOrStored(std::vector<uint8_t>& stored, const UnpackParameters& p, UnpackFindings& findings);
+FirstStep inflatedOrStored(std::vector<uint8_t>& stored, const UnpackParameters& p, UnpackFindings& findings,
+                           BufferPool& buffers);
 
 // A texture's plain images, one after another, and the buffer they lie in:
 // the stored bytes, zlib's output or the decoded planes. Nothing is copied
@@ -39,17 +42,21 @@ FirstStep inflatedOrStored(std::vector<uint8_t>& stored, const UnpackParameters&
 // together inside that buffer, so only pages the steps write are touched.
 class UnpackedPixels {
 public:
-    UnpackedPixels(std::vector<uint8_t> stored, std::unique_ptr<uint8_t[]> made, std::span<uint8_t> images,
+    UnpackedPixels(std::vector<uint8_t> stored, ByteBlock made, std::span<uint8_t> images,
                    const UnpackFindings& findings)
         : stored_(std::move(stored)), made_(std::move(made)), images_(images), findings_(findings) {}
 
     std::span<const uint8_t> images() const { return images_; }
     const UnpackFindings& findings() const { return findings_; }
 
+    // Hands the buffers to `buffers` for the next texture; the images are
+    // gone then.
+    void returnBuffers(BufferPool& buffers);
+
 private:
     // Moving either owner keeps its bytes where they are, so the view stays valid.
     std::vector<uint8_t> stored_;
-    std::unique_ptr<uint8_t[]> made_;
+    ByteBlock made_;
     std::span<uint8_t> images_;
     UnpackFindings findings_;
 };
@@ -57,7 +64,8 @@ private:
 // Turns a texture's stored pixel data into its plain images, in three steps
 // in this order: inflates zlib data (inflation.h), decodes delta-coded planes
 // (planes.h) and keeps only the largest image of every face or frame
-// (largest_images.h). Prints nothing.
-UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameters& p);
+// (largest_images.h). Prints nothing. The buffers it makes come from
+// `buffers`, and those it is done with go back there.
+UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameters& p, BufferPool& buffers);
 
 }  // namespace lumenpull

@@ -6,7 +6,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -45,7 +47,7 @@ TEST(JobRunner, FinishesInTheOrderAddedWhateverOrderTheWorkEnds) {
     {
         JobRunner runner(4, 8);
         for (int piece = 0; piece < 4; ++piece) {
-            runner.add([piece, &ended, &finished]() -> JobRunner::Finish {
+            runner.add([piece, &ended, &finished](BufferPool&) -> JobRunner::Finish {
                 if (piece < 3) ended.waitFor(piece + 1);
                 ended.open(piece);
                 return [piece, &finished] { finished.push_back("work " + std::to_string(piece)); };
@@ -68,7 +70,7 @@ TEST(JobRunner, StaysWithinItsJobsAndWindow) {
     {
         JobRunner runner(3, 5);
         for (int piece = 0; piece < 60; ++piece) {
-            runner.add([&]() -> JobRunner::Finish {
+            runner.add([&](BufferPool&) -> JobRunner::Finish {
                 const int now = ++working;
                 int most = mostWorking.load();
                 while (now > most && !mostWorking.compare_exchange_weak(most, now)) {
@@ -94,13 +96,47 @@ TEST(JobRunner, AnExceptionFromWorkIsThrownInItsTurn) {
     std::vector<int> finished;
     JobRunner runner(2, 4);
     const auto addAll = [&] {
-        runner.add([&]() -> JobRunner::Finish { return [&] { finished.push_back(0); }; });
-        runner.add([]() -> JobRunner::Finish { throw std::runtime_error("piece 1 failed"); });
-        runner.add([&]() -> JobRunner::Finish { return [&] { finished.push_back(2); }; });
+        runner.add([&](BufferPool&) -> JobRunner::Finish { return [&] { finished.push_back(0); }; });
+        runner.add([](BufferPool&) -> JobRunner::Finish { throw std::runtime_error("piece 1 failed"); });
+        runner.add([&](BufferPool&) -> JobRunner::Finish { return [&] { finished.push_back(2); }; });
         runner.finishAll();
     };
     EXPECT_THROW(addAll(), std::runtime_error);
     EXPECT_EQ(finished, std::vector<int>{0});
+}
+
+// Every worker gives all its works one pool of its own, which outlives
+// them: what a work leaves there the next work on that worker finds.
+TEST(JobRunner, EachWorkerKeepsItsOwnBuffersFromOneWorkToTheNext) {
+    std::mutex mutex;
+    std::map<std::thread::id, BufferPool*> poolOf;  // the pool each worker thread was given first
+    int otherPool = 0;                              // works given a pool their thread was not given first
+    int laterWorks = 0, laterWorksReusing = 0;      // works after their worker's first
+    {
+        JobRunner runner(2, 4);
+        for (int piece = 0; piece < 40; ++piece) {
+            runner.add([&](BufferPool& buffers) -> JobRunner::Finish {
+                const uint64_t reusedBefore = buffers.reused();
+                buffers.keep(buffers.block(std::size_t{1} << 16));
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+                const std::lock_guard<std::mutex> lock(mutex);
+                const auto [first, isFirst] = poolOf.emplace(std::this_thread::get_id(), &buffers);
+                if (first->second != &buffers) ++otherPool;
+                if (!isFirst) {
+                    ++laterWorks;
+                    if (buffers.reused() == reusedBefore + 1) ++laterWorksReusing;
+                }
+                return [] {};
+            });
+        }
+        runner.finishAll();
+    }
+    EXPECT_EQ(otherPool, 0);
+    std::set<BufferPool*> pools;
+    for (const auto& [thread, pool] : poolOf) pools.insert(pool);
+    EXPECT_EQ(pools.size(), poolOf.size()) << "two workers shared a pool";
+    EXPECT_EQ(laterWorks, 40 - static_cast<int>(poolOf.size()));
+    EXPECT_EQ(laterWorksReusing, laterWorks);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,14 +50,15 @@ std::chrono::milliseconds toolTimeout() {
     return std::chrono::seconds(seconds > 0 ? seconds : 120);
 }
 
-// Waits for the child; past the deadline kills its whole process group
-// (Wine starts helpers of its own) and throws, so a hang fails the test.
-int waitWithTimeout(pid_t child) {
+// Waits for the child, whose resource use goes to `usage`; past the
+// deadline kills its whole process group (Wine starts helpers of its own)
+// and throws, so a hang fails the test.
+int waitWithTimeout(pid_t child, struct rusage& usage) {
     const auto deadline = std::chrono::steady_clock::now() + toolTimeout();
     auto pause = std::chrono::microseconds(200);
     int status = 0;
     for (;;) {
-        const pid_t done = ::waitpid(child, &status, WNOHANG);
+        const pid_t done = ::wait4(child, &status, WNOHANG, &usage);
         if (done == child) return status;
         if (done < 0) throw std::runtime_error("waitpid failed");
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -114,8 +116,9 @@ ToolRun runOnce(const std::vector<std::string>& arguments, const std::string& wo
     }
     ::setpgid(child, child);  // also here: the kill may come before the child ran
     int status = 0;
+    struct rusage usage {};
     try {
-        status = waitWithTimeout(child);
+        status = waitWithTimeout(child, usage);
     } catch (...) {
         std::fclose(out);
         std::fclose(err);
@@ -123,6 +126,8 @@ ToolRun runOnce(const std::vector<std::string>& arguments, const std::string& wo
     }
     ToolRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.peakKiB = usage.ru_maxrss;
+    run.minorFaults = usage.ru_minflt;
     ::lseek(::fileno(out), 0, SEEK_SET);
     ::lseek(::fileno(err), 0, SEEK_SET);
     run.output = drain(::fileno(out));

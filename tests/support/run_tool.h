@@ -9,6 +9,11 @@ struct ToolRun {
     int exitCode = -1;
     std::string output;  // everything printed on standard output
     std::string errors;  // standard error, which the tool never uses
+    // What the process used, as the system counts it (wait4): its peak
+    // resident memory and its minor page faults. Meaningful only for a
+    // native run (not under Wine or an emulator).
+    long peakKiB = 0;
+    long minorFaults = 0;
 };
 
 // Runs the real lumenpull executable with exactly these arguments (empty ones

@@ -77,7 +77,8 @@ TEST(MipChain, ChainKeptThroughInflationAndPlanes) {
             const Bytes chains = noise(2 * (1024 + 256 + 64 + 3 * 16), 3);
             Bytes stored = planes ? test::encodePlanes(chains, 10) : chains;
             if (compressed) stored = test::compressZlib(stored);
-            const UnpackedLevels unpacked = unpackedWithMipChain(stored, p);
+            BufferPool buffers;
+            const UnpackedLevels unpacked = unpackedWithMipChain(stored, p, buffers);
             EXPECT_EQ(unpacked.levels, 6u);
             EXPECT_EQ(Bytes(unpacked.pixels.images().begin(), unpacked.pixels.images().end()), chains);
         }
@@ -96,9 +97,10 @@ TEST(MipChain, WithoutAChainUnpacksAsAlways) {
             p.textureFlags = random() % 2 ? PlaneCoded : 0;
             const Bytes stored = noise(largestImageSize(p) * p.imageCount * (random() % 3 + 1) / 2 + random() % 40,
                                        static_cast<uint32_t>(round));
-            const UnpackedLevels unpacked = unpackedWithMipChain(stored, p);
+            BufferPool buffers;
+            const UnpackedLevels unpacked = unpackedWithMipChain(stored, p, buffers);
             if (unpacked.levels != 1) continue;
-            const UnpackedPixels expected = unpackedPixels(stored, p);
+            const UnpackedPixels expected = unpackedPixels(stored, p, buffers);
             ASSERT_EQ(Bytes(unpacked.pixels.images().begin(), unpacked.pixels.images().end()),
                       Bytes(expected.images().begin(), expected.images().end()))
                 << "format " << format << ", " << p.width << " x " << p.height << ", " << stored.size() << " bytes";

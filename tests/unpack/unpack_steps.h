@@ -17,9 +17,10 @@ namespace lumenpull::test {
 
 // Inflation; returns whether the data was replaced.
 inline bool inflatePixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
-    const auto inflated = inflatedPixelData(pixelData, p);
+    BufferPool buffers;
+    const auto inflated = inflatedPixelData(pixelData, p, buffers);
     if (!inflated) return false;
-    pixelData.assign(inflated->bytes.get(), inflated->bytes.get() + inflated->length);
+    pixelData.assign(inflated->span().begin(), inflated->span().end());
     return true;
 }
 
@@ -44,7 +45,8 @@ inline void extractLargestImages(std::vector<uint8_t>& pixelData, const UnpackPa
 
 // All three through unpackedPixels, the images copied back into the vector.
 inline void unpackPixelData(std::vector<uint8_t>& pixelData, const UnpackParameters& p) {
-    const UnpackedPixels unpacked = unpackedPixels(std::move(pixelData), p);
+    BufferPool buffers;
+    const UnpackedPixels unpacked = unpackedPixels(std::move(pixelData), p, buffers);
     pixelData.assign(unpacked.images().begin(), unpacked.images().end());
 }
 
