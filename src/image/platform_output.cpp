@@ -169,7 +169,25 @@ std::string writingError(const std::string& finalPath, const std::string& reason
 // those of concurrent runs apart.
 std::atomic<unsigned> temporaryCounter{0};
 
+// Set while a report line is begun on standard output and not ended (see
+// InterruptedLineEnd). Static like the table above, for the same reason:
+// the interrupt handler reaches nothing else.
+std::atomic<bool> reportLineOpen{false};
+
+// What ends an open report line when an interrupt ends the process, line
+// end included (the console's on Windows, as the text-mode stream writes it).
+#ifdef _WIN32
+constexpr char kInterruptedLineEnd[] = "interrupted\r\n";
+#else
+constexpr char kInterruptedLineEnd[] = "interrupted\n";
+#endif
+
 }  // namespace
+
+InterruptedLineEnd::InterruptedLineEnd() { reportLineOpen.store(true); }
+
+InterruptedLineEnd::~InterruptedLineEnd() { reportLineOpen.store(false); }
+
 }  // namespace lumenpull
 
 #ifdef _WIN32
@@ -201,6 +219,11 @@ std::string folderOf(const std::string& path) {
 BOOL WINAPI removeTemporaryFilesAndExit(DWORD event) {
     // Opened with delete sharing, so the file goes as soon as the process does.
     removeRegisteredFiles([](const char* path) { ::DeleteFileA(path); });
+    if (reportLineOpen.load()) {
+        DWORD written = 0;
+        ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), kInterruptedLineEnd, sizeof kInterruptedLineEnd - 1, &written,
+                    nullptr);
+    }
     ::ExitProcess(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 128 + 2 : 128 + 15);
     return TRUE;
 }
@@ -335,9 +358,14 @@ std::string folderOf(const std::string& path) {
     return end == std::string::npos ? std::string() : path.substr(0, end + 1);
 }
 
-// Only async-signal-safe calls: unlink and _exit.
+// Only async-signal-safe calls: unlink, write and _exit.
 extern "C" void removeTemporaryFilesAndExit(int signalNumber) {
     removeRegisteredFiles([](const char* path) { ::unlink(path); });
+    if (reportLineOpen.load()) {
+        // Nothing can be done about a write that fails now (a closed pipe).
+        [[maybe_unused]] const ssize_t written =
+            ::write(STDOUT_FILENO, kInterruptedLineEnd, sizeof kInterruptedLineEnd - 1);
+    }
     ::_exit(128 + signalNumber);
 }
 

@@ -70,6 +70,18 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// While one lives, the report line begun on standard output is still open:
+// an interrupt that ends the process (see installInterruptCleanup) ends it
+// with "interrupted" first, so the output does not stop in the middle of a
+// line. Made after the line's beginning is flushed, gone once its end is.
+class InterruptedLineEnd {
+public:
+    InterruptedLineEnd();
+    ~InterruptedLineEnd();
+    InterruptedLineEnd(const InterruptedLineEnd&) = delete;
+    InterruptedLineEnd& operator=(const InterruptedLineEnd&) = delete;
+};
+
 // Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl+C and console close on
 // Windows) remove the
 // temporary files being written before the process ends with 128 + the

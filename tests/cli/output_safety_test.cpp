@@ -379,6 +379,34 @@ TEST(OutputFaults, AnInterruptLeavesTheOldImageOrTheNewOneAndNoTemporaryFile) {
     EXPECT_GT(interrupted, 0) << "no run was interrupted: the test proves nothing";
 }
 
+// A line the tool begun before it was interrupted still ends, with
+// "interrupted", so the next output starts on a line of its own.
+TEST(OutputFaults, AnInterruptEndsTheLineItCutShort) {
+    TempDir dir;
+    dir.writeFile("run/big.tex", textureFile(test::makeGradient(2048, 2048)));
+    int cutShort = 0;
+    for (const int delay : {0, 5, 10, 20, 30, 45, 60, 90, 120}) {
+        const BackgroundRun run({"-u", "big.tex"}, dir.path() / "run", dir.path() / "out.txt");
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        run.signal(SIGINT);
+        const int exitCode = run.wait();
+        // A signal that comes before the child made the file leaves none.
+        const Bytes bytes = fs::exists(dir.path() / "out.txt") ? test::readFileBytes(dir / "out.txt") : Bytes{};
+        fs::remove(dir.path() / "out.txt");
+        const std::string output(bytes.begin(), bytes.end());
+        const std::string what = "after " + std::to_string(delay) + " ms: exit code " + std::to_string(exitCode);
+        if (exitCode == 0) {
+            EXPECT_EQ(output, "big.tex: 1 texture(s) converted into 1 image(s)\n") << what;
+            continue;
+        }
+        EXPECT_EQ(exitCode, 128 + SIGINT) << what;
+        // Interrupted before the line was begun, or while it was open.
+        EXPECT_TRUE(output.empty() || output == "big.tex: interrupted\n") << what << ": " << output;
+        if (!output.empty()) ++cutShort;
+    }
+    EXPECT_GT(cutShort, 0) << "no run was interrupted with its line open: the test proves nothing";
+}
+
 // Several files at once, each keeping many finished images back until its
 // turn (more than any fixed table of temporary files would hold): an
 // interrupt at any moment still leaves no temporary file.
