@@ -220,6 +220,18 @@ TEST_F(OutputFolder, AnUnusableOutputFolderIsAnArgumentError) {
     }
 }
 
+// A symbolic link to a folder inside the output folder is followed: the
+// images go where it points (the README says so).
+TEST_F(OutputFolder, FollowsSymbolicLinksToFoldersBelowIt) {
+    if (test::runsWindowsBuild()) GTEST_SKIP() << "a Linux symbolic link";
+    fs::create_directories(dir_.path() / "out");
+    fs::create_directories(dir_.path() / "elsewhere");
+    fs::create_directory_symlink(dir_.path() / "elsewhere", dir_.path() / "out/textures");
+    const auto result = run({"-o", "out", "game/textures"});
+    expectAllConverted(result);
+    EXPECT_TRUE(fs::is_regular_file(dir_.path() / "elsewhere/wall.tga")) << result.output;
+}
+
 TEST_F(OutputFolder, AReadOnlyInputTreeConvertsIntoTheOutputFolder) {
     for (const auto& entry : fs::recursive_directory_iterator(dir_.path() / "game")) {
         fs::permissions(entry.path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
