@@ -10,11 +10,11 @@
 #include "cli/convert_file.h"
 #include "cli/job_runner.h"
 #include "cli/json_report.h"
+#include "cli/platform_files.h"
 #include "cli/platform_memory.h"
 #include "cli/plain_report.h"
-#include "cli/run_totals.h"
-#include "cli/platform_files.h"
 #include "cli/printable_text.h"
+#include "cli/run_totals.h"
 #include "image/output_file.h"
 #include "image/platform_output.h"
 
