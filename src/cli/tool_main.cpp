@@ -117,9 +117,13 @@ bool reportInTurn(const ToolOptions& options, RunTotals& totals, std::ostream& o
     std::ostream noticesOut(&notices);
     const ConvertFileFn reportFile = [&](const std::string& path, const std::string& input,
                                          const ToolOptions& fileOptions, std::ostream&) {
-        out << reportStart(path, fileOptions) << std::flush;
+        const auto beginLine = [&] { out << reportStart(path, fileOptions) << std::flush; };
         std::optional<InterruptedLineEnd> lineEnd;  // a plain line is open until its end is flushed
-        if (!fileOptions.json) lineEnd.emplace();
+        if (fileOptions.json) {
+            beginLine();
+        } else {
+            lineEnd.emplace(beginLine);
+        }
         ImageOutput output(path);
         FileReport report = convertedReport(path, input, fileOptions, output);
         addPlacedImages(report, output);

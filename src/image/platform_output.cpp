@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -184,7 +185,13 @@ constexpr char kInterruptedLineEnd[] = "interrupted\n";
 
 }  // namespace
 
-InterruptedLineEnd::InterruptedLineEnd() { reportLineOpen.store(true); }
+InterruptedLineEnd::InterruptedLineEnd(const std::function<void()>& beginLine) {
+    // With the signals held, an interrupt finds the line either not begun
+    // or begun and marked open, never begun and unmarked.
+    const InterruptsHeld held;
+    beginLine();
+    reportLineOpen.store(true);
+}
 
 InterruptedLineEnd::~InterruptedLineEnd() { reportLineOpen.store(false); }
 
