@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pixels/texture_flags.h"
@@ -219,9 +220,24 @@ void writeSamples(const std::filesystem::path& folder) {
 
 }  // namespace
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: make_samples <folder>\n"
+    "writes one sample resource file of every kind below <folder> (created as needed)\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_samples <folder>\n");
+    const std::string_view argument = argc == 2 ? argv[1] : "";
+    if (argument == "-h" || argument == "--help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // Anything else that looks like a key is one, not a folder to fill (a
+    // folder of that name is still reached as ./-name).
+    if (argc != 2 || argument.empty() || argument.front() == '-') {
+        std::fputs(kUsage, stderr);
         return 2;
     }
     writeSamples(argv[1]);

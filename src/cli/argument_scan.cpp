@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 namespace lumenpull {
@@ -60,6 +61,20 @@ const char* nameOf(Expected expected) {
     return "";
 }
 
+// The single-letter keys that take no value. An argument made only of their
+// letters sets each of them ("-rl" is "-r -l"); every other argument is
+// decided by its second character alone, as before, so "-recursive" stays
+// "-r". A key that takes a value never combines: "-rf" is "-r".
+constexpr std::string_view kValuelessKeys = "rulh";
+
+// The keys an argument starting with a valueless key sets: all its letters
+// when it is made only of such keys, else its second character alone.
+std::string_view valuelessKeysOf(std::string_view argument) {
+    const std::string_view letters = argument.substr(1);
+    if (letters.find_first_not_of(kValuelessKeys) == std::string_view::npos) return letters;
+    return letters.substr(0, 1);
+}
+
 // More threads than this would only cost memory; a machine that reports more
 // cores than this gets this many with -j 0.
 constexpr unsigned kMostJobs = 1024;
@@ -92,8 +107,9 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
             if (expected != Expected::Nothing) {
                 return failure(std::string("Expected ") + nameOf(expected) + " but found key " + argument);
             }
-            // Only the second character decides: -fast is -f, -rx is -r,
-            // -help is -h. Keys that start with "--" are matched whole.
+            // The second character decides (-fast is -f, -rx is -r, -help is
+            // -h), except for combined valueless keys (-rl). Keys that start
+            // with "--" are matched whole.
             const char key = argument.size() > 1 ? argument[1] : '\0';
             if (key == 'f') {
                 expected = Expected::Formats;
@@ -103,13 +119,14 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
                 expected = Expected::Folder;
             } else if (key == 't') {
                 expected = Expected::Types;
-            } else if (key == 'r') {
-                options.recursive = true;
-            } else if (key == 'u') {
-                options.uncompressed = true;
-            } else if (key == 'l') {
-                options.listOnly = true;
-            } else if (key == 'h' || argument == "--help") {
+            } else if (kValuelessKeys.find(key) != std::string_view::npos) {
+                for (const char letter : valuelessKeysOf(argument)) {
+                    if (letter == 'r') options.recursive = true;
+                    if (letter == 'u') options.uncompressed = true;
+                    if (letter == 'l') options.listOnly = true;
+                    if (letter == 'h') return outcome(ArgumentScan::Outcome::Usage);
+                }
+            } else if (argument == "--help") {
                 return outcome(ArgumentScan::Outcome::Usage);
             } else if (argument == "--version") {
                 return outcome(ArgumentScan::Outcome::Version);

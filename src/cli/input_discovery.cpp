@@ -19,8 +19,8 @@ std::string entryExtension(const std::string& name) {
 class DirectoryWalk {
 public:
     DirectoryWalk(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert,
-                  std::ostream& out)
-        : input_(input), options_(options), convert_(convert), out_(out) {}
+                  std::ostream& out, const PathFailureFn& failure)
+        : input_(input), options_(options), convert_(convert), out_(out), failure_(failure) {}
 
     bool converted() const { return converted_; }
 
@@ -32,6 +32,7 @@ public:
             visit(path, name);
             if (options_.recursive && isRealDirectory(path)) walk(path);
         }
+        if (failure_ && reader.failure()) failure_(directory, *reader.failure());
     }
 
 private:
@@ -47,21 +48,23 @@ private:
     const ToolOptions& options_;
     const ConvertFileFn& convert_;
     std::ostream& out_;
+    const PathFailureFn& failure_;
     bool converted_ = false;
 };
 
 }  // namespace
 
 bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert,
-                  std::ostream& out) {
-    if (queryPathStatus(input) == PathStatus::Directory) {
+                  std::ostream& out, const PathFailureFn& failure) {
+    const PathStatus status = queryPathStatus(input);
+    if (status == PathStatus::Directory) {
         // A folder outside --root is handed over whole, for the driver to
         // refuse in one report rather than in one per file it holds.
         if (options.root && !pathBelowRoot(input, *options.root)) {
             convert(input, input, options, out);
             return true;
         }
-        DirectoryWalk walk(input, options, convert, out);
+        DirectoryWalk walk(input, options, convert, out, failure);
         walk.walk(input);
         return walk.converted();
     }
@@ -69,7 +72,14 @@ bool processInput(const std::string& input, const ToolOptions& options, const Co
     // dot in a directory part counts when the file name has none. No
     // existence check: the driver reports a missing file.
     const size_t dot = input.rfind('.');
-    if (dot == std::string::npos || options.formats.count(input.substr(dot)) == 0) return false;
+    if (dot == std::string::npos || options.formats.count(input.substr(dot)) == 0) {
+        // Dropped; when it is not even there (a misspelled folder), say so.
+        if (failure && (status == PathStatus::NotFound || status == PathStatus::Failed)) {
+            const std::string reason = pathFailureReason(input);
+            if (!reason.empty()) failure(input, reason);
+        }
+        return false;
+    }
     convert(input, input, options, out);
     return true;
 }

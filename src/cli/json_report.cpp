@@ -1,5 +1,7 @@
 #include "cli/json_report.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "cli/utf8_text.h"
@@ -58,11 +60,20 @@ std::string jsonReport(const FileReport& report, bool listing) {
     if (!isValidUtf8(report.path)) object["file_hex"] = hexBytes(report.path);
     if (report.failed) {
         object["error"] = replacingInvalidUtf8(report.outcome);
+        object["kind"] = failureKindName(report.failureKind);
     } else {
         object["textures"] = report.textures;
         object["images"] = report.images;
     }
     object["written"] = names(report.written);
+    // As for the path: names that are not valid UTF-8 are also given byte
+    // for byte, all of them, so that the two arrays pair up by position.
+    const auto valid = [](const std::string& name) { return isValidUtf8(name); };
+    if (!std::all_of(report.written.begin(), report.written.end(), valid)) {
+        Json hex = Json::array();
+        for (const std::string& name : report.written) hex.push_back(hexBytes(name));
+        object["written_hex"] = std::move(hex);
+    }
     if (listing) {
         Json list = Json::array();
         for (const TextureRow& row : report.rows) list.push_back(textureObject(row));

@@ -10,7 +10,9 @@ namespace lumenpull {
 // One file's report as one JSON object on one line (JSON Lines), newline
 // included; a listing adds its textures as "list". Texts that are not valid
 // UTF-8 have each stray byte replaced by U+FFFD; the path is then also given
-// byte for byte as "file_hex".
+// byte for byte as "file_hex", and the written names, when one of them is
+// not valid, as "written_hex". A failed file's "error" comes with its
+// "kind".
 std::string jsonReport(const FileReport& report, bool listing);
 
 // {"summary": {"files": …, "textures": …, "images": …, "failed": …}}

@@ -14,6 +14,6 @@ std::string RunTotals::summaryLine() const {
            std::to_string(images) + " image(s), " + std::to_string(failed) + " failed";
 }
 
-int RunTotals::strictExitCode() const { return failed != 0 || files == 0 ? 2 : 0; }
+int RunTotals::strictExitCode() const { return failed != 0 || files == 0 ? kStrictFailure : 0; }
 
 }  // namespace lumenpull

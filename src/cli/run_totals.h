@@ -7,6 +7,9 @@
 
 namespace lumenpull {
 
+// The exit code of a --strict run that failed.
+constexpr int kStrictFailure = 2;
+
 // What a whole run came to, for --strict.
 struct RunTotals {
     uint64_t files = 0;
@@ -19,7 +22,7 @@ struct RunTotals {
     // "N file(s), T texture(s), I image(s), F failed"
     std::string summaryLine() const;
 
-    // 2 when a file failed or no file was found, 0 otherwise.
+    // kStrictFailure when a file failed or no file was found, 0 otherwise.
     int strictExitCode() const;
 };
 

@@ -10,10 +10,13 @@
 #include "convert/convert_file.h"
 #include "cli/job_runner.h"
 #include "cli/json_report.h"
+#include "cli/platform_files.h"
 #include "cli/platform_memory.h"
 #include "cli/plain_report.h"
+#include "cli/printable_text.h"
 #include "cli/run_totals.h"
 #include "output/output_file.h"
+#include "output/platform_output.h"
 
 namespace lumenpull {
 namespace {
@@ -83,10 +86,26 @@ std::string reportEnd(const FileReport& report, const ToolOptions& options) {
     return options.json ? jsonReport(report, options.listOnly) : plainReportEnd(report);
 }
 
-bool processInputs(const ToolOptions& options, const ConvertFileFn& convert, std::ostream& discoveryOut) {
+// A missing input or an unreadable folder is a failure a script must see,
+// so the modes made for scripts report it; the plain report stays as it was.
+bool reportsUnreadablePaths(const ToolOptions& options) { return options.strict || options.json; }
+
+// What discovery could not look at, reported and counted like a file that
+// failed.
+FileReport unreadablePathReport(const std::string& path, const std::string& reason) {
+    FileReport report;
+    report.path = path;
+    report.outcome = reason;
+    report.failed = true;
+    report.failureKind = FailureKind::Io;
+    return report;
+}
+
+bool processInputs(const ToolOptions& options, const ConvertFileFn& convert, std::ostream& discoveryOut,
+                   const PathFailureFn& failure = {}) {
     bool anyFound = false;
     for (const std::string& input : options.inputs) {
-        if (processInput(input, options, convert, discoveryOut)) anyFound = true;
+        if (processInput(input, options, convert, discoveryOut, failure)) anyFound = true;
     }
     discoveryOut.flush();
     return anyFound;
@@ -98,7 +117,13 @@ bool reportInTurn(const ToolOptions& options, RunTotals& totals, std::ostream& o
     std::ostream noticesOut(&notices);
     const ConvertFileFn reportFile = [&](const std::string& path, const std::string& input,
                                          const ToolOptions& fileOptions, std::ostream&) {
-        out << reportStart(path, fileOptions) << std::flush;
+        const auto beginLine = [&] { out << reportStart(path, fileOptions) << std::flush; };
+        std::optional<InterruptedLineEnd> lineEnd;  // a plain line is open until its end is flushed
+        if (fileOptions.json) {
+            beginLine();
+        } else {
+            lineEnd.emplace(beginLine);
+        }
         ImageOutput output(path);
         BufferPool buffers;
         FileReport report = convertedReport(path, input, fileOptions, output, buffers);
@@ -106,7 +131,13 @@ bool reportInTurn(const ToolOptions& options, RunTotals& totals, std::ostream& o
         out << reportEnd(report, fileOptions) << std::flush;
         totals.add(report);
     };
-    return processInputs(options, reportFile, options.json ? noticesOut : out);
+    const PathFailureFn reportUnreadable = [&](const std::string& path, const std::string& reason) {
+        const FileReport report = unreadablePathReport(path, reason);
+        out << reportStart(path, options) + reportEnd(report, options) << std::flush;
+        totals.add(report);
+    };
+    return processInputs(options, reportFile, options.json ? noticesOut : out,
+                         reportsUnreadablePaths(options) ? reportUnreadable : PathFailureFn{});
 }
 
 // One file on a worker: converted (or listed) with its images kept back,
@@ -138,7 +169,15 @@ bool reportInJobs(const ToolOptions& options, RunTotals& totals, std::ostream& o
                                       const ToolOptions& fileOptions, std::ostream&) {
         runner.add(reportOf(path, input, fileOptions, totals, out));
     };
-    const bool anyFound = processInputs(options, addFile, noticesOut);
+    // In its place among the files' reports.
+    const PathFailureFn addUnreadable = [&](const std::string& path, const std::string& reason) {
+        runner.addFinished([report = unreadablePathReport(path, reason), &options, &totals, &out] {
+            out << reportStart(report.path, options) + reportEnd(report, options) << std::flush;
+            totals.add(report);
+        });
+    };
+    const bool anyFound =
+        processInputs(options, addFile, noticesOut, reportsUnreadablePaths(options) ? addUnreadable : PathFailureFn{});
     runner.finishAll();
     return anyFound;
 }
@@ -162,12 +201,24 @@ std::optional<int> stopBeforeRun(const ArgumentScan& scan, std::ostream& out) {
     return std::nullopt;
 }
 
+// An output folder images cannot go to fails every file the same way, so
+// it is an argument error, told once before any work. A listing writes
+// nothing and needs no folder.
+std::optional<int> stopForOutputFolder(const ToolOptions& options, std::ostream& out) {
+    if (!options.outputFolder || options.listOnly) return std::nullopt;
+    const std::optional<std::string> problem = outputFolderProblem(*options.outputFolder);
+    if (!problem) return std::nullopt;
+    out << "Cannot use output folder '" << printable(*options.outputFolder) << "': " << *problem << std::endl;
+    return 1;
+}
+
 }  // namespace
 
 int runTool(std::span<const char* const> arguments, std::ostream& out) {
     const ArgumentScan scan = scanArguments(arguments);
     if (const auto code = stopBeforeRun(scan, out)) return *code;
     const ToolOptions& options = scan.options;
+    if (const auto code = stopForOutputFolder(options, out)) return *code;
 
     // The totals are counted as each report is printed, in discovery order,
     // on this thread: the same for any number of jobs.
@@ -179,6 +230,9 @@ int runTool(std::span<const char* const> arguments, std::ostream& out) {
     }
     if (!options.strict) return 0;
     out << (options.json ? jsonSummary(totals) : totals.summaryLine() + "\n") << std::flush;
+    // A report that did not reach its reader (a full disk, a closed file)
+    // cannot vouch for the run: its lines, failures among them, are lost.
+    if (!out) return kStrictFailure;
     return totals.strictExitCode();
 }
 

@@ -111,6 +111,7 @@ public:
 
 private:
     FileReport failed(std::string text) {
+        report_.failureKind = failureKindOf(text);
         report_.outcome = std::move(text);
         report_.failed = true;
         return std::move(report_);
@@ -147,6 +148,7 @@ private:
             if (auto rejected = convertTexture(*texture, *body->type, file.FormatVersion(), layoutWord, output)) {
                 report_.outcome = *rejected;
                 report_.failed = true;
+                report_.failureKind = FailureKind::Unsupported;
                 return;
             }
         }
@@ -273,9 +275,11 @@ void addPlacedImages(FileReport& report, ImageOutput& output) {
     } catch (const std::string& text) {
         report.outcome = text;
         report.failed = true;
+        report.failureKind = FailureKind::Io;
     } catch (const std::exception& error) {
         report.outcome = error.what();
         report.failed = true;
+        report.failureKind = FailureKind::Io;
     }
     const std::vector<std::string>& placed = output.placedFiles();
     report.written.insert(report.written.end(), placed.begin(), placed.end());

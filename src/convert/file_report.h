@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/failure_kind.h"
 #include "output/output_file.h"
 #include "unpack/pixel_unpacking.h"
 
@@ -37,6 +38,7 @@ struct FileReport {
     std::string path;
     std::string outcome;                 // the report text after "path: "
     bool failed = false;                 // the outcome is an error text
+    FailureKind failureKind = FailureKind::Damaged;  // when failed: what sort of fault
     uint64_t textures = 0;               // texture objects found
     int64_t images = 0;                  // images written (listed: that would be written)
     std::vector<std::string> written;    // files written, in order (listed: none)

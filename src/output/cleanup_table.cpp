@@ -1,6 +1,9 @@
 #include "output/cleanup_table.h"
 
+#include <functional>
 #include <memory>
+
+#include "output/platform_output.h"
 
 namespace lumenpull {
 namespace {
@@ -35,6 +38,9 @@ std::atomic<bool> interruptSeen{false};
 std::atomic<int> tableChanges{0};
 
 std::atomic<unsigned> temporaryCounter{0};
+
+// Static like the table above: the interrupt handler reaches nothing else.
+std::atomic<bool> reportLineOpen{false};
 
 }  // namespace
 
@@ -91,5 +97,18 @@ void removeRegisteredFiles(void (*remove)(const char* path)) {
 }
 
 unsigned nextTemporaryNumber() { return temporaryCounter++; }
+
+bool reportLineIsOpen() { return reportLineOpen.load(); }
+
+InterruptedLineEnd::InterruptedLineEnd(const std::function<void()>& beginLine) {
+    // With the signals held, an interrupt finds the line either not begun
+    // or begun and marked open, never begun and unmarked.
+    const SignalMask previous = holdEndingSignals();
+    beginLine();
+    reportLineOpen.store(true);
+    restoreSignals(previous);
+}
+
+InterruptedLineEnd::~InterruptedLineEnd() { reportLineOpen.store(false); }
 
 }  // namespace lumenpull

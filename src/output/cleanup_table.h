@@ -56,6 +56,10 @@ private:
 // changes in progress, then calls `remove` with every path in the table.
 void removeRegisteredFiles(void (*remove)(const char* path));
 
+// Whether a report line is begun on standard output and not ended (see
+// InterruptedLineEnd); set and read like the table, for the same reason.
+bool reportLineIsOpen();
+
 // Tells the temporary files of one process apart; the process number tells
 // those of concurrent runs apart.
 unsigned nextTemporaryNumber();

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -68,6 +69,19 @@ public:
 
 private:
     std::unique_ptr<State> state_;
+};
+
+// While one lives, the report line begun on standard output is still open:
+// an interrupt that ends the process (see installInterruptCleanup) ends it
+// with "interrupted" first, so the output does not stop in the middle of a
+// line. `beginLine` writes and flushes the line's beginning; the object
+// goes once its end is flushed.
+class InterruptedLineEnd {
+public:
+    explicit InterruptedLineEnd(const std::function<void()>& beginLine);
+    ~InterruptedLineEnd();
+    InterruptedLineEnd(const InterruptedLineEnd&) = delete;
+    InterruptedLineEnd& operator=(const InterruptedLineEnd&) = delete;
 };
 
 // Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl+C and console close on

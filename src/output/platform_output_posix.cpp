@@ -61,9 +61,17 @@ std::string folderOf(const std::string& path) {
     return end == std::string::npos ? std::string() : path.substr(0, end + 1);
 }
 
-// Only async-signal-safe calls: unlink and _exit.
+// What ends an open report line when an interrupt ends the process.
+constexpr char kInterruptedLineEnd[] = "interrupted\n";
+
+// Only async-signal-safe calls: unlink, write and _exit.
 extern "C" void removeTemporaryFilesAndExit(int signalNumber) {
     removeRegisteredFiles([](const char* path) { ::unlink(path); });
+    if (reportLineIsOpen()) {
+        // Nothing can be done about a write that fails now (a closed pipe).
+        [[maybe_unused]] const ssize_t written =
+            ::write(STDOUT_FILENO, kInterruptedLineEnd, sizeof kInterruptedLineEnd - 1);
+    }
     ::_exit(128 + signalNumber);
 }
 

@@ -46,9 +46,18 @@ std::string folderOf(const std::string& path) {
     return end == std::string::npos ? std::string() : path.substr(0, end + 1);
 }
 
+// What ends an open report line when an interrupt ends the process, line
+// end included (the console's, as the text-mode stream writes it).
+constexpr char kInterruptedLineEnd[] = "interrupted\r\n";
+
 BOOL WINAPI removeTemporaryFilesAndExit(DWORD event) {
     // Opened with delete sharing, so the file goes as soon as the process does.
     removeRegisteredFiles([](const char* path) { ::DeleteFileA(path); });
+    if (reportLineIsOpen()) {
+        DWORD written = 0;
+        ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), kInterruptedLineEnd, sizeof kInterruptedLineEnd - 1, &written,
+                    nullptr);
+    }
     ::ExitProcess(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 128 + 2 : 128 + 15);
     return TRUE;
 }

@@ -9,10 +9,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "cli/input_discovery.h"
+#include "cli/tool_main.h"
 #include "support/temp_dir.h"
 
 namespace lumenpull {
@@ -138,24 +141,31 @@ TEST(InputDiscovery, MissingDirectoryContributesNothing) {
     EXPECT_THAT(found.converted, ElementsAre(dir / "ok/a.tex"));
 }
 
-// The walk as an unprivileged user, in a child process: root reads every
+// `check` as an unprivileged user, in a child process: root reads every
 // directory whatever its mode, so a test run as root becomes nobody first.
-// Exit codes: 0 the walk found exactly `expected`, 1 it found something
-// else (listed on standard error), 2 the user could not be changed.
-int walkAsNobody(const std::string& root, const std::vector<std::string>& expected) {
+// Exit codes: 0 `check` held, 1 it did not (it lists why on standard
+// error), 2 the user could not be changed.
+int asNobody(const std::function<bool()>& check) {
     const pid_t child = ::fork();
     if (child == 0) {
         const gid_t nogroup = 65534;
         const uid_t nobody = 65534;
         if (::setgroups(0, nullptr) != 0 || ::setgid(nogroup) != 0 || ::setuid(nobody) != 0) std::_Exit(2);
-        const auto found = discover({root}, recursive()).converted;
-        if (found == expected) std::_Exit(0);
-        for (const auto& path : found) std::fprintf(stderr, "found %s\n", path.c_str());
-        std::_Exit(1);
+        std::_Exit(check() ? 0 : 1);
     }
     int status = 0;
     if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 1;
     return WEXITSTATUS(status);
+}
+
+// 0 the walk found exactly `expected`, 1 it found something else.
+int walkAsNobody(const std::string& root, const std::vector<std::string>& expected) {
+    return asNobody([&] {
+        const auto found = discover({root}, recursive()).converted;
+        if (found == expected) return true;
+        for (const auto& path : found) std::fprintf(stderr, "found %s\n", path.c_str());
+        return false;
+    });
 }
 
 TEST(InputDiscovery, UnreadableDirectoryContributesNothing) {
@@ -172,6 +182,44 @@ TEST(InputDiscovery, UnreadableDirectoryContributesNothing) {
     const int result = walkAsNobody(root, {root + "/open.tex"});
     if (result == 2) GTEST_SKIP() << "running as root and cannot become nobody: no unreadable directory to test";
     EXPECT_EQ(result, 0) << "the walk as nobody entered the unreadable directory or missed the open file";
+}
+
+// With a failure handler (--strict, --json) discovery names what it cannot
+// look at, in walk order, with the system's reason; the whole run then
+// counts it as a failed file.
+TEST(InputDiscovery, UnreadableDirectoryAndMissingInputAreReportedWhenAsked) {
+    test::TempDir dir;
+    dir.writeFile("root/locked/hidden.tex");
+    dir.writeFile("root/open.tex");
+    ::chmod((dir / "root/locked").c_str(), 0);
+    ::chmod(dir.path().c_str(), 0755);  // nobody must reach root/ itself
+    const std::string root = dir / "root";
+    const auto check = [&] {
+        std::vector<std::string> reported;
+        const PathFailureFn failure = [&](const std::string& path, const std::string& reason) {
+            reported.push_back(path + ": " + reason);
+        };
+        std::ostringstream out;
+        for (const std::string& input : {root, dir / "nosuchdir"}) {
+            processInput(input, recursive(), [](auto&&...) {}, out, failure);
+        }
+        const std::vector<std::string> expected{root + "/locked: " + std::strerror(EACCES),
+                                                dir / "nosuchdir: " + std::strerror(ENOENT)};
+        bool held = reported == expected;
+        // The whole run: a failure line, counted, exit code 2.
+        std::ostringstream run;
+        const std::vector<const char*> arguments{"--strict", "-r", "-f", ".none", root.c_str()};
+        held = runTool(arguments, run) == 2 && held;
+        const std::string lines = root + "/locked: " + std::strerror(EACCES) +
+                                  "\nNo input files found\n1 file(s), 0 texture(s), 0 image(s), 1 failed\n";
+        held = run.str() == lines && held;
+        for (const auto& line : reported) std::fprintf(stderr, "reported %s\n", line.c_str());
+        std::fprintf(stderr, "run printed:\n%s", run.str().c_str());
+        return held;
+    };
+    const int result = ::geteuid() != 0 ? (check() ? 0 : 1) : asNobody(check);
+    if (result == 2) GTEST_SKIP() << "running as root and cannot become nobody: no unreadable directory to test";
+    EXPECT_EQ(result, 0) << "the unreadable directory or the missing input went unreported";
 }
 
 TEST(InputDiscovery, NoBigSkipsEntriesWithABigTwin) {

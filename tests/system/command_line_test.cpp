@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "cli/argument_scan.h"
 #include "cli/tool_main.h"
+#include "support/pixel_data_writer.h"
+#include "support/resource_writer.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
 
@@ -173,6 +176,62 @@ TEST(CommandLine, KeysAreDecidedByTheirSecondCharacter) {
     EXPECT_FALSE(scan.options.noBig);
     EXPECT_EQ(scan.options.formats, (std::set<std::string>{".a", ".b"}));
     EXPECT_EQ(scan.options.inputs, (std::vector<std::string>{"in"}));
+}
+
+// An argument made only of keys that take no value sets each of them; any
+// other argument is still decided by its second character alone.
+TEST(CommandLine, ValuelessKeysCombine) {
+    struct Case {
+        std::vector<const char*> arguments;
+        bool recursive;
+        bool uncompressed;
+        bool listOnly;
+        std::vector<std::string> inputs;
+    };
+    const std::vector<Case> cases = {
+        {{"-rl", "in"}, true, false, true, {"in"}},
+        {{"-lr", "in"}, true, false, true, {"in"}},
+        {{"-ru", "in"}, true, true, false, {"in"}},
+        {{"in", "-lur"}, true, true, true, {"in"}},
+        {{"-rr", "in"}, true, false, false, {"in"}},
+        // Not made only of valueless keys: the second character alone.
+        {{"-recursive", "in"}, true, false, false, {"in"}},
+        {{"-rx", "in"}, true, false, false, {"in"}},
+        {{"-lux", "in"}, false, false, true, {"in"}},
+        {{"-ulist", "in"}, false, true, false, {"in"}},
+        // A key that takes a value never combines: -rf is -r, its list an input.
+        {{"-rf", ".x", "in"}, true, false, false, {".x", "in"}},
+    };
+    for (const Case& c : cases) {
+        const ArgumentScan scan = scanArguments(c.arguments);
+        ASSERT_EQ(scan.outcome, ArgumentScan::Outcome::Run) << c.arguments[0];
+        EXPECT_EQ(scan.options.recursive, c.recursive) << c.arguments[0];
+        EXPECT_EQ(scan.options.uncompressed, c.uncompressed) << c.arguments[0];
+        EXPECT_EQ(scan.options.listOnly, c.listOnly) << c.arguments[0];
+        EXPECT_EQ(scan.options.formats, (std::set<std::string>{".rsc", ".tex"})) << c.arguments[0];
+        EXPECT_EQ(scan.options.inputs, c.inputs) << c.arguments[0];
+    }
+    // -h combines too, and help wins.
+    for (const char* keys : {"-rh", "-hr", "-luh"}) {
+        EXPECT_EQ(scanArguments(std::vector<const char*>{keys, "in"}).outcome, ArgumentScan::Outcome::Usage) << keys;
+    }
+}
+
+// The whole tree is listed and nothing is written, whichever order the
+// combined keys come in.
+TEST(CommandLine, CombinedKeysListTheWholeTreeAndWriteNothing) {
+    test::TempDir dir;
+    test::ResourceBuilder file(11);
+    file.addStandardTypes();
+    file.addStaticTexture(4, 4, 0, 3, test::storeBgra(test::makeGradient(4, 4)));
+    dir.writeFile("tree/sub/a.tex", file.payload());
+    const std::string path = std::string("tree") + test::pathSeparator() + "sub" + test::pathSeparator() + "a.tex";
+    for (const char* keys : {"-rl", "-lr"}) {
+        const auto run = runLumenpull({keys, "tree"}, dir.path().string());
+        EXPECT_EQ(run.exitCode, 0) << keys;
+        EXPECT_EQ(run.output.substr(0, run.output.find('\n')), path + ": 1 texture(s)") << keys;
+        EXPECT_FALSE(std::filesystem::exists(dir / "tree/sub/a.tga")) << keys;
+    }
 }
 
 TEST(CommandLine, FormatListsAreSplitAtSpacesOnlyAndTheLastWins) {

@@ -6,10 +6,14 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
+#include <streambuf>
 #include <tuple>
 
+#include "cli/tool_main.h"
 #include "support/container_writer.h"
 #include "support/pixel_data_writer.h"
 #include "support/resource_writer.h"
@@ -191,6 +195,132 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& instance) {
         return std::get<0>(instance.param).name + "_j" + std::get<1>(instance.param);
     });
+
+// Every failed file's object names the kind of its fault beside the
+// unchanged error text.
+TEST_P(JsonLines, ErrorsCarryTheirKind) {
+    test::TempDir dir;
+    const std::vector<uint8_t> good = goodFile();
+    dir.writeFile("tree/text.tex", std::string("not a resource file"));
+    dir.writeFile("tree/cut.tex", std::span(good).first(40));
+    std::vector<uint8_t> cookie = good;
+    cookie[8] ^= 0xFF;  // the endianness cookie after the two leading tags
+    dir.writeFile("tree/cookie.tex", cookie);
+    test::ResourceBuilder rejected(11);
+    rejected.addStandardTypes();
+    rejected.addStaticTexture(4, 4, 0, 13, test::storeBgra(test::makeGradient(4, 4)));
+    dir.writeFile("tree/format.tex", rejected.payload());
+    dir.makeDir("tree/folder.tex");
+    dir.writeFile("tree/good.tex", good);
+    const auto result = runWithJobs(GetParam(), {"--json", "tree"}, dir);
+    expectAsWithOneJob(GetParam(), result, {"--json", "tree"}, dir);
+    std::map<std::string, std::string> kinds;
+    std::istringstream in(result.output);
+    for (std::string line; std::getline(in, line);) {
+        const auto object = nlohmann::json::parse(line);
+        const std::string file = object.at("file").get<std::string>();
+        const std::string name = file.substr(file.find_last_of("/\\") + 1);
+        kinds[name] = object.contains("error") ? object.at("kind").get<std::string>() : "none";
+    }
+    EXPECT_EQ(kinds, (std::map<std::string, std::string>{{"text.tex", "not-a-resource-file"},
+                                                         {"cut.tex", "truncated"},
+                                                         {"cookie.tex", "damaged"},
+                                                         {"format.tex", "unsupported"},
+                                                         {"folder.tex", "io"},
+                                                         {"good.tex", "none"}}))
+        << result.output;
+}
+
+TEST_P(JsonLines, WrittenNamesThatAreNotUtf8ComeInHexToo) {
+    if (test::runsWindowsBuild()) GTEST_SKIP() << "stray bytes are no Windows file names";
+    test::TempDir dir;
+    test::ResourceBuilder two(11);
+    two.addStandardTypes();
+    two.addStaticTexture(4, 4, 0, 3, test::storeBgra(test::makeGradient(4, 4)));
+    two.addStaticTexture(4, 4, 0, 3, test::storeBgra(test::makeGradient(4, 4)));
+    dir.writeFile("stray\xff.tex", two.payload());
+    dir.writeFile("plain.tex", goodFile());
+    const auto result = runWithJobs(GetParam(), {"--json", "stray\xff.tex", "plain.tex"}, dir);
+    expectAsWithOneJob(GetParam(), result, {"--json", "stray\xff.tex", "plain.tex"}, dir);
+    std::istringstream in(result.output);
+    std::string line;
+    ASSERT_TRUE(std::getline(in, line));
+    const auto stray = nlohmann::json::parse(line);
+    EXPECT_EQ(stray.at("written"), nlohmann::json::array({"stray\uFFFD_0.tga", "stray\uFFFD_1.tga"}));
+    EXPECT_EQ(stray.at("written_hex"), nlohmann::json::array({hexOf("stray\xff_0.tga"), hexOf("stray\xff_1.tga")}));
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_FALSE(nlohmann::json::parse(line).contains("written_hex")) << line;
+}
+
+struct MissingInputCase {
+    std::string name;
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string output;
+};
+
+void PrintTo(const MissingInputCase& missingCase, std::ostream* out) { *out << missingCase.name; }
+
+class MissingInputs : public ::testing::TestWithParam<std::tuple<MissingInputCase, std::string>> {};
+
+// A misspelled input is a failure in the modes made for scripts, reported
+// in its place; the plain report passes over it as before.
+TEST_P(MissingInputs, AreReportedAndCountedOnlyInTheModesForScripts) {
+    const MissingInputCase& missingCase = std::get<0>(GetParam());
+    const std::string& jobs = std::get<1>(GetParam());
+    test::TempDir dir;
+    dir.writeFile("good.tex", goodFile());
+    const auto result = runWithJobs(jobs, missingCase.arguments, dir);
+    EXPECT_EQ(result.exitCode, missingCase.exitCode);
+    EXPECT_EQ(result.output, missingCase.output);
+    expectAsWithOneJob(jobs, result, missingCase.arguments, dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MissingInputs,
+    ::testing::Combine(
+        ::testing::Values(
+            MissingInputCase{"Strict", {"--strict", "nosuchdir", "good.tex", "no.txt"}, 2,
+                             "nosuchdir: No such file or directory\n"
+                             "good.tex: 1 texture(s) converted into 1 image(s)\n"
+                             "no.txt: No such file or directory\n"
+                             "3 file(s), 1 texture(s), 1 image(s), 2 failed\n"},
+            MissingInputCase{"StrictNothingElse", {"--strict", "nosuchdir"}, 2,
+                             "nosuchdir: No such file or directory\n"
+                             "No input files found\n"
+                             "1 file(s), 0 texture(s), 0 image(s), 1 failed\n"},
+            MissingInputCase{"Json", {"--json", "nosuchdir", "good.tex"}, 0,
+                             R"({"file":"nosuchdir","error":"No such file or directory","kind":"io","written":[]})" "\n"
+                             R"({"file":"good.tex","textures":1,"images":1,"written":["good.tga"]})" "\n"},
+            // An existing input the file rule drops is no failure.
+            MissingInputCase{"ExistingFileOfAnotherKind", {"--strict", "-f", ".x", "good.tex"}, 2,
+                             "No input files found\n0 file(s), 0 texture(s), 0 image(s), 0 failed\n"},
+            MissingInputCase{"Plain", {"nosuchdir", "good.tex"}, 0,
+                             "good.tex: 1 texture(s) converted into 1 image(s)\n"}),
+        ::testing::Values(std::string("1"), std::string("4"))),
+    [](const auto& instance) { return std::get<0>(instance.param).name + "_j" + std::get<1>(instance.param); });
+
+// A stream whose reader is gone: every write fails, as on a full disk.
+class RefusingBuffer : public std::streambuf {
+protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+// --strict must not vouch for a run whose report was lost; without it the
+// exit code stays 0 as before.
+TEST(StrictReport, ThatCannotBeWrittenFailsTheRun) {
+    test::TempDir dir;
+    dir.writeFile("good.tex", goodFile());
+    const std::string good = dir / "good.tex";
+    for (const bool strict : {true, false}) {
+        RefusingBuffer refused;
+        std::ostream out(&refused);
+        std::vector<const char*> arguments{"-l", good.c_str()};
+        if (strict) arguments.push_back("--strict");
+        EXPECT_EQ(runTool(arguments, out), strict ? 2 : 0) << (strict ? "--strict" : "plain");
+    }
+}
 
 }  // namespace
 }  // namespace lumenpull

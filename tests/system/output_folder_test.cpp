@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -190,11 +191,45 @@ TEST_F(OutputFolder, AFolderThatCannotBeCreatedEndsOnlyThatFilesLine) {
     EXPECT_EQ(images(), (std::set<std::string>{"out/textures/wall.tga", "out/textures/big/a.tga",
                                                "out/textures/big/a--Big.tga"}));
 
-    // An output folder below a file: every file's line says so.
+}
+
+// An output folder no image can go to is told once, before any work, as an
+// argument error naming it and the reason; a listing writes nothing and
+// needs none.
+TEST_F(OutputFolder, AnUnusableOutputFolderIsAnArgumentError) {
     dir_.writeFile("blocked", "not a folder");
-    EXPECT_EQ(run({"-o", "blocked/out", "game/textures/wall.tex", "game/textures/big/a.tex"}).output,
-              "game/textures/wall.tex: Error creating output folder\n"
-              "game/textures/big/a.tex: Error creating output folder\n");
+    const std::string notADirectory = "': Not a directory\n";
+    for (const std::string folder : {"blocked", "blocked/out", "blocked/out/deeper"}) {
+        const auto result = run({"-r", "-o", folder, "game/textures/wall.tex", "game/textures"});
+        EXPECT_EQ(result.exitCode, 1) << folder;
+        EXPECT_EQ(result.output, "Cannot use output folder '" + folder + notADirectory) << folder;
+    }
+    EXPECT_EQ(images(), std::set<std::string>{});
+    const auto listed = run({"-l", "-o", "blocked", "game/textures/wall.tex"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.output.substr(0, listed.output.find('\n')), "game/textures/wall.tex: 1 texture(s)");
+    // Root writes into any folder; only another user meets a read-only one.
+    if (!test::runsWindowsBuild() && ::geteuid() != 0) {
+        dir_.makeDir("readonly");
+        ::chmod((dir_ / "readonly").c_str(), 0555);
+        for (const std::string folder : {"readonly", "readonly/out"}) {
+            const auto result = run({"-o", folder, "game/textures/wall.tex"});
+            EXPECT_EQ(result.exitCode, 1) << folder;
+            EXPECT_EQ(result.output, "Cannot use output folder '" + folder + "': Permission denied\n") << folder;
+        }
+    }
+}
+
+// A symbolic link to a folder inside the output folder is followed: the
+// images go where it points (the README says so).
+TEST_F(OutputFolder, FollowsSymbolicLinksToFoldersBelowIt) {
+    if (test::runsWindowsBuild()) GTEST_SKIP() << "a Linux symbolic link";
+    fs::create_directories(dir_.path() / "out");
+    fs::create_directories(dir_.path() / "elsewhere");
+    fs::create_directory_symlink(dir_.path() / "elsewhere", dir_.path() / "out/textures");
+    const auto result = run({"-o", "out", "game/textures"});
+    expectAllConverted(result);
+    EXPECT_TRUE(fs::is_regular_file(dir_.path() / "elsewhere/wall.tga")) << result.output;
 }
 
 TEST_F(OutputFolder, AReadOnlyInputTreeConvertsIntoTheOutputFolder) {

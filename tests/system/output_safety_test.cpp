@@ -379,6 +379,42 @@ TEST(OutputFaults, AnInterruptLeavesTheOldImageOrTheNewOneAndNoTemporaryFile) {
     EXPECT_GT(interrupted, 0) << "no run was interrupted: the test proves nothing";
 }
 
+// A line the tool begun before it was interrupted still ends, with
+// "interrupted", so the next output starts on a line of its own. The signal
+// goes as soon as the line is begun (however long the start takes, under
+// an emulator too), while the large image is on its way.
+TEST(OutputFaults, AnInterruptEndsTheLineItCutShort) {
+    TempDir dir;
+    dir.writeFile("run/big.tex", textureFile(test::makeGradient(2048, 2048)));
+    const fs::path outFile = dir.path() / "out.txt";
+    int cutShort = 0;
+    for (int attempt = 0; attempt < 5 && cutShort == 0; ++attempt) {
+        fs::remove(outFile);
+        const BackgroundRun run({"-u", "big.tex"}, dir.path() / "run", outFile);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const auto lineBegun = [&] {
+            std::error_code missing;  // the child has not made the file yet
+            const auto size = fs::file_size(outFile, missing);
+            return !missing && size > 0;
+        };
+        while (!lineBegun() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        run.signal(SIGINT);
+        const int exitCode = run.wait();
+        const Bytes bytes = test::readFileBytes(outFile.string());
+        const std::string output(bytes.begin(), bytes.end());
+        if (exitCode == 0) {
+            EXPECT_EQ(output, "big.tex: 1 texture(s) converted into 1 image(s)\n");  // done before the signal
+            continue;
+        }
+        EXPECT_EQ(exitCode, 128 + SIGINT);
+        EXPECT_EQ(output, "big.tex: interrupted\n");
+        ++cutShort;
+    }
+    EXPECT_GT(cutShort, 0) << "no run was interrupted with its line open: the test proves nothing";
+}
+
 // Several files at once, each keeping many finished images back until its
 // turn (more than any fixed table of temporary files would hold): an
 // interrupt at any moment still leaves no temporary file.

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace lumenpull {
+
+// What sort of fault ended a file's report, so that a script can tell a
+// file that is no resource file at all from one cut short, one whose
+// structure is damaged, one that uses something the tool does not support,
+// and a fault of the file system (reading the input, writing the images).
+enum class FailureKind { NotAResourceFile, Truncated, Damaged, Unsupported, Io };
+
+// "not-a-resource-file", "truncated", "damaged", "unsupported" or "io".
+const char* failureKindName(FailureKind kind);
+
+// The kind of a conversion's error text, as the report carries it (with the
+// "error opening reading stream: " or "error reading meta data: " prefix of
+// its phase, or without). A text no rule knows is a damaged file.
+FailureKind failureKindOf(const std::string& text);
+
+}  // namespace lumenpull
