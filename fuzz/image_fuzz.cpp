@@ -20,6 +20,7 @@
 #include "pixels/texture_image.h"
 #include "writers/tga_writer.h"
 #include "unpack/pixel_unpacking.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull::fuzz {
 namespace {
@@ -144,7 +145,7 @@ void run(std::span<const uint8_t> data) {
             checkFileSizes(dir.path(), 18 + width * height * 4, 18 + width * 16 * 4, pixels.size(),
                            "a TGA file is no larger than its uncompressed form");
         }
-    } catch (const std::string&) {
+    } catch (const lumenpull::Error&) {
         // A one-line error for the driver to print (format without TGA output).
     }
     dir.clear();

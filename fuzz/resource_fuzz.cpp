@@ -14,6 +14,7 @@
 #include "resource/object_walk.h"
 #include "resource/resource_file.h"
 #include "stream/stream.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull::fuzz {
 namespace {
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     stream.Open(path, "r");
     try {
         readAll(stream, depth);
-    } catch (const std::string&) {
+    } catch (const lumenpull::Error&) {
         // the file's one-line error
     } catch (const std::exception&) {
         // a standard error the driver prints by its text

@@ -19,6 +19,7 @@
 #include "stream/signed_stream.h"
 #include "stream/stream.h"
 #include "stream/work_stream.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull::fuzz {
 namespace {
@@ -59,7 +60,7 @@ bool succeeds(Step&& step) {
     try {
         step();
         return true;
-    } catch (const std::string&) {
+    } catch (const lumenpull::Error&) {
         return false;
     }
 }
@@ -208,7 +209,7 @@ void exercise(Kind kind, const std::string& path, size_t fileSize, bool verify, 
     std::unique_ptr<Stream> stream;
     try {
         stream = openAs(kind, path, verify);
-    } catch (const std::string&) {
+    } catch (const lumenpull::Error&) {
         return;  // not a file of this kind
     }
     // The whole payload in one read, from a second stream of the same kind.

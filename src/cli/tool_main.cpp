@@ -148,7 +148,7 @@ bool reportInTurn(const ToolOptions& options, RunTotals& totals, std::ostream& o
 JobRunner::Work reportOf(const std::string& path, const std::string& input, const ToolOptions& options,
                          RunTotals& totals, std::ostream& out) {
     return [path, input, &options, &totals, &out](BufferPool& buffers) -> JobRunner::Finish {
-        auto output = std::make_shared<ImageOutput>(path, ImageOutput::Commit::Deferred);
+        auto output = std::make_shared<ImageOutput>(path, ImageOutput::Placing::Deferred);
         FileReport report = convertedReport(path, input, options, *output, buffers);
         return [report = std::move(report), output, &options, &totals, &out]() mutable {
             addPlacedImages(report, *output);

@@ -24,6 +24,7 @@
 #include "stream/stream_errors.h"
 #include "unpack/mip_chain.h"
 #include "unpack/pixel_unpacking.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 namespace {
@@ -86,23 +87,21 @@ public:
         std::unique_ptr<Stream> stream;
         try {
             stream = OpenStream(path, "r", 1, true, true);
-        } catch (const std::string& text) {
-            return failed("error opening reading stream: " + text);
+        } catch (const Error& error) {
+            return failed(std::string("error opening reading stream: ") + error.what());
         } catch (const std::exception& error) {
             return failed(error.what());
         }
         ResourceFile file;
         try {
             file.ReadMetaData(*stream, ReadDepth::Full);
-        } catch (const std::string& text) {
-            return failed("error reading meta data: " + text);
+        } catch (const Error& error) {
+            return failed(std::string("error reading meta data: ") + error.what());
         } catch (const std::exception& error) {
             return failed(error.what());
         }
         try {
             convertObjects(*stream, file, output);
-        } catch (const std::string& text) {
-            return failed(text);
         } catch (const std::exception& error) {
             return failed(error.what());
         }
@@ -240,7 +239,7 @@ private:
         // Made when the first image of the file is due, so a file without
         // any leaves no empty folder behind.
         if (!base_.folder.empty() && !folderMade_) {
-            if (!makeFolders(base_.folder)) throw std::string("Error creating output folder");
+            if (!makeFolders(base_.folder)) throw Error("Error creating output folder");
             folderMade_ = true;
         }
         // The writers leave out images the pixel data does not reach, so the
@@ -271,11 +270,7 @@ FileReport convertedReport(const std::string& path, const std::string& input, co
 
 void addPlacedImages(FileReport& report, ImageOutput& output) {
     try {
-        output.commitFinished();
-    } catch (const std::string& text) {
-        report.outcome = text;
-        report.failed = true;
-        report.failureKind = FailureKind::Io;
+        output.putFinishedInPlace();
     } catch (const std::exception& error) {
         report.outcome = error.what();
         report.failed = true;

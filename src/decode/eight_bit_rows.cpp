@@ -5,12 +5,13 @@
 #include "decode/bc_bands.h"
 #include "pixels/pixel_format.h"
 #include "decode/row_conversion.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
 RowLayout rowLayout(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel) {
     const auto refuse = [&]() -> RowLayout {
-        throw std::string("Pixel format ") + std::to_string(format) + " with " +
+        throw Error("Pixel format ") + std::to_string(format) + " with " +
             std::to_string(sourceBitsPerPixel) + " stored bits per pixel has no TGA output";
     };
     switch (static_cast<PixelFormat>(format)) {

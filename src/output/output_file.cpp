@@ -1,4 +1,5 @@
 #include "output/output_file.h"
+#include "lumenpull/error.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,14 +12,14 @@ constexpr std::size_t BufferBytes = std::size_t{256} << 10;
 
 }  // namespace
 
-ImageOutput::ImageOutput(const std::string& inputPath, Commit commit)
-    : commit_(commit), inputPath_(inputPath), input_(fileIdentity(inputPath)) {}
+ImageOutput::ImageOutput(const std::string& inputPath, Placing placing)
+    : placing_(placing), inputPath_(inputPath), input_(fileIdentity(inputPath)) {}
 
 void ImageOutput::checkNotInput(const std::string& finalPath) const {
     if (inputPath_.empty()) return;
     // The same name, or another name of the same file (a link, "./", letter case).
     if (finalPath == inputPath_ || (input_ && fileIdentity(finalPath) == input_)) {
-        throw std::string("Output file would overwrite its input");
+        throw Error("Output file would overwrite its input");
     }
 }
 
@@ -29,14 +30,14 @@ void ImageOutput::list(const std::string& finalPath, ImageFiles& files, int32_t 
 }
 
 void ImageOutput::finished(std::unique_ptr<TemporaryFile> image, int32_t images) {
-    if (commit_ == Commit::Deferred) {
+    if (placing_ == Placing::Deferred) {
         kept_.push_back({std::move(image), images});
         return;
     }
     putInPlace(*image, images);
 }
 
-void ImageOutput::commitFinished() {
+void ImageOutput::putFinishedInPlace() {
     std::vector<Kept> kept;
     kept.swap(kept_);  // whatever happens, the rest are removed when `kept` goes
     for (Kept& image : kept) putInPlace(*image.file, image.images);
@@ -84,7 +85,7 @@ std::span<uint8_t> OutputFile::room(std::size_t size) {
     return buffer().subspan(used_, size);
 }
 
-void OutputFile::commit(std::size_t used) { used_ += std::min(used, capacity_ - used_); }
+void OutputFile::accept(std::size_t used) { used_ += std::min(used, capacity_ - used_); }
 
 void OutputFile::restart() {
     used_ = 0;

@@ -21,20 +21,20 @@ struct ImageFiles {
 };
 
 // Where the images of one input file go. Each image is written to a
-// temporary file of its own and, once complete and closed, committed: renamed
-// over its final name. By default every image is committed as soon as it is
-// finished; an output made with Commit::Deferred keeps the finished images
-// until commitFinished(), so that a caller can put them in place later and in
-// an order of its choosing. Images never committed are removed.
+// temporary file of its own and, once complete and closed, put in place: renamed
+// over its final name. By default every image is put in place as soon as it is
+// finished; an output made with Placing::Deferred keeps the finished images
+// until putFinishedInPlace(), so that a caller can put them in place later and in
+// an order of its choosing. Images never put in place are removed.
 class ImageOutput {
 public:
-    enum class Commit { Immediately, Deferred };
+    enum class Placing { Immediately, Deferred };
 
     // Nothing to protect: for images that are not made from an input file.
     ImageOutput() = default;
     // No image is written over `inputPath`, under that name or any other name
     // of the same file.
-    explicit ImageOutput(const std::string& inputPath, Commit commit = Commit::Immediately);
+    explicit ImageOutput(const std::string& inputPath, Placing placing = Placing::Immediately);
 
     // Throws "Output file would overwrite its input" when `finalPath` names
     // the input file.
@@ -45,16 +45,16 @@ public:
     void list(const std::string& finalPath, ImageFiles& files, int32_t images = 1) const;
 
     // Takes a complete, closed file of `images` images (more than one for a
-    // cube map): commits it now, or keeps it for commitFinished(). A failed
-    // commit throws "Error creating output file: <name>: <reason>" and
+    // cube map): puts it in place now, or keeps it for putFinishedInPlace(). A failed
+    // placing throws "Error creating output file: <name>: <reason>" and
     // removes the image's temporary file.
     void finished(std::unique_ptr<TemporaryFile> image, int32_t images = 1);
 
-    // Commits the kept images in the order they were finished. On the first
+    // Puts the kept images in place in the order they were finished. On the first
     // failure the rest are removed and the error is thrown.
-    void commitFinished();
+    void putFinishedInPlace();
 
-    // The final names of the files committed so far, in order, and the
+    // The final names of the files put in place so far, in order, and the
     // images they hold: what the input file has come to on disk.
     const std::vector<std::string>& placedFiles() const { return placedFiles_; }
     int64_t placedImages() const { return placedImages_; }
@@ -66,7 +66,7 @@ private:
     };
     void putInPlace(TemporaryFile& file, int32_t images);
 
-    Commit commit_ = Commit::Immediately;
+    Placing placing_ = Placing::Immediately;
     std::string inputPath_;
     std::optional<FileIdentity> input_;
     std::vector<Kept> kept_;
@@ -76,7 +76,7 @@ private:
 
 // One image file being written. Writes go through a generous buffer of its
 // own, so rows can be written one small piece at a time, and an encoder can
-// write straight into that buffer (room, then commit) instead of into a
+// write straight into that buffer (room, then accept) instead of into a
 // buffer of its own that is then copied. The bytes go to a temporary file
 // (see TemporaryFile); finish() closes it and hands it to the ImageOutput.
 // An OutputFile that goes without finish() leaves nothing behind.
@@ -92,10 +92,10 @@ public:
     void write(std::span<const uint8_t> bytes);
 
     // Room for up to `size` bytes after what has been written; the first
-    // `used` of them become part of the file with commit(used). Any other
+    // `used` of them become part of the file with accept(used). Any other
     // call in between may take the room back.
     std::span<uint8_t> room(std::size_t size);
-    void commit(std::size_t used);
+    void accept(std::size_t used);
 
     // Drops everything written so far, buffered or not: the file starts
     // again empty (the same temporary file, so nothing reaches the final

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "output/cleanup_table.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -109,9 +110,9 @@ TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_un
     s.finalPath = finalPath;
     struct stat existing {};
     const bool exists = ::lstat(finalPath.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) throw creatingError(finalPath, reasonText(EISDIR));
+    if (exists && S_ISDIR(existing.st_mode)) throw Error(creatingError(finalPath, reasonText(EISDIR)));
     if (exists && S_ISREG(existing.st_mode) && isProtected(finalPath, existing)) {
-        throw creatingError(finalPath, reasonText(EACCES));
+        throw Error(creatingError(finalPath, reasonText(EACCES)));
     }
     const std::string folder = folderOf(finalPath);
     const std::string process = std::to_string(::getpid());
@@ -130,7 +131,7 @@ TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_un
         error = errno;
         releaseCleanupSlot(s.slot);  // inside the change: the path is about to change
     }
-    throw creatingError(finalPath, reasonText(error));
+    throw Error(creatingError(finalPath, reasonText(error)));
 }
 
 TemporaryFile::~TemporaryFile() {
@@ -146,8 +147,8 @@ void TemporaryFile::write(std::span<const uint8_t> bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(s.descriptor, bytes.data(), std::min<std::size_t>(bytes.size(), SSIZE_MAX));
         if (written < 0 && errno == EINTR) continue;
-        if (written < 0) throw writingError(s.finalPath, reasonText(errno));
-        if (written == 0) throw writingError(s.finalPath, reasonText(ENOSPC));
+        if (written < 0) throw Error(writingError(s.finalPath, reasonText(errno)));
+        if (written == 0) throw Error(writingError(s.finalPath, reasonText(ENOSPC)));
         bytes = bytes.subspan(static_cast<std::size_t>(written));
         s.position += static_cast<uint64_t>(written);
     }
@@ -160,26 +161,26 @@ void TemporaryFile::write(std::span<const uint8_t> bytes) {
 // every file truncated to nothing, and cost a write to the disk per image.
 void TemporaryFile::restart() {
     State& s = *state_;
-    if (::lseek(s.descriptor, 0, SEEK_SET) != 0) throw writingError(s.finalPath, reasonText(errno));
+    if (::lseek(s.descriptor, 0, SEEK_SET) != 0) throw Error(writingError(s.finalPath, reasonText(errno)));
     s.position = 0;
 }
 
 void TemporaryFile::close() {
     State& s = *state_;
     if (s.position < s.length && ::ftruncate(s.descriptor, static_cast<off_t>(s.position)) != 0) {
-        throw writingError(s.finalPath, reasonText(errno));
+        throw Error(writingError(s.finalPath, reasonText(errno)));
     }
     s.length = s.position;
     const int descriptor = s.descriptor;
     s.descriptor = -1;
     // After EINTR the descriptor is gone too, and the data was handed over.
-    if (::close(descriptor) != 0 && errno != EINTR) throw writingError(s.finalPath, reasonText(errno));
+    if (::close(descriptor) != 0 && errno != EINTR) throw Error(writingError(s.finalPath, reasonText(errno)));
 }
 
 void TemporaryFile::putInPlace() {
     State& s = *state_;
     if (::rename(s.path.c_str(), s.finalPath.c_str()) != 0) {
-        throw creatingError(s.finalPath, reasonText(errno));  // the destructor removes the file
+        throw Error(creatingError(s.finalPath, reasonText(errno)));  // the destructor removes the file
     }
     s.present = false;
     const TableChange change;

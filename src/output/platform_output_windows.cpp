@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "output/cleanup_table.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -93,8 +94,8 @@ TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_un
     s.finalPath = finalPath;
     const DWORD existing = ::GetFileAttributesA(finalPath.c_str());
     if (existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (existing & FILE_ATTRIBUTE_DIRECTORY) throw creatingError(finalPath, "Is a directory");
-        if (existing & FILE_ATTRIBUTE_READONLY) throw creatingError(finalPath, reasonText(ERROR_ACCESS_DENIED));
+        if (existing & FILE_ATTRIBUTE_DIRECTORY) throw Error(creatingError(finalPath, "Is a directory"));
+        if (existing & FILE_ATTRIBUTE_READONLY) throw Error(creatingError(finalPath, reasonText(ERROR_ACCESS_DENIED)));
     }
     const std::string folder = folderOf(finalPath);
     const std::string process = std::to_string(::GetCurrentProcessId());
@@ -112,7 +113,7 @@ TemporaryFile::TemporaryFile(const std::string& finalPath) : state_(std::make_un
         error = ::GetLastError();
         releaseCleanupSlot(s.slot);
     }
-    throw creatingError(finalPath, reasonText(error));
+    throw Error(creatingError(finalPath, reasonText(error)));
 }
 
 TemporaryFile::~TemporaryFile() {
@@ -129,9 +130,9 @@ void TemporaryFile::write(std::span<const uint8_t> bytes) {
         const auto step = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), std::size_t{1} << 30));
         DWORD written = 0;
         if (!::WriteFile(s.handle, bytes.data(), step, &written, nullptr)) {
-            throw writingError(s.finalPath, reasonText(::GetLastError()));
+            throw Error(writingError(s.finalPath, reasonText(::GetLastError())));
         }
-        if (written == 0) throw writingError(s.finalPath, reasonText(ERROR_DISK_FULL));
+        if (written == 0) throw Error(writingError(s.finalPath, reasonText(ERROR_DISK_FULL)));
         bytes = bytes.subspan(written);
     }
 }
@@ -140,7 +141,7 @@ void TemporaryFile::restart() {
     State& s = *state_;
     LARGE_INTEGER start{};
     if (!::SetFilePointerEx(s.handle, start, nullptr, FILE_BEGIN) || !::SetEndOfFile(s.handle)) {
-        throw writingError(s.finalPath, reasonText(::GetLastError()));
+        throw Error(writingError(s.finalPath, reasonText(::GetLastError())));
     }
 }
 
@@ -148,7 +149,7 @@ void TemporaryFile::close() {
     State& s = *state_;
     const HANDLE handle = s.handle;
     s.handle = INVALID_HANDLE_VALUE;
-    if (!::CloseHandle(handle)) throw writingError(s.finalPath, reasonText(::GetLastError()));
+    if (!::CloseHandle(handle)) throw Error(writingError(s.finalPath, reasonText(::GetLastError())));
 }
 
 void TemporaryFile::putInPlace() {
@@ -165,7 +166,7 @@ void TemporaryFile::putInPlace() {
         const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
         const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
         if (!held || readOnly || attempt == kAttempts) {
-            throw creatingError(s.finalPath, reasonText(error));  // the destructor removes the file
+            throw Error(creatingError(s.finalPath, reasonText(error)));  // the destructor removes the file
         }
         ::Sleep(10);
     }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "resource/data_type.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -18,7 +19,7 @@ public:
         current_ = current_->base;
         if (current_ == nullptr) return nullptr;
         if (current_ == tortoise_) {
-            throw "Circular base chain in " + DataTypeLabel(start_);
+            throw Error("Circular base chain in " + DataTypeLabel(start_));
         }
         if (++steps_ == power_) {
             tortoise_ = current_;

@@ -4,6 +4,7 @@
 #include "resource/resource_file.h"
 #include "resource/table_errors.h"
 #include "stream/tag.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -49,7 +50,7 @@ const DataType* ResourceFile::NextObjectType(Stream& stream) {
     ++recordIndex_;
     CheckSubscript(typeIndex, dataTypes_.Size());
     // The object made for this record goes into this slot.
-    if (!objects_.Holds(objectIndex)) throw "Invalid object index " + std::to_string(objectIndex);
+    if (!objects_.Holds(objectIndex)) throw Error("Invalid object index " + std::to_string(objectIndex));
     const DataType& type = DataTypeAt(typeIndex);
     currentObject_ = objectIndex;
     hasCurrentObject_ = true;
@@ -57,7 +58,7 @@ const DataType* ResourceFile::NextObjectType(Stream& stream) {
 }
 
 void ResourceFile::RegisterObject(std::unique_ptr<CObject> object) {
-    if (!hasCurrentObject_) throw std::string("No object record to register an object for");
+    if (!hasCurrentObject_) throw Error("No object record to register an object for");
     objects_.Put(currentObject_, std::move(object));
 }
 
@@ -71,7 +72,7 @@ CObject* ResourceFile::NextObject(Stream& stream, const DataType*& type) {
     CObject* object = ObjectAt(objectIndex);
     const DataType& bodyType = DataTypeAt(typeIndex);
     if (object == nullptr && bodyType.typeClass != DataTypeClass::External) {
-        throw "Object " + std::to_string(objectIndex) + " has a body but was never made";
+        throw Error("Object " + std::to_string(objectIndex) + " has a body but was never made");
     }
     type = &bodyType;
     return object;

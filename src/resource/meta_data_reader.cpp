@@ -5,6 +5,7 @@
 #include "resource/resource_file.h"
 #include "resource/table_errors.h"
 #include "stream/tag.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -25,7 +26,7 @@ void ResourceFile::ReadMetaData(Stream& stream, ReadDepth depth) {
     stream.ExpectTag(MakeTag("META"));
     cookie_ = ReadUint32(stream);
     // Both byte orders of the cookie are accepted; values stay little-endian.
-    if (cookie_ != kCookie && cookie_ != kSwappedCookie) throw std::string("Invalid endianness cookie");
+    if (cookie_ != kCookie && cookie_ != kSwappedCookie) throw Error("Invalid endianness cookie");
     formatVersion_ = ReadUint32(stream);
     ReadString(stream, metaText_);
     if (formatVersion_ >= 10) {
@@ -59,10 +60,10 @@ void ResourceFile::ReadMetaData(Stream& stream, ReadDepth depth) {
 void ResourceFile::ReadReferencedFiles(Stream& stream, int32_t fileCount) {
     stream.ExpectTag(MakeTag("RFIL"));
     const int32_t count = ReadInt32(stream);
-    if (count != fileCount) throw std::string("Inconsistent number of referenced files");
+    if (count != fileCount) throw Error("Inconsistent number of referenced files");
     for (int32_t i = 0; i < count; ++i) {
         const int32_t index = ReadInt32(stream);
-        if (!IsIndexIn(index, count)) throw WithIndex("Invalid referenced file index ", index);
+        if (!IsIndexIn(index, count)) throw Error(WithIndex("Invalid referenced file index ", index));
         ReferencedFile& file = referencedFiles_.Put(index, std::make_unique<ReferencedFile>());
         file.word = ReadUint32(stream);
         ReadString(stream, file.fileName);
@@ -72,16 +73,16 @@ void ResourceFile::ReadReferencedFiles(Stream& stream, int32_t fileCount) {
 void ResourceFile::ReadIdents(Stream& stream, int32_t identCount) {
     stream.ExpectTag(MakeTag("IDNT"));
     const int32_t count = ReadInt32(stream);
-    if (count != identCount) throw std::string("Inconsistent number of IDENTs");
+    if (count != identCount) throw Error("Inconsistent number of IDENTs");
     for (int32_t i = 0; i < count; ++i) {
         const int32_t index = ReadInt32(stream);
-        if (!IsIndexIn(index, count)) throw WithIndex("Invalid IDENT index ", index);
+        if (!IsIndexIn(index, count)) throw Error(WithIndex("Invalid IDENT index ", index));
         ReadString(stream, idents_.FindOrMake(index));
     }
 }
 
 DataType& ResourceFile::TypeSlot(int32_t index, const char* message) {
-    if (!IsIndexIn(index, dataTypes_.Size())) throw WithIndex(message, index);
+    if (!IsIndexIn(index, dataTypes_.Size())) throw Error(WithIndex(message, index));
     DataType& type = dataTypes_.FindOrMake(index);
     type.index = index;
     return type;
@@ -133,7 +134,7 @@ void ResourceFile::ReadInternalType(Stream& stream) {
             if (baseIndex != -1) type.base = &TypeSlot(baseIndex, "Invalid data type index ");
             if (storedClass == 4) {
                 stream.ExpectTag(MakeTag("ADIM"));
-                if (ReadInt32(stream) != 1) throw std::string("Only one dimension arrays supported");
+                if (ReadInt32(stream) != 1) throw Error("Only one dimension arrays supported");
                 type.elementCount = ReadInt32(stream);
             } else if (storedClass == 5) {
                 stream.ExpectTag(MakeTag("STMB"));
@@ -142,7 +143,7 @@ void ResourceFile::ReadInternalType(Stream& stream) {
             break;
         }
         default:
-            throw std::string("Unexpected data type class");
+            throw Error("Unexpected data type class");
     }
     type.typeClass = static_cast<DataTypeClass>(storedClass);
     type.declared = true;
@@ -176,7 +177,7 @@ void ResourceFile::CopyAliasSizes() {
         while (reached->typeClass == DataTypeClass::Alias) {
             const DataType* alias = reached;
             reached = chain.Next();
-            if (reached == nullptr) throw "Missing base of " + DataTypeLabel(*alias);
+            if (reached == nullptr) throw Error("Missing base of " + DataTypeLabel(*alias));
         }
         if (reached->typeClass == DataTypeClass::Simple && reached->declared) type->valueSize = reached->valueSize;
     }
@@ -187,19 +188,19 @@ void ResourceFile::ReadExternalObjects(Stream& stream) {
     const int32_t count = ReadInt32(stream);
     for (int32_t i = 0; i < count; ++i) {
         const int32_t objectIndex = ReadInt32(stream);
-        if (!IsIndexIn(objectIndex, objects_.Size())) throw WithIndex("Invalid object index ", objectIndex);
+        if (!IsIndexIn(objectIndex, objects_.Size())) throw Error(WithIndex("Invalid object index ", objectIndex));
         const int32_t fileIndex = ReadInt32(stream);
         if (!IsIndexIn(fileIndex, referencedFiles_.Size())) {
-            throw WithIndex("Invalid referenced file index ", fileIndex);
+            throw Error(WithIndex("Invalid referenced file index ", fileIndex));
         }
         int32_t obtainWord = 0;
         if (formatVersion_ >= 9) {
             obtainWord = ReadInt32(stream);
-            if (obtainWord != 0) throw std::string("Obtain type is non zero");
+            if (obtainWord != 0) throw Error("Obtain type is non zero");
         }
         const int32_t externalId = ReadInt32(stream);
         const int32_t typeIndex = ReadInt32(stream);
-        if (!IsIndexIn(typeIndex, dataTypes_.Size())) throw WithIndex("Invalid object type index ", typeIndex);
+        if (!IsIndexIn(typeIndex, dataTypes_.Size())) throw Error(WithIndex("Invalid object type index ", typeIndex));
         auto object = std::make_unique<CExternalObject>();
         object->referencedFile = referencedFiles_.Find(fileIndex);
         object->externalId = externalId;

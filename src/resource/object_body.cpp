@@ -4,6 +4,7 @@
 
 #include "resource/resource_file.h"
 #include "stream/stream_errors.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -15,7 +16,7 @@ namespace {
 template <typename T>
 T& ObjectFor(CObject& object, const DataType& type) {
     if (typeid(object) != typeid(T)) {
-        throw "Body of " + DataTypeLabel(type) + " does not match the object made for it";
+        throw Error("Body of " + DataTypeLabel(type) + " does not match the object made for it");
     }
     return static_cast<T&>(object);
 }
@@ -54,7 +55,7 @@ void ResourceFile::ReadTextureBody(Stream& stream, const DataType& type, CObject
 
 void ResourceFile::ReadObjectBody(Stream& stream, const DataType& type, CObject* object) {
     if (type.typeClass == DataTypeClass::External) return;  // it lives in another file
-    if (object == nullptr) throw "Body of " + DataTypeLabel(type) + " has no object";
+    if (object == nullptr) throw Error("Body of " + DataTypeLabel(type) + " has no object");
     ReadTextureBody(stream, type, *object, textureKindOf(type));
 }
 

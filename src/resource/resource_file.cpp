@@ -1,6 +1,7 @@
 #include "resource/resource_file.h"
 
 #include "resource/table_errors.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -36,7 +37,7 @@ const CountedString& ResourceFile::Ident(int32_t index) const {
 const DataType& ResourceFile::DataTypeAt(int32_t index) const {
     CheckSubscript(index, dataTypes_.Size());
     const DataType* type = dataTypes_.Find(index);
-    if (type == nullptr || !type->declared) throw "Undeclared data type " + std::to_string(index);
+    if (type == nullptr || !type->declared) throw Error("Undeclared data type " + std::to_string(index));
     return *type;
 }
 

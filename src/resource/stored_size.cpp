@@ -6,13 +6,14 @@
 
 #include "resource/data_type.h"
 #include "resource/read_word.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
 namespace {
 
 [[noreturn]] void ThrowSizeOutOfRange(const DataType& type) {
-    throw "Stored size of " + DataTypeLabel(type) + " out of range";
+    throw Error("Stored size of " + DataTypeLabel(type) + " out of range");
 }
 
 // Stored sizes are 32-bit; a negative one, or a sum or product of hostile
@@ -23,7 +24,7 @@ int64_t CheckedSize(int64_t size, const DataType& type) {
 }
 
 const DataType& RequireBase(const DataType& type) {
-    if (type.base == nullptr) throw "Missing base of " + DataTypeLabel(type);
+    if (type.base == nullptr) throw Error("Missing base of " + DataTypeLabel(type));
     return *type.base;
 }
 
@@ -66,7 +67,7 @@ Step StructureStep(Frame& frame, Stream& stream, std::optional<int64_t> childSiz
     }
     if (frame.nextMember < type.members.size()) {
         const DataType* memberType = type.members[frame.nextMember++].type;
-        if (memberType == nullptr) throw "Missing member type in " + DataTypeLabel(type);
+        if (memberType == nullptr) throw Error("Missing member type in " + DataTypeLabel(type));
         return Child(*memberType);
     }
     stream.Skip(-frame.total);
@@ -134,11 +135,11 @@ Step Measure(Frame& frame, Stream& stream, std::optional<int64_t> childSize) {
         case DataTypeClass::Unused9:
             return Done(0);
     }
-    throw "Unexpected class of " + DataTypeLabel(type);
+    throw Error("Unexpected class of " + DataTypeLabel(type));
 }
 
 void RequireDeclared(const DataType& type) {
-    if (!type.declared) throw "Undeclared " + DataTypeLabel(type);
+    if (!type.declared) throw Error("Undeclared " + DataTypeLabel(type));
 }
 
 }  // namespace
@@ -156,7 +157,7 @@ int32_t DataType::StoredSize(Stream& stream, size_t nestingLimit) const {
         if (step.child != nullptr) {
             RequireDeclared(*step.child);
             if (stack.size() >= nestingLimit) {
-                throw "Stored value of " + DataTypeLabel(*this) + " nests too deeply or in a circle";
+                throw Error("Stored value of " + DataTypeLabel(*this) + " nests too deeply or in a circle");
             }
             stack.push_back(Frame{step.child});
             continue;

@@ -5,17 +5,18 @@
 #include "resource/resource_file.h"
 #include "stream/stream_errors.h"
 #include "stream/tag.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
 namespace {
 
-[[noreturn]] void ThrowFormat(const char* message, uint32_t version) { throw message + std::to_string(version); }
+[[noreturn]] void ThrowFormat(const char* message, uint32_t version) { throw Error(message + std::to_string(version)); }
 
 // The type of a base-class part of a body, found by name along the base chain.
 const DataType& RequireAncestor(const DataType& type, const char* name) {
     const DataType* ancestor = type.FindAncestor(name);
-    if (ancestor == nullptr) throw "Data type " + std::to_string(type.index) + " has no ancestor " + name;
+    if (ancestor == nullptr) throw Error("Data type " + std::to_string(type.index) + " has no ancestor " + name);
     return *ancestor;
 }
 
@@ -23,9 +24,9 @@ const DataType& RequireAncestor(const DataType& type, const char* name) {
 const DataType& MipElementType(const DataType& baseTextureType) {
     static constexpr const char* kMipArray = "CStaticArray<CPlatformMip>";
     const DataType* arrayType = baseTextureType.FindMemberType(kMipArray);
-    if (arrayType == nullptr) throw "Data type " + std::to_string(baseTextureType.index) + " has no member of type " + kMipArray;
-    if (arrayType->base == nullptr) throw "Missing base of " + DataTypeLabel(*arrayType);
-    if (!arrayType->base->declared) throw "Undeclared " + DataTypeLabel(*arrayType->base);
+    if (arrayType == nullptr) throw Error("Data type " + std::to_string(baseTextureType.index) + " has no member of type " + kMipArray);
+    if (arrayType->base == nullptr) throw Error("Missing base of " + DataTypeLabel(*arrayType));
+    if (!arrayType->base->declared) throw Error("Undeclared " + DataTypeLabel(*arrayType->base));
     return *arrayType->base;
 }
 

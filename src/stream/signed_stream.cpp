@@ -4,6 +4,7 @@
 
 #include "stream/stream_errors.h"
 #include "stream/tag.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -69,7 +70,7 @@ void SignedStream::ReadHeader(bool verify) {
     ExpectTag(MakeTag("TRM1"));
     ExpectTag(kSignedThirdTag);
     const uint32_t version = ReadU32();
-    if (version != kSignedVersion) throw "Invalid signed stream version " + std::to_string(version);
+    if (version != kSignedVersion) throw Error("Invalid signed stream version " + std::to_string(version));
     const uint32_t blockSize = ReadU32();
     headerValueA_ = ReadU32();
     ReadU32();
@@ -82,10 +83,10 @@ void SignedStream::ReadHeader(bool verify) {
     CountedString signKeyName;
     ReadString(*this, signKeyName);
     if (verify && signKeyName != kEditorKey) {
-        throw std::string("Only editor sign key is available for verification");
+        throw Error("Only editor sign key is available for verification");
     }
     // A block of no bytes would never reach its record.
-    if (blockSize == 0) throw std::string("Invalid signed stream block size 0");
+    if (blockSize == 0) throw Error("Invalid signed stream block size 0");
 
     layout_ = SignedLayout{Tell(), blockSize, signatureSize, size_};
     payloadSize_ = layout_.PayloadSize();

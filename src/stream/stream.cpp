@@ -9,6 +9,7 @@
 
 #include "bytes/little_endian.h"
 #include "stream/stream_errors.h"
+#include "lumenpull/error.h"
 
 // Files beyond 4 GiB are read with 64-bit positions on every target,
 // the 32-bit Windows build included.
@@ -102,7 +103,7 @@ void Stream::PlainClose() {
 }
 
 void Stream::RequireOpen() const {
-    if (!file_) throw std::string("Operation on closed stream");
+    if (!file_) throw Error("Operation on closed stream");
 }
 
 void Stream::FailRead() {
@@ -152,7 +153,7 @@ void Stream::PlainWrite(const void* buffer, uint32_t count) {
                          return file_->sputn(at, n);
                      });
     pos_ += put;
-    if (put != count) throw std::string("Writing error");
+    if (put != count) throw Error("Writing error");
 }
 
 void Stream::Seek(const int64_t& offset, SeekOrigin origin) { PlainSeek(offset, origin); }
@@ -223,7 +224,7 @@ void Stream::Skip(int64_t count) { Seek(count, SeekOrigin::Current); }
 void Stream::ExpectTag(uint32_t expected) {
     const uint32_t found = ReadU32();
     if (found != expected) {
-        throw "Expected '" + std::to_string(expected) + "' but found '" + std::to_string(found) + "'";
+        throw Error("Expected '" + std::to_string(expected) + "' but found '" + std::to_string(found) + "'");
     }
 }
 

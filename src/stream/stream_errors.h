@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -9,21 +10,21 @@ namespace lumenpull {
 
 // A read past the end of what the file (or the payload) holds, or on a
 // stream that failed before.
-[[noreturn]] inline void ThrowErrorReading() { throw std::string("Error reading"); }
+[[noreturn]] inline void ThrowErrorReading() { throw Error("Error reading"); }
 
 // A seek to a position outside the stream.
-[[noreturn]] inline void ThrowSeekOutOfRange() { throw std::string("Seek offset out of range"); }
+[[noreturn]] inline void ThrowSeekOutOfRange() { throw Error("Seek offset out of range"); }
 
 // A read on a stream opened for writing, or the other way round.
-[[noreturn]] inline void ThrowInvalidMode() { throw std::string("Invalid mode to perform this operation"); }
+[[noreturn]] inline void ThrowInvalidMode() { throw Error("Invalid mode to perform this operation"); }
 
 // A mode string that is neither "r" nor "w".
-[[noreturn]] inline void ThrowInvalidStreamMode() { throw std::string("Invalid stream mode, must be 'r' or 'w'"); }
+[[noreturn]] inline void ThrowInvalidStreamMode() { throw Error("Invalid stream mode, must be 'r' or 'w'"); }
 
 // A file that cannot be opened, with the reason (the system's, or what was
 // found in place of a regular file).
 [[noreturn]] inline void ThrowErrorOpening(const std::string& path, const std::string& reason) {
-    throw "Error opening file " + path + ": " + reason;
+    throw Error("Error opening file " + path + ": " + reason);
 }
 
 }  // namespace lumenpull

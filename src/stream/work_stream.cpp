@@ -2,6 +2,7 @@
 
 #include "stream/stream_errors.h"
 #include "stream/tag.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -15,7 +16,7 @@ void WorkStream::Open(const std::string& path, const char* mode) {
     Close();
     active_ = false;
     gapParam_ = 0;
-    if (mode == nullptr || mode[0] != 'r') throw std::string("Invalid stream mode, must be 'r'");
+    if (mode == nullptr || mode[0] != 'r') throw Error("Invalid stream mode, must be 'r'");
     OpenFile(path, 'r', std::ios_base::in | std::ios_base::binary);
     StartReading();
 }

@@ -13,6 +13,7 @@
 #include "pixels/pixel_format.h"
 #include "pixels/source_bytes.h"
 #include "pixels/texture_flags.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -83,7 +84,7 @@ DdsFormat ddsFormat(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel)
             RowLayout rows{};
             try {
                 rows = rowLayout(format, twoChannel, sourceBitsPerPixel);
-            } catch (const std::string&) {
+            } catch (const Error&) {
                 break;
             }
             switch (rows.depth) {
@@ -95,7 +96,7 @@ DdsFormat ddsFormat(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel)
             }
         }
     }
-    throw std::string("Pixel format ") + std::to_string(format) + " with " + std::to_string(sourceBitsPerPixel) +
+    throw Error("Pixel format ") + std::to_string(format) + " with " + std::to_string(sourceBitsPerPixel) +
         " stored bits per pixel has no DDS output";
 }
 
@@ -290,7 +291,7 @@ DdsGeometry ddsGeometry(const TextureImage& texture, uint8_t sourceBitsPerPixel,
     DdsGeometry g{};
     g.width = static_cast<uint16_t>(texture.width);
     g.height = static_cast<uint16_t>(texture.height);
-    if (g.width == 0 || g.height == 0) throw std::string("An image of no pixels has no DDS output");
+    if (g.width == 0 || g.height == 0) throw Error("An image of no pixels has no DDS output");
     g.bitsPerPixel = sourceBitsPerPixel;
     g.imageBytes = storedLevelBytes(g.width, g.height, sourceBitsPerPixel, 0);
     const auto count = static_cast<uint32_t>(texture.imageCount);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string_view>
 #include <type_traits>
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -101,7 +102,7 @@ std::vector<uint8_t> encodeExrRgb(const std::string& path, uint32_t width, uint3
     const auto check = [&](exr_result_t result) {
         if (result == EXR_ERR_SUCCESS) return;
         const char* reason = sink.error != nullptr ? sink.error : exr_get_error_code_as_string(result);
-        throw "Error writing output file: " + path + ": " + reason;
+        throw Error("Error writing output file: " + path + ": " + reason);
     };
     exr_context_initializer_t init = EXR_DEFAULT_CONTEXT_INITIALIZER;
     init.error_handler_fn = ignoreMessage;

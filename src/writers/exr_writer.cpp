@@ -8,6 +8,7 @@
 #include "writers/image_file_name.h"
 #include "output/output_file.h"
 #include "pixels/source_bytes.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -24,7 +25,7 @@ ExrGeometry exrGeometry(const TextureImage& texture) {
     ExrGeometry g{};
     g.width = static_cast<uint16_t>(texture.width);
     g.height = static_cast<uint16_t>(texture.height);
-    if (g.width == 0 || g.height == 0) throw std::string("An image of no pixels has no EXR output");
+    if (g.width == 0 || g.height == 0) throw Error("An image of no pixels has no EXR output");
     g.rowBytes = uint64_t{g.width} * 4;
     g.imageBytes = g.rowBytes * g.height;
     return g;

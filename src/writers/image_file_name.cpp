@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "output/platform_output.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 
@@ -17,7 +18,7 @@ std::string imageFileName(const std::string& imageName, int32_t index, int32_t i
     name += '.';
     name += extension;
     if (name.size() > longestOutputPath()) {
-        throw "Output file name longer than " + std::to_string(longestOutputPath()) + " characters";
+        throw Error("Output file name longer than " + std::to_string(longestOutputPath()) + " characters");
     }
     return name;
 }

@@ -14,6 +14,7 @@
 #include "output/output_file.h"
 #include "pixels/pixel_format.h"
 #include "pixels/texture_flags.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 namespace {
@@ -62,9 +63,9 @@ uint8_t colourType(uint32_t depth) {
 // picture PNG cannot hold (no rows or no columns) and, where size_t is 32
 // bits, for one whose bytes do not fit it, rather than wrapping.
 uint64_t filteredPictureBytes(const RowGeometry& g) {
-    if (g.width == 0 || g.height == 0) throw std::string("A picture without rows or columns has no PNG output");
+    if (g.width == 0 || g.height == 0) throw Error("A picture without rows or columns has no PNG output");
     const uint64_t bytes = uint64_t{g.height} * (uint64_t{g.width} * g.outputBytesPerPixel + 1);
-    if (bytes > SIZE_MAX / 2) throw std::string("Picture too large for PNG output");
+    if (bytes > SIZE_MAX / 2) throw Error("Picture too large for PNG output");
     return bytes;
 }
 
@@ -112,11 +113,11 @@ public:
 
     void write(const std::string& path, libdeflate_compressor* compressor, ImageOutput& output) {
         // The header promised g.height rows: a file with fewer would be cut short.
-        if (rows_ != g_.height) throw std::string("PNG writer: rows missing");
+        if (rows_ != g_.height) throw Error("PNG writer: rows missing");
         std::vector<uint8_t> compressed(libdeflate_zlib_compress_bound(compressor, filtered_.size()));
         const size_t size = libdeflate_zlib_compress(compressor, filtered_.data(), filtered_.size(),
                                                      compressed.data(), compressed.size());
-        if (size == 0) throw std::string("PNG writer: compression failed");
+        if (size == 0) throw Error("PNG writer: compression failed");
         std::vector<uint8_t>().swap(filtered_);
 
         OutputFile file(output, path);

@@ -53,7 +53,7 @@ void writeRadianceImage(const std::string& path, const TextureImage& texture, co
             const std::size_t scanline =
                 encodeRgbeScanlineInto(buffers.scanline, file.room(rgbeScanlineBound(g.width)));
             if (!budget.add(scanline - 4)) return false;  // the payload: scanline headers are not counted
-            file.commit(scanline);
+            file.accept(scanline);
         }
         return true;
     };

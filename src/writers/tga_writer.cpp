@@ -43,7 +43,7 @@ void writeTgaImage(const std::string& path, const TextureImage& texture, const R
             // packets end with each of them.
             const std::size_t written = encodeTgaRleInto(pixels, g.outputBytesPerPixel, g.width, file.room(packetRoom));
             packed = budget.add(written);
-            if (packed) file.commit(written);
+            if (packed) file.accept(written);
             return packed;
         });
         return packed;

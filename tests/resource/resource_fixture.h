@@ -13,6 +13,7 @@
 #include "stream/stream.h"
 #include "support/resource_writer.h"
 #include "support/temp_dir.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull::test {
 
@@ -33,7 +34,8 @@ template <typename Action>
 std::string errorOf(Action&& action) {
     try {
         action();
-    } catch (const std::string& text) {
+    } catch (const lumenpull::Error& caught) {
+        const std::string text = caught.what();
         return text;
     } catch (const std::exception& error) {
         return error.what();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull::test {
 
@@ -13,7 +14,8 @@ template <typename Call>
 std::string thrownText(Call&& call) {
     try {
         call();
-    } catch (const std::string& text) {
+    } catch (const lumenpull::Error& caught) {
+        const std::string text = caught.what();
         return text;
     }
     return "<nothing thrown>";

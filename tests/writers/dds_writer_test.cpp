@@ -12,6 +12,7 @@
 #include "image_test_support.h"
 #include "support/temp_dir.h"
 #include "texture_fixture.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 namespace {
@@ -264,9 +265,9 @@ TEST(DdsWriterTest, ShortDataGivesWellFormedSmallerFiles) {
 TEST(DdsWriterTest, RefusesWhatItCannotWrite) {
     TempDir dir;
     const Bytes data(64, 1);
-    EXPECT_THROW(writeDds(dir / "t", textureImage(9, 0, 4, data), 4, false, 1), std::string);
-    EXPECT_THROW(writeDds(dir / "t", textureImage(12, 4, 4, data), 24, false, 1), std::string);
-    EXPECT_THROW(writeDds(dir / "missing/t", textureImage(9, 4, 4, data), 4, false, 1), std::string);
+    EXPECT_THROW(writeDds(dir / "t", textureImage(9, 0, 4, data), 4, false, 1), lumenpull::Error);
+    EXPECT_THROW(writeDds(dir / "t", textureImage(12, 4, 4, data), 24, false, 1), lumenpull::Error);
+    EXPECT_THROW(writeDds(dir / "missing/t", textureImage(9, 4, 4, data), 4, false, 1), lumenpull::Error);
     EXPECT_EQ(writeDds(dir / "t", textureImage(9, 4, 4, data, 0), 4, false, 1), 0);
 }
 

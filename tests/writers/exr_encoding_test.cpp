@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/exr_chunk_reader.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 namespace {
@@ -97,7 +98,8 @@ TEST(ExrEncoding, WriteErrorsNameTheFile) {
     try {
         encodeExrRgb("out/sky.exr", 0, 1, [](uint32_t, std::span<float>) {});
         FAIL() << "a picture of no pixels was encoded";
-    } catch (const std::string& error) {
+    } catch (const lumenpull::Error& caught) {
+        const std::string error = caught.what();
         EXPECT_EQ(error.rfind("Error writing output file: out/sky.exr: ", 0), 0u) << error;
     }
 }

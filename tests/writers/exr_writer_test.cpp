@@ -13,6 +13,7 @@
 #include "support/image_reader.h"
 #include "support/temp_dir.h"
 #include "texture_fixture.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 namespace {
@@ -129,11 +130,12 @@ TEST(ExrWriterTest, ImagesAndShortData) {
 TEST(ExrWriterTest, RefusesWhatItCannotWrite) {
     TempDir dir;
     const Bytes data(64, 1);
-    EXPECT_THROW(writeExr(dir / "t", textureImage(12, 4, 0, data), false), std::string);
+    EXPECT_THROW(writeExr(dir / "t", textureImage(12, 4, 0, data), false), lumenpull::Error);
     try {
         writeExr(dir / "missing/t", textureImage(12, 2, 2, data), false);
         ADD_FAILURE() << "no error";
-    } catch (const std::string& text) {
+    } catch (const lumenpull::Error& caught) {
+        const std::string text = caught.what();
         EXPECT_EQ(text.rfind("Error creating output file: ", 0), 0u) << text;
     }
     EXPECT_EQ(writeExr(dir / "t", textureImage(12, 2, 2, data, 0), false), 0);

@@ -8,6 +8,7 @@
 
 #include "image_test_support.h"
 #include "support/temp_dir.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 namespace {
@@ -209,10 +210,11 @@ TEST(RadianceWriterTest, FileNamesAndErrors) {
     try {
         writeRadiance(dir / "missing/tex", hdrTexture(1, 1, data), false, false);
         ADD_FAILURE() << "no error";
-    } catch (const std::string& error) {
+    } catch (const lumenpull::Error& caught) {
+        const std::string error = caught.what();
         EXPECT_EQ(error, "Error creating output file: " + (dir / "missing/tex.hdr") + ": No such file or directory");
     }
-    EXPECT_THROW(writeRadiance(std::string(600, 'x'), hdrTexture(1, 1, data), false, false), std::string);
+    EXPECT_THROW(writeRadiance(std::string(600, 'x'), hdrTexture(1, 1, data), false, false), lumenpull::Error);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "pixels/texture_flags.h"
 #include "image_test_support.h"
 #include "support/temp_dir.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 namespace {
@@ -251,7 +252,8 @@ TEST(TgaWriterTest, LongNamesAreWrittenWholeOrRefusedWithTheReason) {
     try {
         writeTga(tooLong, textureImage(3, 1, 1, pixel), 32, false);
         ADD_FAILURE() << "no error";
-    } catch (const std::string& error) {
+    } catch (const lumenpull::Error& caught) {
+        const std::string error = caught.what();
         EXPECT_EQ(error, "Error creating output file: " + tooLong + ".tga: " + std::strerror(ENAMETOOLONG));
     }
 }
@@ -262,7 +264,8 @@ TEST(TgaWriterTest, FileThatCannotBeCreated) {
     try {
         writeTga(dir / "missing/tex", textureImage(3, 1, 1, pixel), 32, false);
         ADD_FAILURE() << "no error";
-    } catch (const std::string& error) {
+    } catch (const lumenpull::Error& caught) {
+        const std::string error = caught.what();
         EXPECT_EQ(error, "Error creating output file: " + (dir / "missing/tex.tga") + ": No such file or directory");
     }
 }
@@ -270,10 +273,10 @@ TEST(TgaWriterTest, FileThatCannotBeCreated) {
 TEST(TgaWriterTest, FormatsWithoutTgaOutputAreRefused) {
     TempDir dir;
     const Bytes pixel(64);
-    EXPECT_THROW(writeTga(dir / "a", textureImage(12, 1, 1, pixel), 32, false), std::string);
-    EXPECT_THROW(writeTga(dir / "b", textureImage(13, 1, 1, pixel), 32, false), std::string);
-    EXPECT_THROW(writeTga(dir / "c", textureImage(9, 4, 4, pixel), 32, false), std::string);
-    EXPECT_THROW(writeTga(dir / "d", textureImage(3, 1, 1, pixel), 24, false), std::string);
+    EXPECT_THROW(writeTga(dir / "a", textureImage(12, 1, 1, pixel), 32, false), lumenpull::Error);
+    EXPECT_THROW(writeTga(dir / "b", textureImage(13, 1, 1, pixel), 32, false), lumenpull::Error);
+    EXPECT_THROW(writeTga(dir / "c", textureImage(9, 4, 4, pixel), 32, false), lumenpull::Error);
+    EXPECT_THROW(writeTga(dir / "d", textureImage(3, 1, 1, pixel), 24, false), lumenpull::Error);
     EXPECT_TRUE(filesIn(dir.path()).empty());
 }
 

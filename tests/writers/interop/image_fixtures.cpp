@@ -47,6 +47,7 @@
 #include "writers/radiance_writer.h"
 #include "pixels/texture_image.h"
 #include "writers/tga_writer.h"
+#include "lumenpull/error.h"
 
 namespace lumenpull {
 namespace {
@@ -553,7 +554,8 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         return lumenpull::run(argc, argv);
-    } catch (const std::string& error) {
+    } catch (const lumenpull::Error& caught) {
+        const std::string error = caught.what();
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
