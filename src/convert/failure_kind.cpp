@@ -36,6 +36,7 @@ const char* failureKindName(FailureKind kind) {
         case FailureKind::Truncated: return "truncated";
         case FailureKind::Unsupported: return "unsupported";
         case FailureKind::Io: return "io";
+        case FailureKind::OutsideRoot: return "outside-root";
         case FailureKind::Damaged: break;
     }
     return "damaged";
@@ -43,6 +44,7 @@ const char* failureKindName(FailureKind kind) {
 
 FailureKind failureKindOf(const std::string& text) {
     std::string_view rest = text;
+    if (startsWith(rest, "not below --root ")) return FailureKind::OutsideRoot;
     for (const std::string_view phase : {"error opening reading stream: ", "error reading meta data: "}) {
         if (startsWith(rest, phase)) rest.remove_prefix(phase.size());
     }

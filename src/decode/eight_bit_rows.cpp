@@ -11,8 +11,8 @@ namespace lumenpull {
 
 RowLayout rowLayout(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel) {
     const auto refuse = [&]() -> RowLayout {
-        throw Error("Pixel format ") + std::to_string(format) + " with " +
-            std::to_string(sourceBitsPerPixel) + " stored bits per pixel has no TGA output";
+        throw Error(std::string("Pixel format ") + std::to_string(format) + " with " +
+            std::to_string(sourceBitsPerPixel) + " stored bits per pixel has no TGA output");
     };
     switch (static_cast<PixelFormat>(format)) {
         case PixelFormat::Rgb8:

@@ -96,8 +96,8 @@ DdsFormat ddsFormat(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel)
             }
         }
     }
-    throw Error("Pixel format ") + std::to_string(format) + " with " + std::to_string(sourceBitsPerPixel) +
-        " stored bits per pixel has no DDS output";
+    throw Error(std::string("Pixel format ") + std::to_string(format) + " with " + std::to_string(sourceBitsPerPixel) +
+        " stored bits per pixel has no DDS output");
 }
 
 // How one texture's images are laid out in its pixel data and in the files.

@@ -165,8 +165,8 @@ TEST_F(OutputFolderRoot, InputsOutsideTheRootAreRefusedWithOneLineEach) {
                   "textures/a/../../outside/stray.tex"});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.output,
-              "{\"file\":\"textures2/x.tex\",\"error\":\"not below --root textures\",\"written\":[]}\n"
-              "{\"file\":\"textures/a/../../outside/stray.tex\",\"error\":\"not below --root textures\",\"written\":[]}\n"
+              "{\"file\":\"textures2/x.tex\",\"error\":\"not below --root textures\",\"kind\":\"outside-root\",\"written\":[]}\n"
+              "{\"file\":\"textures/a/../../outside/stray.tex\",\"error\":\"not below --root textures\",\"kind\":\"outside-root\",\"written\":[]}\n"
               "{\"summary\":{\"files\":2,\"textures\":0,\"images\":0,\"failed\":2}}\n");
 
     // A listing refuses them too, and names below the root what it would write.
