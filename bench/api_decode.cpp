@@ -3,9 +3,10 @@
 // For every group, interleaved, `runs` times:
 //   - tool: the tool's per-file conversion (default types, TGA and
 //     Radiance), images written into a scratch folder and removed after;
-//   - api: Resource::open and image(i) of every image of every texture,
-//     into buffers the library returns;
-//   - api-into: the same with decode() into one buffer reused for them all.
+//   - api: Resource::open and images() of every texture (every image, from
+//     one unpacking), into buffers the library returns;
+//   - api-into: decode(i) of every image into one buffer reused for them
+//     all (which unpacks once per image: the same for single images).
 // Prints a Markdown table of medians (seconds, and api / tool).
 //
 //     api_decode <corpus folder> <scratch folder> [runs] [group,group,...]
@@ -53,11 +54,7 @@ uint64_t decodeWithLibrary(const std::string& path) {
     const lumenpull::Resource resource = lumenpull::Resource::open(path);
     for (const lumenpull::Texture& texture : resource.textures()) {
         if (texture.info().rejected || texture.info().withoutPixels) continue;
-        const int32_t images = texture.availableImages();
-        for (int32_t i = 0; i < images; ++i) {
-            const lumenpull::Image image = texture.image(i);
-            sum += image.bytes.size() + image.floats.size();
-        }
+        for (const lumenpull::Image& image : texture.images()) sum += image.bytes.size() + image.floats.size();
     }
     return sum;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -53,13 +54,13 @@ int main(int argc, char** argv) {
             }
             const lumenpull::Packing packing = texture.packing();
             std::printf("%s%s\n", packing.zlib ? ", zlib" : "", packing.planes ? ", planes" : "");
-            const int32_t images = texture.availableImages();
-            for (int32_t i = 0; i < images; ++i) {
-                const lumenpull::Image image = texture.image(i);
-                std::printf("    image %d: %ux%u, first pixel %s\n", i, image.shape.width, image.shape.height,
-                            firstPixel(image).c_str());
+            // Every face or frame, decoded from one unpacking of the data.
+            const std::vector<lumenpull::Image> images = texture.images();
+            for (std::size_t i = 0; i < images.size(); ++i) {
+                std::printf("    image %zu: %ux%u, first pixel %s\n", i, images[i].shape.width,
+                            images[i].shape.height, firstPixel(images[i]).c_str());
             }
-            if (argc == 3 && images > 0) {
+            if (argc == 3 && !images.empty()) {
                 const bool hdr = info.highDynamicRange;
                 const std::string path = std::string(argv[2]) + "/" + info.typeName + "_" +
                                          std::to_string(info.number.value_or(0)) + (hdr ? ".exr" : ".png");

@@ -58,8 +58,8 @@ struct WriteOptions {
 };
 
 // One texture of an open Resource, valid as long as the Resource is. Every
-// function is const and keeps no state: decoding unpacks the stored pixel
-// data again each time. Functions that decode or write throw
+// function is const and keeps no state: each call unpacks the stored pixel
+// data again (images() decodes them all from one unpacking). Functions that decode or write throw
 // lumenpull::Error with the tool's message for the texture (a rejected
 // format, a texture without pixels, a format the file type cannot hold).
 class Texture {
@@ -80,6 +80,9 @@ public:
     // those of the file the tool writes for it. Throws lumenpull::Error for
     // an image the data does not hold.
     Image image(int32_t index) const;
+    // Every image the data holds (availableImages() of them), unpacking the
+    // pixel data once for all.
+    std::vector<Image> images() const;
 
     // The same into buffers the caller owns, which must hold
     // fullShape().values() bytes (8-bit layouts) or floats (RgbFloat);

@@ -85,9 +85,9 @@ PixelLayout eightBitLayout(uint32_t depth) {
 
 // Decodes image `index` of an 8-bit texture, rows as the TGA and PNG
 // writers take them, into `out` (room for the whole texture).
-ImageShape decodeEightBit(const detail::TextureData& data, int32_t index, std::span<uint8_t> out) {
-    const UnpackedPixels unpacked = largestImages(data);
-    const TextureImage texture = textureImage(data, unpacked.images(), data.info.imageCount);
+ImageShape decodeEightBit(const detail::TextureData& data, std::span<const uint8_t> images, int32_t index,
+                          std::span<uint8_t> out) {
+    const TextureImage texture = textureImage(data, images, data.info.imageCount);
     const uint8_t bits = data.unpack.bitsPerPixel;
     const RowLayout layout = rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, bits);
     const RowGeometry g = rowGeometry(texture, layout, bits);
@@ -115,9 +115,8 @@ ImageShape decodeEightBit(const detail::TextureData& data, int32_t index, std::s
 
 // Decodes image `index` of a high-dynamic-range texture into linear red,
 // green, blue floats: the values the OpenEXR and DDS writers store.
-ImageShape decodeHighDynamicRange(const detail::TextureData& data, int32_t index, std::span<float> out) {
-    const UnpackedPixels unpacked = largestImages(data);
-    const std::span<const uint8_t> pixels = unpacked.images();
+ImageShape decodeHighDynamicRange(const detail::TextureData& data, std::span<const uint8_t> pixels, int32_t index,
+                                  std::span<float> out) {
     const uint32_t width = static_cast<uint16_t>(data.unpack.width);
     const uint32_t height = static_cast<uint16_t>(data.unpack.height);
     const uint64_t rowBytes = uint64_t{width} * 4;
@@ -222,13 +221,31 @@ Packing Texture::packing() const {
     return packing;
 }
 
+// The images with data among the unpacked images.
+int32_t imagesIn(const detail::TextureData& data, std::span<const uint8_t> images) {
+    const uint8_t bits = highDynamicRange(data) ? uint8_t{32} : data.unpack.bitsPerPixel;
+    return imagesWithData(textureImage(data, images, data.info.imageCount), bits);
+}
+
+// Image `index` of the unpacked images, in a buffer of its own.
+Image decodedImage(const detail::TextureData& data, const ImageShape& full, std::span<const uint8_t> images,
+                   int32_t index) {
+    Image image;
+    if (full.layout == PixelLayout::RgbFloat) {
+        image.floats.resize(static_cast<std::size_t>(full.values()));
+        image.shape = decodeHighDynamicRange(data, images, index, image.floats);
+        image.floats.resize(static_cast<std::size_t>(image.shape.values()));
+    } else {
+        image.bytes.resize(static_cast<std::size_t>(full.values()));
+        image.shape = decodeEightBit(data, images, index, image.bytes);
+        image.bytes.resize(static_cast<std::size_t>(image.shape.values()));
+    }
+    return image;
+}
+
 int32_t Texture::availableImages() const {
     if (data_->info.rejected || data_->info.withoutPixels) return 0;
-    return translated([&] {
-        const UnpackedPixels unpacked = largestImages(*data_);
-        const uint8_t bits = highDynamicRange(*data_) ? uint8_t{32} : data_->unpack.bitsPerPixel;
-        return imagesWithData(textureImage(*data_, unpacked.images(), data_->info.imageCount), bits);
-    });
+    return translated([&] { return imagesIn(*data_, largestImages(*data_).images()); });
 }
 
 ImageShape Texture::fullShape() const {
@@ -245,29 +262,30 @@ ImageShape Texture::fullShape() const {
 
 Image Texture::image(int32_t index) const {
     const ImageShape full = fullShape();
-    Image image;
-    if (full.layout == PixelLayout::RgbFloat) {
-        image.floats.resize(static_cast<std::size_t>(full.values()));
-        image.shape = decode(index, image.floats);
-        image.floats.resize(static_cast<std::size_t>(image.shape.values()));
-    } else {
-        image.bytes.resize(static_cast<std::size_t>(full.values()));
-        image.shape = decode(index, image.bytes);
-        image.bytes.resize(static_cast<std::size_t>(image.shape.values()));
-    }
-    return image;
+    return translated([&] { return decodedImage(*data_, full, largestImages(*data_).images(), index); });
+}
+
+std::vector<Image> Texture::images() const {
+    const ImageShape full = fullShape();
+    return translated([&] {
+        const UnpackedPixels unpacked = largestImages(*data_);
+        std::vector<Image> all;
+        const int32_t count = imagesIn(*data_, unpacked.images());
+        for (int32_t i = 0; i < count; ++i) all.push_back(decodedImage(*data_, full, unpacked.images(), i));
+        return all;
+    });
 }
 
 ImageShape Texture::decode(int32_t index, std::span<uint8_t> pixels) const {
     requireImages(*data_);
     if (highDynamicRange(*data_)) throw Error("High-dynamic-range images decode to floats");
-    return translated([&] { return decodeEightBit(*data_, index, pixels); });
+    return translated([&] { return decodeEightBit(*data_, largestImages(*data_).images(), index, pixels); });
 }
 
 ImageShape Texture::decode(int32_t index, std::span<float> pixels) const {
     requireImages(*data_);
     if (!highDynamicRange(*data_)) throw Error("8-bit images decode to bytes");
-    return translated([&] { return decodeHighDynamicRange(*data_, index, pixels); });
+    return translated([&] { return decodeHighDynamicRange(*data_, largestImages(*data_).images(), index, pixels); });
 }
 
 StoredLevels Texture::storedLevels(int32_t index) const {

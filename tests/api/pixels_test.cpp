@@ -187,9 +187,13 @@ TEST_F(ApiPixels, DecodedImagesHoldThePixelsOfTheToolsFiles) {
                 continue;
             }
             const bool hdr = isHighDynamicRange(texture);
+            const std::vector<Image> all = texture.images();
+            ASSERT_EQ(static_cast<int32_t>(all.size()), texture.availableImages());
             for (int32_t i = 0; i < texture.availableImages(); ++i) {
                 SCOPED_TRACE(name + " image " + std::to_string(i));
                 const Image image = texture.image(i);
+                EXPECT_EQ(image.bytes, all[static_cast<std::size_t>(i)].bytes);
+                EXPECT_EQ(image.floats, all[static_cast<std::size_t>(i)].floats);
                 if (hdr) {
                     const std::vector<uint8_t> file = texture.encode(i, FileType::Dds);
                     EXPECT_EQ(image.floats, ddsFloats(file, image.shape.width, image.shape.height));

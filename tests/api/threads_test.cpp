@@ -17,8 +17,9 @@ std::vector<std::vector<uint8_t>> everything(const Resource& resource) {
     std::vector<std::vector<uint8_t>> out;
     for (const Texture& texture : resource.textures()) {
         if (texture.info().rejected || texture.info().withoutPixels) continue;
-        for (int32_t i = 0; i < texture.availableImages(); ++i) {
-            const Image image = texture.image(i);
+        const std::vector<Image> images = texture.images();
+        for (int32_t i = 0; i < static_cast<int32_t>(images.size()); ++i) {
+            const Image& image = images[static_cast<std::size_t>(i)];
             out.push_back(image.bytes);
             out.emplace_back(reinterpret_cast<const uint8_t*>(image.floats.data()),
                              reinterpret_cast<const uint8_t*>(image.floats.data() + image.floats.size()));
