@@ -66,8 +66,9 @@ uint64_t decodeIntoBuffer(const std::string& path, std::vector<uint8_t>& bytes, 
     for (const lumenpull::Texture& texture : resource.textures()) {
         if (texture.info().rejected || texture.info().withoutPixels) continue;
         const lumenpull::ImageShape full = texture.fullShape();
-        const int32_t images = texture.availableImages();
-        for (int32_t i = 0; i < images; ++i) {
+        // The corpus's textures hold all their images: no availableImages()
+        // (one more unpacking) needed.
+        for (int32_t i = 0; i < texture.info().imageCount; ++i) {
             if (full.layout == lumenpull::PixelLayout::RgbFloat) {
                 if (floats.size() < full.values()) floats.resize(static_cast<std::size_t>(full.values()));
                 sum += texture.decode(i, floats).values();

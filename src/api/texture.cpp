@@ -83,10 +83,40 @@ PixelLayout eightBitLayout(uint32_t depth) {
     return depth == 24 ? PixelLayout::Rgb8 : PixelLayout::Rgba8;
 }
 
+// Where decoded rows go: a caller's buffer, which must have room for the
+// whole texture's picture, or a vector grown a row at a time (so that no
+// pass clears the picture before the rows overwrite it).
+template <typename Value>
+class RowTarget {
+public:
+    explicit RowTarget(std::span<Value> buffer) : buffer_(buffer) {}
+    explicit RowTarget(std::vector<Value>& grown) : grown_(&grown) {}
+
+    void require(uint64_t values) const {
+        if (grown_ != nullptr) {
+            grown_->reserve(static_cast<std::size_t>(values));
+        } else if (buffer_.size() < values) {
+            throwSmallBuffer();
+        }
+    }
+
+    // Room for row `row` of `values` values; rows come in order.
+    Value* row(uint32_t row, std::size_t values) {
+        const std::size_t start = std::size_t{row} * values;
+        if (grown_ == nullptr) return buffer_.data() + start;
+        grown_->resize(start + values);
+        return grown_->data() + start;
+    }
+
+private:
+    std::span<Value> buffer_;
+    std::vector<Value>* grown_ = nullptr;
+};
+
 // Decodes image `index` of an 8-bit texture, rows as the TGA and PNG
 // writers take them, into `out` (room for the whole texture).
 ImageShape decodeEightBit(const detail::TextureData& data, std::span<const uint8_t> images, int32_t index,
-                          std::span<uint8_t> out) {
+                          RowTarget<uint8_t> out) {
     const TextureImage texture = textureImage(data, images, data.info.imageCount);
     const uint8_t bits = data.unpack.bitsPerPixel;
     const RowLayout layout = rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, bits);
@@ -97,7 +127,7 @@ ImageShape decodeEightBit(const detail::TextureData& data, std::span<const uint8
     const RowGeometry w = writtenGeometry(g, layout.bands, image, length);
     const ImageShape shape{w.width, w.height, eightBitLayout(layout.depth)};
     // Room for the whole texture's picture, whatever this image's rows.
-    if (out.size() < uint64_t{g.width} * g.height * g.outputBytesPerPixel) throwSmallBuffer();
+    out.require(uint64_t{g.width} * g.height * g.outputBytesPerPixel);
 
     std::vector<uint8_t> row(static_cast<std::size_t>(g.outputRowBytes));
     const std::size_t rowBytes = std::size_t{w.width} * w.outputBytesPerPixel;
@@ -106,7 +136,7 @@ ImageShape decodeEightBit(const detail::TextureData& data, std::span<const uint8
     // whose height is no multiple of four comes shorter.
     forEachRow(texture, layout, w, image, row, [&](std::span<const uint8_t> band) {
         for (std::size_t at = 0; at + rowBytes <= band.size() && rows < w.height; at += rowBytes, ++rows) {
-            copyRow(band.subspan(at, rowBytes), out.data() + std::size_t{rows} * rowBytes, w.outputBytesPerPixel);
+            copyRow(band.subspan(at, rowBytes), out.row(rows, rowBytes), w.outputBytesPerPixel);
         }
         return true;
     });
@@ -116,7 +146,7 @@ ImageShape decodeEightBit(const detail::TextureData& data, std::span<const uint8
 // Decodes image `index` of a high-dynamic-range texture into linear red,
 // green, blue floats: the values the OpenEXR and DDS writers store.
 ImageShape decodeHighDynamicRange(const detail::TextureData& data, std::span<const uint8_t> pixels, int32_t index,
-                                  std::span<float> out) {
+                                  RowTarget<float> out) {
     const uint32_t width = static_cast<uint16_t>(data.unpack.width);
     const uint32_t height = static_cast<uint16_t>(data.unpack.height);
     const uint64_t rowBytes = uint64_t{width} * 4;
@@ -126,13 +156,13 @@ ImageShape decodeHighDynamicRange(const detail::TextureData& data, std::span<con
     const auto rows =
         static_cast<uint32_t>(rowsWithData(rowOffset(image, imageBytes, 0, 0), rowBytes, height, pixels.size()));
     const ImageShape shape{width, rows, PixelLayout::RgbFloat};
-    if (out.size() < uint64_t{width} * height * 3) throwSmallBuffer();
+    out.require(uint64_t{width} * height * 3);
 
     const HdrRowDecoder decoder(data.sharedExponent);
     std::vector<LinearRgb> linear(width);
     for (uint32_t r = 0; r < rows; ++r) {
         decoder.decodeRow(clampedSource(pixels, rowOffset(image, imageBytes, r, rowBytes)), linear, width);
-        float* to = out.data() + std::size_t{r} * width * 3;
+        float* to = out.row(r, std::size_t{width} * 3);
         for (uint32_t x = 0; x < width; ++x) {
             to[3 * x] = static_cast<float>(linear[x].red);
             to[3 * x + 1] = static_cast<float>(linear[x].green);
@@ -232,12 +262,10 @@ Image decodedImage(const detail::TextureData& data, const ImageShape& full, std:
                    int32_t index) {
     Image image;
     if (full.layout == PixelLayout::RgbFloat) {
-        image.floats.resize(static_cast<std::size_t>(full.values()));
-        image.shape = decodeHighDynamicRange(data, images, index, image.floats);
+        image.shape = decodeHighDynamicRange(data, images, index, RowTarget<float>(image.floats));
         image.floats.resize(static_cast<std::size_t>(image.shape.values()));
     } else {
-        image.bytes.resize(static_cast<std::size_t>(full.values()));
-        image.shape = decodeEightBit(data, images, index, image.bytes);
+        image.shape = decodeEightBit(data, images, index, RowTarget<uint8_t>(image.bytes));
         image.bytes.resize(static_cast<std::size_t>(image.shape.values()));
     }
     return image;
@@ -279,13 +307,16 @@ std::vector<Image> Texture::images() const {
 ImageShape Texture::decode(int32_t index, std::span<uint8_t> pixels) const {
     requireImages(*data_);
     if (highDynamicRange(*data_)) throw Error("High-dynamic-range images decode to floats");
-    return translated([&] { return decodeEightBit(*data_, largestImages(*data_).images(), index, pixels); });
+    return translated(
+        [&] { return decodeEightBit(*data_, largestImages(*data_).images(), index, RowTarget<uint8_t>(pixels)); });
 }
 
 ImageShape Texture::decode(int32_t index, std::span<float> pixels) const {
     requireImages(*data_);
     if (!highDynamicRange(*data_)) throw Error("8-bit images decode to bytes");
-    return translated([&] { return decodeHighDynamicRange(*data_, largestImages(*data_).images(), index, pixels); });
+    return translated([&] {
+        return decodeHighDynamicRange(*data_, largestImages(*data_).images(), index, RowTarget<float>(pixels));
+    });
 }
 
 StoredLevels Texture::storedLevels(int32_t index) const {
