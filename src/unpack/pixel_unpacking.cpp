@@ -69,11 +69,12 @@ FirstStep inflatedOrStored(std::vector<uint8_t>& stored, const UnpackParameters&
     return {std::move(inflated->bytes), data};
 }
 
-UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameters& p) {
-    // The three steps in order; each later step works in the buffer the
-    // one before it left.
-    UnpackFindings findings;
-    auto [made, data] = inflatedOrStored(stored, p, findings);
+namespace {
+
+// Steps 2 and 3 on the bytes the first step left in `data`, which lie in
+// `stored` or `made`.
+UnpackedPixels laterSteps(std::vector<uint8_t> stored, std::unique_ptr<uint8_t[]> made, std::span<uint8_t> data,
+                          UnpackFindings findings, const UnpackParameters& p) {
     if (planeCoded(p, data.size())) {
         const PlaneLayout layout = planeLayoutFor(p.pixelFormat, data.size());
         findings.planes = true;
@@ -90,6 +91,30 @@ UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameter
     findImages(findings, data.size(), p);
     const std::span<uint8_t> images = gatherLargestImages(data, p);
     return UnpackedPixels(std::move(stored), std::move(made), images, findings);
+}
+
+}  // namespace
+
+UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameters& p) {
+    // The three steps in order; each later step works in the buffer the
+    // one before it left.
+    UnpackFindings findings;
+    auto [made, data] = inflatedOrStored(stored, p, findings);
+    return laterSteps(std::move(stored), std::move(made), data, findings, p);
+}
+
+UnpackedPixels unpackedPixels(std::span<const uint8_t> stored, const UnpackParameters& p) {
+    UnpackFindings findings;
+    std::optional<InflatedData> inflated = inflatedPixelData(stored, p);
+    findings.inflated = inflated.has_value();
+    if (!inflated) {
+        // The later steps work in place: on a copy of the caller's bytes.
+        std::vector<uint8_t> copy(stored.begin(), stored.end());
+        const std::span<uint8_t> data(copy);
+        return laterSteps(std::move(copy), nullptr, data, findings, p);
+    }
+    const std::span<uint8_t> data(inflated->bytes.get(), inflated->length);
+    return laterSteps({}, std::move(inflated->bytes), data, findings, p);
 }
 
 }  // namespace lumenpull

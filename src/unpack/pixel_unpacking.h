@@ -59,5 +59,9 @@ private:
 // (planes.h) and keeps only the largest image of every face or frame
 // (largest_images.h). Prints nothing.
 UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameters& p);
+// The same from stored bytes the caller keeps: zlib data is inflated
+// straight from them, any other data copied first (the later steps work in
+// place).
+UnpackedPixels unpackedPixels(std::span<const uint8_t> stored, const UnpackParameters& p);
 
 }  // namespace lumenpull
