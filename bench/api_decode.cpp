@@ -7,7 +7,8 @@
 //     one unpacking), into buffers the library returns;
 //   - api-into: decode(i) of every image into one buffer reused for them
 //     all (which unpacks once per image: the same for single images).
-// Prints a Markdown table of medians (seconds, and api / tool).
+// Prints a Markdown table of medians (seconds, and api / tool). The process
+// keeps freed memory for reuse, as the tool's does.
 //
 //     api_decode <corpus folder> <scratch folder> [runs] [group,group,...]
 
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "cli/convert_file.h"
+#include "cli/platform_memory.h"
 #include "cli/tool_options.h"
 #include "image/output_file.h"
 
@@ -88,6 +90,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <corpus folder> <scratch folder> [runs] [groups]\n", argv[0]);
         return 2;
     }
+    // The memory setting the tool's process starts with, for both sides: a
+    // program using the library chooses its own (see docs/api.md).
+    lumenpull::keepFreedMemoryForReuse();
     const fs::path corpus = argv[1];
     const fs::path scratch = argv[2];
     const int runs = argc > 3 ? std::stoi(argv[3]) : 5;
