@@ -52,7 +52,7 @@ std::string outcome(const Resource& resource) {
     return std::to_string(resource.textureObjects()) + " texture(s)";
 }
 
-TEST(ApiListing, FieldsAreTheToolsListingFromAPathAndFromMemory) {
+TEST(ApiTextureList, FieldsAreWhatTheToolListsFromAPathAndFromMemory) {
     const test::TempDir dir;
     for (const std::string& name : test::writeApiSamples(dir)) {
         SCOPED_TRACE(name);
