@@ -45,15 +45,16 @@ demo: $(BUILD)/CMakeCache.txt
 asan:
 	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DLUMENPULL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
 
-# The threaded code under ThreadSanitizer: the job runner's tests and the
-# runs of the executable with several jobs (a race in the tool makes its run
-# print a report and fail). Only the command-line tests are built.
+# The threaded code under ThreadSanitizer: the job runner's tests, the runs
+# of the executable with several jobs (a race in the tool makes its run
+# print a report and fail) and the library used from two threads. Only the
+# command-line and library tests are built.
 TSAN_BUILD ?= build-tsan
 tsan: deps
 	$(CONFIGURE) -B $(TSAN_BUILD) -DLUMENPULL_SANITIZE_THREADS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMENPULL_BUILD_TOOLS=OFF
-	cmake --build $(TSAN_BUILD) --target lumenpull cli_tests system_tests
+	cmake --build $(TSAN_BUILD) --target lumenpull cli_tests system_tests api_tests
 	TSAN_OPTIONS="halt_on_error=1 $(TSAN_OPTIONS)" ctest --test-dir $(TSAN_BUILD) --output-on-failure -j 2 --timeout 600 \
-	  -R 'JobRunner|Jobs|SameRunForEveryJobCount'
+	  -R 'JobRunner|Jobs|SameRunForEveryJobCount|ApiThreads'
 
 # libFuzzer targets (clang), each run for FUZZ_SECONDS; FUZZ_TARGETS picks some.
 FUZZ_BUILD ?= build-fuzz

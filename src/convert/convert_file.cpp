@@ -11,6 +11,7 @@
 #include "bytes/little_endian.h"
 #include "convert/output_naming.h"
 #include "convert/root_folder.h"
+#include "convert/texture_walk.h"
 #include "output/folders.h"
 #include "writers/image_writer.h"
 #include "output/output_file.h"
@@ -18,52 +19,14 @@
 #include "pixels/texture_flags.h"
 #include "pixels/texture_image.h"
 #include "resource/object_walk.h"
-#include "resource/read_word.h"
 #include "resource/resource_file.h"
 #include "stream/open_stream.h"
-#include "stream/stream_errors.h"
 #include "unpack/mip_chain.h"
 #include "unpack/pixel_unpacking.h"
 #include "lumenpull/error.h"
 
 namespace lumenpull {
 namespace {
-
-constexpr uint16_t kLargestFirst = 0x0000;
-constexpr uint16_t kLargestLast = 0x0100;
-
-// A body whose inline pixel array is empty may be followed by a pixel block:
-// a layout word of 0x0000 or 0x0100, an i32 byte count and the bytes. Any
-// other word means there is no block, and it is only peeked. Returns the word
-// when a block was read, 0 otherwise.
-uint16_t readTrailingPixelBlock(Stream& stream, std::vector<uint8_t>& pixelData) {
-    uint8_t word[2];
-    stream.Peek(word, 2);
-    const uint16_t layoutWord = loadLittleEndian16(word);
-    if (layoutWord != kLargestFirst && layoutWord != kLargestLast) return 0;
-    stream.Skip(2);
-    const int32_t size = ReadInt32(stream);
-    // A negative size is taken as no pixel data; the block's eight bytes are consumed.
-    if (size > 0) {
-        if (static_cast<uint64_t>(size) > stream.PayloadBytesLeft()) ThrowErrorReading();
-        // As for the inline bytes: a kept vector too small goes before the larger one is made.
-        if (pixelData.capacity() < static_cast<size_t>(size)) std::vector<uint8_t>().swap(pixelData);
-        pixelData.resize(static_cast<size_t>(size));
-        stream.Read(pixelData.data(), static_cast<uint32_t>(size));
-    }
-    return layoutWord;
-}
-
-// Six faces for a cube; the frame count for a type named exactly
-// CAnimTexture (a differently named descendant has one image); one otherwise.
-// A negative frame count gives no images.
-int32_t imageCountOf(const CBaseTexture& texture, const DataType& type) {
-    if (texture.textureFlags & SixFaces) return 6;
-    if (type.name == "CAnimTexture") {
-        if (const auto* anim = dynamic_cast<const CAnimTexture*>(&texture)) return std::max(anim->frameCount, 0);
-    }
-    return 1;
-}
 
 class FileConversion {
 public:
@@ -199,14 +162,7 @@ private:
         texture.pixelFormat = format->canonical;
         row.canonicalFormat = format->canonical;
 
-        UnpackParameters unpack;
-        unpack.width = texture.width;
-        unpack.height = texture.height;
-        unpack.textureFlags = texture.textureFlags;
-        unpack.pixelFormat = static_cast<PixelFormat>(format->canonical);
-        unpack.bitsPerPixel = format->bitsPerPixel;
-        unpack.imageCount = static_cast<uint32_t>(imageCount);
-        unpack.layoutWord = layoutWord;
+        const UnpackParameters unpack = unpackParameters(texture, *format, imageCount, layoutWord);
         const bool highDynamicRange = format->canonical == static_cast<int32_t>(PixelFormat::Hdr32);
         const ImageType imageType =
             options_.types.forKind(highDynamicRange ? ImageKind::HighDynamicRange : ImageKind::EightBit);

@@ -49,26 +49,31 @@ void ImageOutput::putInPlace(TemporaryFile& file, int32_t images) {
     placedImages_ += images;
 }
 
-OutputFile::OutputFile(ImageOutput& output, const std::string& path) : output_(output) {
+OutputFile::OutputFile(ImageOutput& output, const std::string& path) : output_(output), path_(path) {
     output_.checkNotInput(path);
-    file_ = std::make_unique<TemporaryFile>(path);
+    if (!output_.inMemory()) file_ = std::make_unique<TemporaryFile>(path);
     buffer_ = std::make_unique_for_overwrite<uint8_t[]>(BufferBytes);
     capacity_ = BufferBytes;
 }
 
-void OutputFile::flush() {
-    if (used_ != 0) {
-        file_->write(buffer().first(used_));
-        flushed_ = true;
+void OutputFile::send(std::span<const uint8_t> bytes) {
+    if (file_) {
+        file_->write(bytes);
+    } else {
+        memory_.insert(memory_.end(), bytes.begin(), bytes.end());
     }
+    flushed_ = true;
+}
+
+void OutputFile::flush() {
+    if (used_ != 0) send(buffer().first(used_));
     used_ = 0;
 }
 
 void OutputFile::write(std::span<const uint8_t> bytes) {
     if (bytes.size() > capacity_ - used_) flush();
     if (bytes.size() >= capacity_) {
-        file_->write(bytes);
-        flushed_ = true;
+        send(bytes);
         return;
     }
     if (!bytes.empty()) std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
@@ -90,12 +95,22 @@ void OutputFile::accept(std::size_t used) { used_ += std::min(used, capacity_ - 
 void OutputFile::restart() {
     used_ = 0;
     // A small image is still all in the buffer: the file itself is empty.
-    if (flushed_) file_->restart();
+    if (flushed_) {
+        if (file_) {
+            file_->restart();
+        } else {
+            memory_.clear();
+        }
+    }
     flushed_ = false;
 }
 
 void OutputFile::finish(int32_t images) {
     flush();
+    if (!file_) {
+        output_.finishedInMemory({path_, std::move(memory_), images});
+        return;
+    }
     file_->close();
     output_.finished(std::move(file_), images);
 }

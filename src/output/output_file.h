@@ -20,15 +20,25 @@ struct ImageFiles {
     int32_t images = 0;
 };
 
+// An image file made in memory instead of on disk (see ImageOutput::InMemory).
+struct MemoryFile {
+    std::string name;  // the final name the writer gave it
+    std::vector<uint8_t> bytes;
+    int32_t images = 1;
+};
+
 // Where the images of one input file go. Each image is written to a
-// temporary file of its own and, once complete and closed, put in place: renamed
-// over its final name. By default every image is put in place as soon as it is
-// finished; an output made with Placing::Deferred keeps the finished images
-// until putFinishedInPlace(), so that a caller can put them in place later and in
-// an order of its choosing. Images never put in place are removed.
+// temporary file of its own and, once complete and closed, put in place:
+// renamed over its final name. By default every image is put in place as soon
+// as it is finished; an output made with Placing::Deferred keeps the finished
+// images until putFinishedInPlace(), so that a caller can put them in place
+// later and in an order of its choosing. Images never put in place are
+// removed. An output
+// made with Placing::InMemory touches no file at all: every finished file is
+// kept as bytes (memoryFiles()), for callers that hand images on themselves.
 class ImageOutput {
 public:
-    enum class Placing { Immediately, Deferred };
+    enum class Placing { Immediately, Deferred, InMemory };
 
     // Nothing to protect: for images that are not made from an input file.
     ImageOutput() = default;
@@ -54,6 +64,11 @@ public:
     // failure the rest are removed and the error is thrown.
     void putFinishedInPlace();
 
+    bool inMemory() const { return placing_ == Placing::InMemory; }
+    // Takes a complete file made in memory (InMemory only).
+    void finishedInMemory(MemoryFile file) { memoryFiles_.push_back(std::move(file)); }
+    std::vector<MemoryFile>& memoryFiles() { return memoryFiles_; }
+
     // The final names of the files put in place so far, in order, and the
     // images they hold: what the input file has come to on disk.
     const std::vector<std::string>& placedFiles() const { return placedFiles_; }
@@ -72,6 +87,7 @@ private:
     std::vector<Kept> kept_;
     std::vector<std::string> placedFiles_;
     int64_t placedImages_ = 0;
+    std::vector<MemoryFile> memoryFiles_;
 };
 
 // One image file being written. Writes go through a generous buffer of its
@@ -109,6 +125,8 @@ public:
 
 private:
     void flush();
+    // Bytes past the buffer: to the temporary file, or to memory.
+    void send(std::span<const uint8_t> bytes);
 
     std::span<uint8_t> buffer() { return {buffer_.get(), capacity_}; }
 
@@ -119,7 +137,9 @@ private:
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;
     bool flushed_ = false;  // bytes have gone to the file since it was opened or restarted
-    std::unique_ptr<TemporaryFile> file_;
+    std::unique_ptr<TemporaryFile> file_;  // null for an output in memory
+    std::string path_;
+    std::vector<uint8_t> memory_;           // the bytes sent so far, in memory
 };
 
 }  // namespace lumenpull

@@ -53,9 +53,13 @@ std::unique_ptr<Stream> OpenStream(const std::string& path, const char* mode, in
     if (kind != 'r') ThrowInvalidMode();
 
     // Opened once, and checked like every input, so a FIFO or device cannot
-    // hold the run up. On a failed Open the half-opened object goes out of
-    // scope here, which closes its file, and the error travels on unchanged.
-    InputFile input = openInputFile(path);
+    // hold the run up.
+    return OpenInputStream(openInputFile(path), verify);
+}
+
+std::unique_ptr<Stream> OpenInputStream(InputFile input, bool verify) {
+    // On a failed Open the half-opened object goes out of scope here, which
+    // closes its file, and the error travels on unchanged.
     switch (sniff(input)) {
     case FileKind::Signed: {
         auto stream = std::make_unique<SignedStream>();

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "stream/input_file.h"
 #include "stream/stream.h"
 
 namespace lumenpull {
@@ -15,5 +16,9 @@ namespace lumenpull {
 // `writeKind` is not 1, a plain one otherwise. The caller owns the result.
 std::unique_ptr<Stream> OpenStream(const std::string& path, const char* mode, int32_t writeKind, bool verify,
                                    bool signOnWrite);
+
+// Reads an input already opened (a file, or bytes in memory) as the stream
+// its first eight bytes call for, as OpenStream does in mode 'r'.
+std::unique_ptr<Stream> OpenInputStream(InputFile input, bool verify);
 
 }  // namespace lumenpull

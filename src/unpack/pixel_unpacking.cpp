@@ -104,4 +104,9 @@ UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameter
     return UnpackedPixels(std::move(stored), std::move(made), images, findings);
 }
 
+UnpackedPixels unpackedPixels(std::span<const uint8_t> stored, const UnpackParameters& p, BufferPool& buffers) {
+    // The steps work in place: on a copy of the caller's bytes.
+    return unpackedPixels(std::vector<uint8_t>(stored.begin(), stored.end()), p, buffers);
+}
+
 }  // namespace lumenpull

@@ -67,5 +67,8 @@ private:
 // (largest_images.h). Prints nothing. The buffers it makes come from
 // `buffers`, and those it is done with go back there.
 UnpackedPixels unpackedPixels(std::vector<uint8_t> stored, const UnpackParameters& p, BufferPool& buffers);
+// The same from stored bytes the caller keeps (copied first: the steps work
+// in place).
+UnpackedPixels unpackedPixels(std::span<const uint8_t> stored, const UnpackParameters& p, BufferPool& buffers);
 
 }  // namespace lumenpull
