@@ -22,7 +22,8 @@ test::RgbaImage picture(bool noisy) {
     test::RgbaImage image = test::makeColourWheel(kSide, kSide);
     if (noisy) {
         std::mt19937 random(11);
-        for (auto& b : image.rgba) b = static_cast<uint8_t>(std::clamp<int>(b + static_cast<int>(random() % 17) - 8, 0, 255));
+        for (auto& b : image.rgba)
+            b = static_cast<uint8_t>(std::clamp<int>(b + static_cast<int>(random() % 17) - 8, 0, 255));
     }
     return image;
 }
@@ -66,8 +67,8 @@ void writeImage(benchmark::State& state, const std::string& kind) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSide * kSide * s.outputBytesPerPixel);
 }
 
-#define WRITER_BENCH(kind)                                                          \
-    void Write_##kind(benchmark::State& state) { writeImage(state, #kind); }        \
+#define WRITER_BENCH(kind)                                                   \
+    void Write_##kind(benchmark::State& state) { writeImage(state, #kind); } \
     BENCHMARK(Write_##kind)->ArgName("noisy")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
 
 WRITER_BENCH(bc1);

@@ -75,12 +75,14 @@ RgbaImage photoLike(int32_t side, uint32_t seed) {
             uint8_t* p = image.at(x, y);
             for (int c = 0; c < 3; ++c) {
                 const double v = 128 + across[c][x] + down[c][y];
-                p[c] = static_cast<uint8_t>(std::clamp<int>(static_cast<int>(v) + static_cast<int>(random() % 13) - 6, 0, 255));
+                p[c] = static_cast<uint8_t>(
+                    std::clamp<int>(static_cast<int>(v) + static_cast<int>(random() % 13) - 6, 0, 255));
             }
             const double dx = x - side / 2.0, dy = y - side / 2.0;
-            p[3] = static_cast<uint8_t>(std::clamp<int>(static_cast<int>(255 - 200 * (dx * dx + dy * dy) / (side * side / 2.0)) +
-                                                             static_cast<int>(random() % 5) - 2,
-                                                         0, 255));
+            p[3] = static_cast<uint8_t>(
+                std::clamp<int>(static_cast<int>(255 - 200 * (dx * dx + dy * dy) / (side * side / 2.0)) +
+                                    static_cast<int>(random() % 5) - 2,
+                                0, 255));
         }
     }
     return image;
@@ -88,9 +90,9 @@ RgbaImage photoLike(int32_t side, uint32_t seed) {
 
 RgbaImage flatArt(int32_t side, uint32_t seed) {
     switch (seed % 3) {
-    case 0: return makeColourWheel(side, side);
-    case 1: return makeCheckerboard(side, side, side / 16);
-    default: return makeGradient(side, side);
+        case 0: return makeColourWheel(side, side);
+        case 1: return makeCheckerboard(side, side, side / 16);
+        default: return makeGradient(side, side);
     }
 }
 
@@ -103,7 +105,8 @@ RgbaImage halve(const RgbaImage& image) {
             for (int c = 0; c < 4; ++c) {
                 int sum = 0;
                 for (int k = 0; k < 4; ++k) {
-                    sum += image.at(std::min(2 * x + k % 2, image.width - 1), std::min(2 * y + k / 2, image.height - 1))[c];
+                    sum += image.at(std::min(2 * x + k % 2, image.width - 1),
+                                    std::min(2 * y + k / 2, image.height - 1))[c];
                 }
                 out.at(x, y)[c] = static_cast<uint8_t>(sum / 4);
             }
@@ -141,22 +144,22 @@ Bytes shared(const RgbaImage& image) {
 
 Bytes store(const RgbaImage& image, Stored s) {
     switch (s) {
-    case Stored::Bc1: return encodeBc1(atLeastFour(image));
-    case Stored::Bc3: return encodeBc3(atLeastFour(image));
-    case Stored::Bc5: return encodeBc5(atLeastFour(image));
-    case Stored::Grey: {
-        Bytes grey = storeGrey(image, 4);
-        for (size_t i = 0; i < grey.size(); i += 4) grey[i + 1] = grey[i + 2] = grey[i];
-        return grey;
-    }
-    case Stored::Hdr: {
-        // Exponent bytes around 128 (values near 1), brighter where alpha is high.
-        Bytes bgra = storeBgra(image);
-        for (size_t i = 3; i < bgra.size(); i += 4) bgra[i] = static_cast<uint8_t>(120 + bgra[i] / 16);
-        return bgra;
-    }
-    case Stored::SharedHdr: return shared(image);
-    case Stored::Bgra: break;
+        case Stored::Bc1: return encodeBc1(atLeastFour(image));
+        case Stored::Bc3: return encodeBc3(atLeastFour(image));
+        case Stored::Bc5: return encodeBc5(atLeastFour(image));
+        case Stored::Grey: {
+            Bytes grey = storeGrey(image, 4);
+            for (size_t i = 0; i < grey.size(); i += 4) grey[i + 1] = grey[i + 2] = grey[i];
+            return grey;
+        }
+        case Stored::Hdr: {
+            // Exponent bytes around 128 (values near 1), brighter where alpha is high.
+            Bytes bgra = storeBgra(image);
+            for (size_t i = 3; i < bgra.size(); i += 4) bgra[i] = static_cast<uint8_t>(120 + bgra[i] / 16);
+            return bgra;
+        }
+        case Stored::SharedHdr: return shared(image);
+        case Stored::Bgra: break;
     }
     return storeBgra(image);
 }
@@ -209,7 +212,8 @@ std::string fileRanges(ContainerKind kind, size_t at, size_t length) {
     while (length > 0) {
         const size_t inBlock = header.blockSize - at % header.blockSize;
         const size_t piece = std::min(length, inBlock);
-        const size_t raw = start + at / header.blockSize * (header.blockSize + header.signatureSize) + at % header.blockSize;
+        const size_t raw =
+            start + at / header.blockSize * (header.blockSize + header.signatureSize) + at % header.blockSize;
         if (!ranges.empty()) ranges += ",";
         ranges += std::to_string(raw) + "+" + std::to_string(piece);
         at += piece;

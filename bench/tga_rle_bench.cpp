@@ -58,13 +58,15 @@ void TgaRleBc1Bands(benchmark::State& state) {
     const auto width = static_cast<std::size_t>(side);
     lumenpull::test::RgbaImage image = lumenpull::test::makeColourWheel(side, side);
     std::mt19937 random(11);
-    for (auto& b : image.rgba) b = static_cast<uint8_t>(std::clamp<int>(b + static_cast<int>(random() % 17) - 8, 0, 255));
+    for (auto& b : image.rgba)
+        b = static_cast<uint8_t>(std::clamp<int>(b + static_cast<int>(random() % 17) - 8, 0, 255));
     const std::vector<uint8_t> blocks = lumenpull::test::encodeBc1(image);
     const std::size_t bandBytes = width * 4 * 3;
     std::vector<uint8_t> bands(bandBytes * (width / 4));
     for (std::size_t b = 0; b < width / 4; ++b) {
         lumenpull::decodeBc1Band(std::span<const uint8_t>(blocks).subspan(b * width * 2, width * 2),
-                                 std::span<uint8_t>(bands).subspan(b * bandBytes, bandBytes), static_cast<uint32_t>(side));
+                                 std::span<uint8_t>(bands).subspan(b * bandBytes, bandBytes),
+                                 static_cast<uint32_t>(side));
     }
     std::vector<uint8_t> out(lumenpull::tgaRleBound(width * 4, 3));
     for (auto _ : state) {

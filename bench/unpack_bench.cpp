@@ -47,14 +47,10 @@ void inflate(benchmark::State& state, const std::vector<uint8_t>& raw, const Unp
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * raw.size()));
 }
 
-void BM_InflateRgbaWithMips(benchmark::State& state) {
-    inflate(state, rgbaWithMips(), parameters(3, 32));
-}
+void BM_InflateRgbaWithMips(benchmark::State& state) { inflate(state, rgbaWithMips(), parameters(3, 32)); }
 BENCHMARK(BM_InflateRgbaWithMips)->Unit(benchmark::kMillisecond);
 
-void BM_InflateBc3WithMips(benchmark::State& state) {
-    inflate(state, bc3WithMips(), parameters(10, 8));
-}
+void BM_InflateBc3WithMips(benchmark::State& state) { inflate(state, bc3WithMips(), parameters(10, 8)); }
 BENCHMARK(BM_InflateBc3WithMips)->Unit(benchmark::kMillisecond);
 
 // The decoding alone, into a buffer made once.
@@ -69,14 +65,10 @@ void decodePlanesOnly(benchmark::State& state, const std::vector<uint8_t>& raw, 
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * decoded.size()));
 }
 
-void BM_DecodePlanesRgbaWithMips(benchmark::State& state) {
-    decodePlanesOnly(state, rgbaWithMips(), 3);
-}
+void BM_DecodePlanesRgbaWithMips(benchmark::State& state) { decodePlanesOnly(state, rgbaWithMips(), 3); }
 BENCHMARK(BM_DecodePlanesRgbaWithMips)->Unit(benchmark::kMillisecond);
 
-void BM_DecodePlanesBc3WithMips(benchmark::State& state) {
-    decodePlanesOnly(state, bc3WithMips(), 10);
-}
+void BM_DecodePlanesBc3WithMips(benchmark::State& state) { decodePlanesOnly(state, bc3WithMips(), 10); }
 BENCHMARK(BM_DecodePlanesBc3WithMips)->Unit(benchmark::kMillisecond);
 
 // All three steps as the driver runs them: compressed, plane-coded RGBA with mips.

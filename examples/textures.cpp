@@ -57,8 +57,8 @@ int main(int argc, char** argv) {
             // Every face or frame, decoded from one unpacking of the data.
             const std::vector<lumenpull::Image> images = texture.images();
             for (std::size_t i = 0; i < images.size(); ++i) {
-                std::printf("    image %zu: %ux%u, first pixel %s\n", i, images[i].shape.width,
-                            images[i].shape.height, firstPixel(images[i]).c_str());
+                std::printf("    image %zu: %ux%u, first pixel %s\n", i, images[i].shape.width, images[i].shape.height,
+                            firstPixel(images[i]).c_str());
             }
             if (argc == 3 && !images.empty()) {
                 const bool hdr = info.highDynamicRange;

@@ -37,8 +37,7 @@ void run(std::span<const uint8_t> input) {
 
     const std::string line = printed.str();
     FUZZ_CHECK(line.rfind(path + ": ", 0) == 0, "the line starts with the path");
-    FUZZ_CHECK(!line.empty() && line.back() == '\n' && line.find('\n') == line.size() - 1,
-               "exactly one line: " + line);
+    FUZZ_CHECK(!line.empty() && line.back() == '\n' && line.find('\n') == line.size() - 1, "exactly one line: " + line);
     uint64_t written = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         if (entry.path().filename() != "input.tex") written += entry.file_size();

@@ -66,11 +66,11 @@ private:
 
 // A property that must hold for every input; a failure aborts with the
 // condition and a note, which libFuzzer reports as a crash.
-#define FUZZ_CHECK(condition, note)                                                                \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
+#define FUZZ_CHECK(condition, note)                                                                   \
+    do {                                                                                              \
+        if (!(condition)) {                                                                           \
             std::fprintf(stderr, "%s:%d: property failed: %s (%s)\n", __FILE__, __LINE__, #condition, \
-                         std::string(note).c_str());                                               \
-            std::abort();                                                                          \
-        }                                                                                          \
+                         std::string(note).c_str());                                                  \
+            std::abort();                                                                             \
+        }                                                                                             \
     } while (false)

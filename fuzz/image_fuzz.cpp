@@ -46,11 +46,11 @@ struct Header {
 // value, negative ones included) or 1.
 uint32_t imageCountFrom(uint8_t code) {
     switch (code % 16) {
-    case 9: return 0xFFFFFFFFu;
-    case 10: return 0x80000000u;
-    case 11: return 1000000;
-    case 12: return 6;
-    default: return code % 16 <= 8 ? code % 16 : 1;
+        case 9: return 0xFFFFFFFFu;
+        case 10: return 0x80000000u;
+        case 11: return 1000000;
+        case 12: return 6;
+        default: return code % 16 <= 8 ? code % 16 : 1;
     }
 }
 
@@ -65,7 +65,7 @@ Header readHeader(InputReader& in) {
     h.height = static_cast<int32_t>(tallBits | (highSelect & 2 ? uint32_t{in.u8()} << 24 | 0x10000u : 0));
     h.storedCode = in.u8();
     if (highSelect & 4) h.storedCode |= uint32_t{in.u8()} << 24;  // codes beyond the tables, negative ones
-    h.formatVersion = highSelect & 8 ? 12 : 9;  // current or legacy numbering
+    h.formatVersion = highSelect & 8 ? 12 : 9;                    // current or legacy numbering
     h.flags = in.u32();
     h.imageCount = imageCountFrom(in.u8());
     const uint8_t layout = in.u8();

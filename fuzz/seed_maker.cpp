@@ -23,9 +23,7 @@ namespace fs = std::filesystem;
 
 class SeedDir {
 public:
-    SeedDir(const fs::path& root, const std::string& target) : dir_(root / target) {
-        fs::create_directories(dir_);
-    }
+    SeedDir(const fs::path& root, const std::string& target) : dir_(root / target) { fs::create_directories(dir_); }
 
     void add(const std::string& name, const Bytes& bytes) {
         std::ofstream out(dir_ / name, std::ios::binary | std::ios::trunc);
@@ -69,19 +67,19 @@ void streamSeeds(const fs::path& root) {
     SeedDir seeds(root, "stream_fuzz");
     // Script: expect both tags, read a string, then reads, peeks and moves.
     const Bytes script = {
-        0x8A, 0, 0, 0, 0,  // tag (the actual one)
-        0x8A, 0, 0, 0, 0,  // tag
-        11,                // counted string
-        3, 5,              // peek 5
-        0, 7,              // read 7
-        5, 0xF0,           // skip -16
-        1, 40, 0,          // read 40
-        6, 30, 0, 0, 0,    // skip 30
-        8, 3, 0, 0, 0,     // seek 3 from the start
-        4, 200, 0,         // peek 200
-        9, 10, 0, 0, 0,    // seek 10 from the end
-        2, 0xFF, 0xFF, 0xFF, 0xFF,  // read 4 GiB - 1
-        0, 1,              // read 1 after the failure
+        0x8A, 0,    0,    0,    0,     // tag (the actual one)
+        0x8A, 0,    0,    0,    0,     // tag
+        11,                            // counted string
+        3,    5,                       // peek 5
+        0,    7,                       // read 7
+        5,    0xF0,                    // skip -16
+        1,    40,   0,                 // read 40
+        6,    30,   0,    0,    0,     // skip 30
+        8,    3,    0,    0,    0,     // seek 3 from the start
+        4,    200,  0,                 // peek 200
+        9,    10,   0,    0,    0,     // seek 10 from the end
+        2,    0xFF, 0xFF, 0xFF, 0xFF,  // read 4 GiB - 1
+        0,    1,                       // read 1 after the failure
     };
     const Bytes payload = streamPayload(300);
     seeds.add("plain", streamInput(script, payload));
@@ -152,17 +150,21 @@ void imageSeeds(const fs::path& root) {
     seeds.add("legacy8", imageInput({16, 8, 8, true, 0, 1, 0, false}, test::encodeBc3(picture)));
     // Packed data: zlib (with and without a size prefix), planes, mip chains, faces.
     seeds.add("zlib", imageInput({16, 8, 3, false, 0, 1, 0, false}, test::compressZlib(bgra)));
-    seeds.add("zlibprefix", imageInput({16, 8, 9, false, 0, 1, 0, false}, test::compressZlib(test::encodeBc1(picture), true)));
+    seeds.add("zlibprefix",
+              imageInput({16, 8, 9, false, 0, 1, 0, false}, test::compressZlib(test::encodeBc1(picture), true)));
     seeds.add("planes3", imageInput({16, 8, 3, false, PlaneCoded, 1, 0, false}, test::encodePlanes(bgra, 3)));
-    seeds.add("planes6", imageInput({8, 8, 6, false, PlaneCoded, 1, 0, false}, test::encodePlanes(test::storeBgra(checker), 6)));
-    seeds.add("planesbc3", imageInput({16, 8, 10, false, PlaneCoded, 1, 0, false}, test::encodePlanes(test::encodeBc3(picture), 10)));
+    seeds.add("planes6",
+              imageInput({8, 8, 6, false, PlaneCoded, 1, 0, false}, test::encodePlanes(test::storeBgra(checker), 6)));
+    seeds.add("planesbc3", imageInput({16, 8, 10, false, PlaneCoded, 1, 0, false},
+                                      test::encodePlanes(test::encodeBc3(picture), 10)));
     seeds.add("planeszlib", imageInput({16, 8, 9, false, PlaneCoded, 1, 0, false},
                                        test::compressZlib(test::encodePlanes(test::encodeBc1(picture), 9))));
     const Bytes checkerBgra = test::storeBgra(checker);
     for (uint16_t word : std::initializer_list<uint16_t>{0, 1}) {
-        const Bytes chain = test::buildMipChain(checkerBgra, 1, test::smallerMipLevelsSize(8, 8, 32),
-                                                word ? 0x0100 : 0);
-        seeds.add("mips" + std::to_string(word), imageInput({8, 8, 3, false, 0, 1, static_cast<uint8_t>(word), false}, chain));
+        const Bytes chain =
+            test::buildMipChain(checkerBgra, 1, test::smallerMipLevelsSize(8, 8, 32), word ? 0x0100 : 0);
+        seeds.add("mips" + std::to_string(word),
+                  imageInput({8, 8, 3, false, 0, 1, static_cast<uint8_t>(word), false}, chain));
     }
     Bytes faces;
     for (int f = 0; f < 6; ++f) faces.insert(faces.end(), checkerBgra.begin(), checkerBgra.end());
@@ -172,7 +174,6 @@ void imageSeeds(const fs::path& root) {
     seeds.add("short", imageInput({300, 3, 2, false, 0, 1, 0, false}, Bytes(bgra.begin(), bgra.begin() + 37)));
     seeds.add("wide", imageInput({65535, 1, 7, false, 0, 1, 0, false}, Bytes(64, 9)));
 }
-
 
 // --- resource_fuzz and convert_fuzz: whole resource files ------------------
 
@@ -214,22 +215,35 @@ ResourceBuilder measuredBodies() {
     const int32_t link = file.addType(test::templateType("CLink", "ResourceLink"));
     const int32_t other = file.addType(test::templateType("COther", "Other", word));
     const int32_t trans = file.addType(test::structureType("CTransString", 1, -1, {{ident, "id"}}));
-    const int32_t both = file.addType(test::structureType("CBoth", 1, trans, {{alias, "a"}, {dyn6, "b"}, {fixed, "c"}}));
+    const int32_t both =
+        file.addType(test::structureType("CBoth", 1, trans, {{alias, "a"}, {dyn6, "b"}, {fixed, "c"}}));
     const auto words = [](std::initializer_list<int32_t> values) {
         test::ByteWriter out;
         out.words(values);
         return out.take();
     };
     file.addObject(word, words({7}));
-    file.addObject(cstring, [] { test::ByteWriter o; o.i32(3).bytes(std::vector<uint8_t>{'a', 'b', 'c'}); return o.take(); }());
+    file.addObject(cstring, [] {
+        test::ByteWriter o;
+        o.i32(3).bytes(std::vector<uint8_t>{'a', 'b', 'c'});
+        return o.take();
+    }());
     file.addObject(alias, words({1}));
     file.addObject(dyn6, words({0, 2, 5, 6}));
-    file.addObject(dyn7, [] { test::ByteWriter o; o.i32(0).i32(1).i32(2).bytes(std::vector<uint8_t>{'h', 'i'}); return o.take(); }());
+    file.addObject(dyn7, [] {
+        test::ByteWriter o;
+        o.i32(0).i32(1).i32(2).bytes(std::vector<uint8_t>{'h', 'i'});
+        return o.take();
+    }());
     file.addObject(refs, words({0, 2, 1, 2}));
     file.addObject(ref, words({0}));
     file.addObject(fixed, words({1, 2, 3}));
     file.addObject(synced, words({4}));
-    file.addObject(link, [] { test::ByteWriter o; o.i32(2).bytes(std::vector<uint8_t>{'x', 'y'}); return o.take(); }());
+    file.addObject(link, [] {
+        test::ByteWriter o;
+        o.i32(2).bytes(std::vector<uint8_t>{'x', 'y'});
+        return o.take();
+    }());
     file.addObject(other, words({9}));
     file.addObject(both, words({0, 0, 1, 0, 1, 5, 1, 2, 3}));
     file.addTexture(TextureClass::Static, smallTexture(3, Bytes(256, 0x40)));
@@ -262,12 +276,14 @@ std::vector<std::pair<std::string, Bytes>> resourceFiles() {
         TextureFields cube = smallTexture(3, Bytes(), SixFaces);
         Bytes faces;
         for (int f = 0; f < 6; ++f) faces.insert(faces.end(), bgra.begin(), bgra.end());
-        cube.trailing = test::TrailingPixels{0x0100, test::buildMipChain(faces, 6, test::smallerMipLevelsSize(8, 8, 32), 0x0100), std::nullopt};
+        cube.trailing = test::TrailingPixels{
+            0x0100, test::buildMipChain(faces, 6, test::smallerMipLevelsSize(8, 8, 32), 0x0100), std::nullopt};
         file.addTexture(TextureClass::Static, cube);
         TextureFields hdr = smallTexture(12, Bytes());
         hdr.trailing = test::TrailingPixels{0, bgra, std::nullopt};
         file.addTexture(TextureClass::Static, hdr);
-        file.addTexture(TextureClass::Static, smallTexture(10, test::encodePlanes(test::encodeBc3(picture), 10), PlaneCoded));
+        file.addTexture(TextureClass::Static,
+                        smallTexture(10, test::encodePlanes(test::encodeBc3(picture), 10), PlaneCoded));
         file.addTexture(TextureClass::Static, smallTexture(15, test::encodeBc5(picture)));
         file.addTexture(TextureClass::Static, smallTexture(7, test::storeGrey(picture, 4)));
         files.emplace_back("trailing", file.payload());

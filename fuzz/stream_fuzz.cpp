@@ -34,22 +34,22 @@ bool endCountsBack(const Stream& stream) {
 
 std::unique_ptr<Stream> openAs(Kind kind, const std::string& path, bool verify) {
     switch (kind) {
-    case Kind::Plain: {
-        auto s = std::make_unique<Stream>();
-        s->Open(path, "r");
-        return s;
-    }
-    case Kind::Work: {
-        auto s = std::make_unique<WorkStream>();
-        s->Open(path, "r");
-        return s;
-    }
-    case Kind::Signed: {
-        auto s = std::make_unique<SignedStream>();
-        s->Open(path, "r", verify);
-        return s;
-    }
-    case Kind::Sniffed: break;
+        case Kind::Plain: {
+            auto s = std::make_unique<Stream>();
+            s->Open(path, "r");
+            return s;
+        }
+        case Kind::Work: {
+            auto s = std::make_unique<WorkStream>();
+            s->Open(path, "r");
+            return s;
+        }
+        case Kind::Signed: {
+            auto s = std::make_unique<SignedStream>();
+            s->Open(path, "r", verify);
+            return s;
+        }
+        case Kind::Sniffed: break;
     }
     return OpenStream(path, "r", 1, verify, true);
 }
@@ -81,18 +81,20 @@ public:
                              static_cast<unsigned long long>(s_.PayloadBytesLeft()), failed_ ? ", failed" : "");
             }
             switch (code % 12) {
-            case 0: read(script.u8() % 16, false); break;
-            case 1: read(script.u16(), false); break;
-            case 2: read(script.u32(), false); break;
-            case 3: read(script.u8() % 16, true); break;
-            case 4: read(script.u16(), true); break;
-            case 5: skip(static_cast<int8_t>(script.u8())); break;
-            case 6: skip(static_cast<int32_t>(script.u32())); break;
-            case 7: skip(static_cast<int64_t>(script.u64())); break;
-            case 8: seekBegin(code & 0x80 ? static_cast<int64_t>(script.u64()) : static_cast<int32_t>(script.u32())); break;
-            case 9: seekEnd(static_cast<int32_t>(script.u32())); break;
-            case 10: expectTag(script.u32(), (code & 0x80) != 0); break;
-            case 11: readString(); break;
+                case 0: read(script.u8() % 16, false); break;
+                case 1: read(script.u16(), false); break;
+                case 2: read(script.u32(), false); break;
+                case 3: read(script.u8() % 16, true); break;
+                case 4: read(script.u16(), true); break;
+                case 5: skip(static_cast<int8_t>(script.u8())); break;
+                case 6: skip(static_cast<int32_t>(script.u32())); break;
+                case 7: skip(static_cast<int64_t>(script.u64())); break;
+                case 8:
+                    seekBegin(code & 0x80 ? static_cast<int64_t>(script.u64()) : static_cast<int32_t>(script.u32()));
+                    break;
+                case 9: seekEnd(static_cast<int32_t>(script.u32())); break;
+                case 10: expectTag(script.u32(), (code & 0x80) != 0); break;
+                case 11: readString(); break;
             }
             FUZZ_CHECK(s_.PayloadBytesLeft() == total_ - pos_, "bytes left follow the position");
         }
@@ -114,8 +116,10 @@ private:
         std::fill(buffer_.begin(), buffer_.end(), uint8_t{0xEE});
         // A read that fails may copy the bytes that were there, never more.
         const bool ok = succeeds([&] {
-            if (peek) s_.Peek(buffer_.data(), count);
-            else s_.Read(buffer_.data(), count);
+            if (peek)
+                s_.Peek(buffer_.data(), count);
+            else
+                s_.Read(buffer_.data(), count);
         });
         if (failed_ || count > left()) {
             FUZZ_CHECK(!ok, "a read past the payload or on a failed stream fails");

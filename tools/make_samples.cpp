@@ -52,8 +52,7 @@ TextureFields texture(int32_t width, int32_t height, int32_t format, uint32_t fl
 // A picture with its smaller mip levels behind it, zlib-compressed.
 std::vector<uint8_t> compressedWithMips(const std::vector<uint8_t>& largest, int32_t width, int32_t height,
                                         int bitsPerPixel, uint16_t layoutWord, uint32_t images = 1) {
-    const auto chain =
-        buildMipChain(largest, images, smallerMipLevelsSize(width, height, bitsPerPixel), layoutWord);
+    const auto chain = buildMipChain(largest, images, smallerMipLevelsSize(width, height, bitsPerPixel), layoutWord);
     return compressZlib(chain);
 }
 
@@ -67,8 +66,8 @@ std::vector<uint8_t> skyExponentBytes(int32_t width, int32_t height) {
             const bool sun = dx * dx + dy * dy < (width / 10.0) * (width / 10.0);
             const uint8_t exponent = sun ? 160 : 128;  // the sun is about 16 times brighter
             const auto t = static_cast<uint8_t>(255 * y / std::max(1, height - 1));
-            pixels.insert(pixels.end(), {static_cast<uint8_t>(sun ? 200 : 255 - t / 2),    // blue
-                                         static_cast<uint8_t>(sun ? 230 : 120 + t / 3),    // green
+            pixels.insert(pixels.end(), {static_cast<uint8_t>(sun ? 200 : 255 - t / 2),     // blue
+                                         static_cast<uint8_t>(sun ? 230 : 120 + t / 3),     // green
                                          static_cast<uint8_t>(sun ? 255 : 60 + t * 3 / 4),  // red
                                          exponent});
         }
@@ -85,7 +84,8 @@ std::vector<uint8_t> skySharedExponent(int32_t width, int32_t height) {
             const double dx = x - width * 0.25, dy = y - height * 0.25;
             const bool sun = dx * dx + dy * dy < (width / 10.0) * (width / 10.0);
             const uint32_t t = static_cast<uint32_t>(511 * y / std::max(1, height - 1));
-            const uint32_t red = sun ? 511 : 120 + t / 2, green = sun ? 480 : 240 + t / 4, blue = sun ? 400 : 511 - t / 2;
+            const uint32_t red = sun ? 511 : 120 + t / 2, green = sun ? 480 : 240 + t / 4,
+                           blue = sun ? 400 : 511 - t / 2;
             const uint32_t exponent = sun ? 19 : 15;  // 15: mantissa / 512
             const uint32_t word = red | green << 9 | blue << 18 | exponent << 27;
             pixels.insert(pixels.end(), {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8),
@@ -104,10 +104,11 @@ std::vector<uint8_t> greyPixels(const RgbaImage& image) {
 
 // Tints a picture for one face or frame, so the images of a texture differ.
 RgbaImage tinted(RgbaImage image, int index) {
-    static const uint8_t tints[6][3] = {{255, 64, 64}, {64, 255, 64}, {64, 64, 255},
+    static const uint8_t tints[6][3] = {{255, 64, 64},  {64, 255, 64},  {64, 64, 255},
                                         {255, 255, 64}, {64, 255, 255}, {255, 64, 255}};
     for (size_t i = 0; i < image.rgba.size(); i += 4) {
-        for (int c = 0; c < 3; ++c) image.rgba[i + c] = static_cast<uint8_t>(image.rgba[i + c] * tints[index % 6][c] / 255);
+        for (int c = 0; c < 3; ++c)
+            image.rgba[i + c] = static_cast<uint8_t>(image.rgba[i + c] * tints[index % 6][c] / 255);
     }
     return image;
 }

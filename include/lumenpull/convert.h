@@ -12,13 +12,13 @@ namespace lumenpull {
 
 // What the tool's keys choose for a conversion.
 struct ConvertOptions {
-    std::optional<std::string> outputFolder;          // -o: images below it; beside each input without
-    FileType eightBit = FileType::Tga;                // -t: Tga, Png or Dds
-    FileType highDynamicRange = FileType::Hdr;        // -t: Hdr, Exr or Dds
-    bool uncompressed = false;                        // -u
-    bool noBig = false;                               // --nobig
-    bool listOnly = false;                            // -l: look at every texture, write nothing
-    unsigned jobs = 1;                                // -j: files converted at once (at least 1)
+    std::optional<std::string> outputFolder;    // -o: images below it; beside each input without
+    FileType eightBit = FileType::Tga;          // -t: Tga, Png or Dds
+    FileType highDynamicRange = FileType::Hdr;  // -t: Hdr, Exr or Dds
+    bool uncompressed = false;                  // -u
+    bool noBig = false;                         // --nobig
+    bool listOnly = false;                      // -l: look at every texture, write nothing
+    unsigned jobs = 1;                          // -j: files converted at once (at least 1)
 };
 
 // A texture as a listing shows it, with the files a conversion writes for it.

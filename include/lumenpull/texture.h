@@ -26,7 +26,7 @@ struct TextureInfo {
     // the file holds several textures; none for a single texture, and for
     // textures that get no images (rejected, or without pixels).
     std::optional<uint64_t> number;
-    std::string typeName;           // the stored type's name, e.g. "CStaticTexture"
+    std::string typeName;  // the stored type's name, e.g. "CStaticTexture"
     int32_t width = 0;
     int32_t height = 0;
     // The pixel format's name ("BGRA8", "BC1", "grey8", ...), "rejected" for
@@ -37,24 +37,24 @@ struct TextureInfo {
     bool twoChannel = false;        // only red and green carry data
     bool highDynamicRange = false;  // decodes to float pixels (PixelLayout::RgbFloat)
     ImageArrangement arrangement = ImageArrangement::Single;
-    int32_t imageCount = 1;         // faces or frames
-    uint64_t storedBytes = 0;       // the pixel data as stored (packed)
-    bool rejected = false;          // unknown pixel format code: no images
-    bool withoutPixels = false;     // no pixel data: no images
+    int32_t imageCount = 1;      // faces or frames
+    uint64_t storedBytes = 0;    // the pixel data as stored (packed)
+    bool rejected = false;       // unknown pixel format code: no images
+    bool withoutPixels = false;  // no pixel data: no images
 };
 
 // How a texture's pixel data was stored, found by unpacking it.
 struct Packing {
     enum class Mips { None, LargestFirst, LargestLast };
-    bool zlib = false;              // zlib-compressed
-    bool planes = false;            // delta-coded planes
-    Mips mips = Mips::None;         // smaller mip levels stored beside each largest image
-    bool shortData = false;         // fewer bytes than the images need
+    bool zlib = false;       // zlib-compressed
+    bool planes = false;     // delta-coded planes
+    Mips mips = Mips::None;  // smaller mip levels stored beside each largest image
+    bool shortData = false;  // fewer bytes than the images need
 };
 
 // Options of the image files written.
 struct WriteOptions {
-    bool uncompressed = false;      // TGA and Radiance files without run-length packing (the tool's -u)
+    bool uncompressed = false;  // TGA and Radiance files without run-length packing (the tool's -u)
 };
 
 // One texture of an open Resource, valid as long as the Resource is. Every

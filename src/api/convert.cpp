@@ -27,8 +27,8 @@ ImageType imageType(FileType type) {
 }
 
 ToolOptions toolOptions(const ConvertOptions& options) {
-    const bool eightBit = options.eightBit == FileType::Tga || options.eightBit == FileType::Png ||
-                          options.eightBit == FileType::Dds;
+    const bool eightBit =
+        options.eightBit == FileType::Tga || options.eightBit == FileType::Png || options.eightBit == FileType::Dds;
     const bool highDynamicRange = options.highDynamicRange == FileType::Hdr ||
                                   options.highDynamicRange == FileType::Exr ||
                                   options.highDynamicRange == FileType::Dds;

@@ -51,8 +51,8 @@ void requireImages(const detail::TextureData& data) {
 
 // The texture as the writers see it, over its unpacked images.
 TextureImage textureImage(const detail::TextureData& data, std::span<const uint8_t> images, int32_t imageCount) {
-    return TextureImage{data.unpack.width, data.unpack.height, data.unpack.textureFlags, data.canonicalFormat,
-                        imageCount, images};
+    return TextureImage{data.unpack.width,    data.unpack.height, data.unpack.textureFlags,
+                        data.canonicalFormat, imageCount,         images};
 }
 
 // The largest images of every face or frame, as every type but DDS writes them.
@@ -204,7 +204,8 @@ DdsStride ddsStride(const detail::TextureData& data, uint32_t chainLevels, std::
     const uint32_t height = static_cast<uint16_t>(data.unpack.height);
     const uint8_t bits = data.unpack.bitsPerPixel;
     DdsStride stride{std::clamp(chainLevels, 1u, std::max(fullChainLevels(width, height), 1u)), 0};
-    for (uint32_t level = 0; level < stride.levels; ++level) stride.faceBytes += storedLevelBytes(width, height, bits, level);
+    for (uint32_t level = 0; level < stride.levels; ++level)
+        stride.faceBytes += storedLevelBytes(width, height, bits, level);
     const auto count = static_cast<uint64_t>(std::max(data.info.imageCount, 1));
     if (stride.levels > 1 && length / count < stride.faceBytes) {
         stride = {1, storedLevelBytes(width, height, bits, 0)};
@@ -291,8 +292,7 @@ ImageShape Texture::fullShape() const {
     const uint32_t height = static_cast<uint16_t>(data_->unpack.height);
     if (highDynamicRange(*data_)) return {width, height, PixelLayout::RgbFloat};
     return translated([&] {
-        const RowLayout layout =
-            rowLayout(data_->canonicalFormat, data_->info.twoChannel, data_->unpack.bitsPerPixel);
+        const RowLayout layout = rowLayout(data_->canonicalFormat, data_->info.twoChannel, data_->unpack.bitsPerPixel);
         return ImageShape{width, height, eightBitLayout(layout.depth)};
     });
 }

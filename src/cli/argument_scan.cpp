@@ -99,7 +99,7 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
     if (arguments.empty()) return outcome(ArgumentScan::Outcome::Usage);
     ToolOptions& options = scan.options;
     Expected expected = Expected::Nothing;
-    bool keysEnded = false;  // after "--" every argument is an input
+    bool keysEnded = false;           // after "--" every argument is an input
     std::optional<std::string> root;  // --root as given, checked once the keys are all read
     for (const char* raw : arguments) {
         const std::string argument = raw != nullptr ? raw : "";
@@ -190,12 +190,15 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
 }
 
 std::string usageText() {
-    const char* helpKeys = kSlashQuestionIsHelp ? "print this text (also --help and /?)" : "print this text (also --help)";
-    return std::string("Varnel Engine 2+ texture converter, by the lumenpull authors\n"
-                       "\n"
-                       "Usage: ") +
+    const char* helpKeys =
+        kSlashQuestionIsHelp ? "print this text (also --help and /?)" : "print this text (also --help)";
+    return std::string(
+               "Varnel Engine 2+ texture converter, by the lumenpull authors\n"
+               "\n"
+               "Usage: ") +
            kProgramName +
-           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [--root folder] [-t types] [-l] [--json] [--strict] [-h] [--version] [--] inputs\n"
+           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [--root folder] [-t types] [-l] [--json] "
+           "[--strict] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"

@@ -18,8 +18,8 @@ std::string entryExtension(const std::string& name) {
 
 class DirectoryWalk {
 public:
-    DirectoryWalk(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert,
-                  std::ostream& out, const PathFailureFn& failure)
+    DirectoryWalk(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert, std::ostream& out,
+                  const PathFailureFn& failure)
         : input_(input), options_(options), convert_(convert), out_(out), failure_(failure) {}
 
     bool converted() const { return converted_; }
@@ -54,8 +54,8 @@ private:
 
 }  // namespace
 
-bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert,
-                  std::ostream& out, const PathFailureFn& failure) {
+bool processInput(const std::string& input, const ToolOptions& options, const ConvertFileFn& convert, std::ostream& out,
+                  const PathFailureFn& failure) {
     const PathStatus status = queryPathStatus(input);
     if (status == PathStatus::Directory) {
         // A folder outside --root is handed over whole, for the driver to

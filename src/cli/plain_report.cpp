@@ -71,9 +71,9 @@ std::string plainTextureRow(const TextureRow& row) {
     // Appended column by column: a "\t" + std::string chain trips a false
     // -Wrestrict warning of GCC 12 in the MinGW build.
     std::string line;
-    for (const std::string& column : {numberColumn(row), printable(row.typeName),
-                                      std::to_string(row.width) + "x" + std::to_string(row.height), formatColumn(row),
-                                      imagesColumn(row), dataColumn(row), namesColumn(row)}) {
+    for (const std::string& column :
+         {numberColumn(row), printable(row.typeName), std::to_string(row.width) + "x" + std::to_string(row.height),
+          formatColumn(row), imagesColumn(row), dataColumn(row), namesColumn(row)}) {
         line += '\t';
         line += column;
     }

@@ -132,20 +132,21 @@ DirectoryReader::~DirectoryReader() {
 bool DirectoryReader::next(std::string& name) {
     while (handle_->find != INVALID_HANDLE_VALUE) {
         if (!handle_->pending && !::FindNextFileW(handle_->find, &handle_->data)) {
-            if (const DWORD error = ::GetLastError(); error != ERROR_NO_MORE_FILES) handle_->failure = reasonText(error);
+            if (const DWORD error = ::GetLastError(); error != ERROR_NO_MORE_FILES)
+                handle_->failure = reasonText(error);
             break;
         }
         handle_->pending = false;
         const std::wstring wide = handle_->data.cFileName;
         if (wide == L"." || wide == L"..") continue;
         if (!toNarrow(wide, name)) {
-            *handle_->report << printable(handle_->parent) << ": skipped an entry whose name is not in the system code page"
-                      << std::endl;
+            *handle_->report << printable(handle_->parent)
+                             << ": skipped an entry whose name is not in the system code page" << std::endl;
             continue;
         }
         if (joinEntryPath(handle_->parent, name).size() >= kPathLimit) {
             *handle_->report << printable(joinEntryPath(handle_->parent, name)) << ": skipped, path longer than "
-                      << (kPathLimit - 1) << " characters" << std::endl;
+                             << (kPathLimit - 1) << " characters" << std::endl;
             continue;
         }
         return true;

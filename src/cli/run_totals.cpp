@@ -10,8 +10,8 @@ void RunTotals::add(const FileReport& report) {
 }
 
 std::string RunTotals::summaryLine() const {
-    return std::to_string(files) + " file(s), " + std::to_string(textures) + " texture(s), " +
-           std::to_string(images) + " image(s), " + std::to_string(failed) + " failed";
+    return std::to_string(files) + " file(s), " + std::to_string(textures) + " texture(s), " + std::to_string(images) +
+           " image(s), " + std::to_string(failed) + " failed";
 }
 
 int RunTotals::strictExitCode() const { return failed != 0 || files == 0 ? kStrictFailure : 0; }

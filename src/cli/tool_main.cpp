@@ -165,10 +165,8 @@ bool reportInJobs(const ToolOptions& options, RunTotals& totals, std::ostream& o
         runner.addFinished([text = discoveryText(text, options), &out] { out << text << std::flush; });
     });
     std::ostream noticesOut(&notices);
-    const ConvertFileFn addFile = [&](const std::string& path, const std::string& input,
-                                      const ToolOptions& fileOptions, std::ostream&) {
-        runner.add(reportOf(path, input, fileOptions, totals, out));
-    };
+    const ConvertFileFn addFile = [&](const std::string& path, const std::string& input, const ToolOptions& fileOptions,
+                                      std::ostream&) { runner.add(reportOf(path, input, fileOptions, totals, out)); };
     // In its place among the files' reports.
     const PathFailureFn addUnreadable = [&](const std::string& path, const std::string& reason) {
         runner.addFinished([report = unreadablePathReport(path, reason), &options, &totals, &out] {
@@ -186,17 +184,10 @@ bool reportInJobs(const ToolOptions& options, RunTotals& totals, std::ostream& o
 // there is nothing to run.
 std::optional<int> stopBeforeRun(const ArgumentScan& scan, std::ostream& out) {
     switch (scan.outcome) {
-        case ArgumentScan::Outcome::Usage:
-            out << usageText() << std::endl;
-            return 0;
-        case ArgumentScan::Outcome::Version:
-            out << versionText() << std::endl;
-            return 0;
-        case ArgumentScan::Outcome::Error:
-            out << scan.message << std::endl;
-            return 1;
-        case ArgumentScan::Outcome::Run:
-            break;
+        case ArgumentScan::Outcome::Usage: out << usageText() << std::endl; return 0;
+        case ArgumentScan::Outcome::Version: out << versionText() << std::endl; return 0;
+        case ArgumentScan::Outcome::Error: out << scan.message << std::endl; return 1;
+        case ArgumentScan::Outcome::Run: break;
     }
     return std::nullopt;
 }
@@ -223,8 +214,7 @@ int runTool(std::span<const char* const> arguments, std::ostream& out) {
     // The totals are counted as each report is printed, in discovery order,
     // on this thread: the same for any number of jobs.
     RunTotals totals;
-    const bool anyFound =
-        options.jobs > 1 ? reportInJobs(options, totals, out) : reportInTurn(options, totals, out);
+    const bool anyFound = options.jobs > 1 ? reportInJobs(options, totals, out) : reportInTurn(options, totals, out);
     if (!anyFound) {
         out << (options.json ? jsonError(kNothingFound) : std::string(kNothingFound) + "\n") << std::flush;
     }

@@ -167,9 +167,10 @@ private:
         const ImageType imageType =
             options_.types.forKind(highDynamicRange ? ImageKind::HighDynamicRange : ImageKind::EightBit);
         // DDS files carry a standard mip chain where there is one; every other type the largest images.
-        UnpackedLevels unpacked = imageType == ImageType::Dds
-                                      ? unpackedWithMipChain(std::move(texture.pixelData), unpack, buffers_)
-                                      : UnpackedLevels{unpackedPixels(std::move(texture.pixelData), unpack, buffers_), 1};
+        UnpackedLevels unpacked =
+            imageType == ImageType::Dds
+                ? unpackedWithMipChain(std::move(texture.pixelData), unpack, buffers_)
+                : UnpackedLevels{unpackedPixels(std::move(texture.pixelData), unpack, buffers_), 1};
         std::vector<uint8_t>().swap(texture.pixelData);  // the stored bytes are unpacked's now, freed once written
         row.findings = unpacked.pixels.findings();
 

@@ -17,9 +17,9 @@ bool startsWith(std::string_view text, std::string_view prefix) { return text.su
 constexpr std::array<std::string_view, 4> kIoTexts{"Error opening file ", "Error creating output ",
                                                    "Error writing output ", "Output file would overwrite its input"};
 constexpr std::array<std::string_view, 2> kTruncatedTexts{"Error reading", "Seek offset out of range"};
-constexpr std::array<std::string_view, 4> kUnsupportedTexts{
-    "Invalid texture format ", "Invalid signed stream version ", "Only editor sign key is available",
-    "Only one dimension arrays supported"};
+constexpr std::array<std::string_view, 4> kUnsupportedTexts{"Invalid texture format ", "Invalid signed stream version ",
+                                                            "Only editor sign key is available",
+                                                            "Only one dimension arrays supported"};
 
 bool startsWithOneOf(std::string_view text, std::span<const std::string_view> prefixes) {
     for (const std::string_view prefix : prefixes) {

@@ -15,19 +15,19 @@ namespace lumenpull {
 struct TextureRow {
     enum class Images { Single, Cube, Frames };
 
-    std::string typeName;                   // the stored type's own name
+    std::string typeName;  // the stored type's own name
     int32_t width = 0;
     int32_t height = 0;
-    uint32_t storedCode = 0;                // pixel format code as stored
-    std::optional<int32_t> canonicalFormat; // empty: the code is rejected (or unknown, when skipped)
+    uint32_t storedCode = 0;                 // pixel format code as stored
+    std::optional<int32_t> canonicalFormat;  // empty: the code is rejected (or unknown, when skipped)
     bool twoChannel = false;
     Images images = Images::Single;
     int32_t imageCount = 1;
-    bool skipped = false;                   // no pixel data: no images, no number
-    std::optional<uint64_t> number;         // the texture's number in output names, when numbered
+    bool skipped = false;            // no pixel data: no images, no number
+    std::optional<uint64_t> number;  // the texture's number in output names, when numbered
     uint64_t storedBytes = 0;
     UnpackFindings findings;
-    ImageFiles output;                      // the files a conversion writes for it
+    ImageFiles output;  // the files a conversion writes for it
 
     bool rejected() const { return !skipped && !canonicalFormat; }
 };
@@ -36,13 +36,13 @@ struct TextureRow {
 // into the plain line, a JSON object or the run's totals.
 struct FileReport {
     std::string path;
-    std::string outcome;                 // the report text after "path: "
-    bool failed = false;                 // the outcome is an error text
+    std::string outcome;                             // the report text after "path: "
+    bool failed = false;                             // the outcome is an error text
     FailureKind failureKind = FailureKind::Damaged;  // when failed: what sort of fault
-    uint64_t textures = 0;               // texture objects found
-    int64_t images = 0;                  // images written (listed: that would be written)
-    std::vector<std::string> written;    // files written, in order (listed: none)
-    std::vector<TextureRow> rows;        // filled when listing
+    uint64_t textures = 0;                           // texture objects found
+    int64_t images = 0;                              // images written (listed: that would be written)
+    std::vector<std::string> written;                // files written, in order (listed: none)
+    std::vector<TextureRow> rows;                    // filled when listing
 };
 
 }  // namespace lumenpull

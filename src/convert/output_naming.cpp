@@ -61,8 +61,8 @@ std::string withoutExtension(const std::string& path, bool noBig, PathStyle styl
 // the folder (ending in a separator), never the folder's own name, to which
 // an extension would name a file beside it.
 std::string joinUnder(const std::string& folder, const std::string& relative, PathStyle style) {
-    const bool ends = !folder.empty() && (isSeparator(folder.back(), style) ||
-                                          (style == PathStyle::Windows && folder.back() == ':'));
+    const bool ends =
+        !folder.empty() && (isSeparator(folder.back(), style) || (style == PathStyle::Windows && folder.back() == ':'));
     return ends ? folder + relative : folder + separatorOf(style) + relative;
 }
 
@@ -102,7 +102,8 @@ std::string textureImageName(const std::string& base, bool numbered, uint64_t in
 
 std::vector<std::string> imageFileNames(const std::string& textureName, int32_t imageCount, ImageType type) {
     std::vector<std::string> names;
-    for (int32_t i = 0; i < imageCount; ++i) names.push_back(imageFileName(textureName, i, imageCount, extensionOf(type)));
+    for (int32_t i = 0; i < imageCount; ++i)
+        names.push_back(imageFileName(textureName, i, imageCount, extensionOf(type)));
     return names;
 }
 

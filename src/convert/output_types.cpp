@@ -1,6 +1,5 @@
 #include "convert/output_types.h"
 
-
 namespace lumenpull {
 namespace {
 
@@ -25,8 +24,9 @@ std::optional<std::string> parseImageTypes(const std::string& list, ImageTypes& 
         const std::string token = list.substr(start, i - start);
         const ImageWriter* entry = findType(token);
         if (entry == nullptr) return "Unknown output type '" + token + "'";
-        std::optional<ImageType>& slot =
-            entry->eightBit && entry->highDynamicRange ? both : entry->eightBit ? eightBit : highDynamicRange;
+        std::optional<ImageType>& slot = entry->eightBit && entry->highDynamicRange ? both
+                                         : entry->eightBit                          ? eightBit
+                                                                                    : highDynamicRange;
         if (slot) return std::string("Two output types for one kind of texture");
         slot = entry->type;
     }

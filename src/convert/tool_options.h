@@ -12,18 +12,18 @@ namespace lumenpull {
 
 // The parsed command line; built once by the argument scan, read-only after.
 struct ToolOptions {
-    std::vector<std::string> inputs;                 // non-key arguments, in order, unchanged
-    std::set<std::string> formats{".tex", ".rsc"};   // accepted extensions, dot included
-    bool recursive = false;                          // -r
-    bool uncompressed = false;                       // -u
-    bool noBig = false;                              // --nobig
-    unsigned jobs = 1;                               // -j: files converted at once (0 already made the core count)
-    std::optional<std::string> outputFolder;         // -o: images go below it, mirroring the inputs
-    std::optional<RootFolder> root;                  // --root: with -o, mirror paths below it instead
-    ImageTypes types;                                // -t
-    bool listOnly = false;                           // -l
-    bool json = false;                               // --json
-    bool strict = false;                             // --strict
+    std::vector<std::string> inputs;                // non-key arguments, in order, unchanged
+    std::set<std::string> formats{".tex", ".rsc"};  // accepted extensions, dot included
+    bool recursive = false;                         // -r
+    bool uncompressed = false;                      // -u
+    bool noBig = false;                             // --nobig
+    unsigned jobs = 1;                              // -j: files converted at once (0 already made the core count)
+    std::optional<std::string> outputFolder;        // -o: images go below it, mirroring the inputs
+    std::optional<RootFolder> root;                 // --root: with -o, mirror paths below it instead
+    ImageTypes types;                               // -t
+    bool listOnly = false;                          // -l
+    bool json = false;                              // --json
+    bool strict = false;                            // --strict
 };
 
 }  // namespace lumenpull

@@ -165,7 +165,8 @@ constexpr RowShuffles makeRowShuffles() {
     RowShuffles s{};
     for (unsigned b = 0; b < 256; ++b) {
         for (unsigned k = 0; k < 4; ++k) {
-            for (unsigned c = 0; c < 3; ++c) s.control[b][3 * k + c] = static_cast<uint8_t>(4 * ((b >> (2 * k)) & 3) + c);
+            for (unsigned c = 0; c < 3; ++c)
+                s.control[b][3 * k + c] = static_cast<uint8_t>(4 * ((b >> (2 * k)) & 3) + c);
         }
         for (unsigned j = 12; j < 16; ++j) s.control[b][j] = 0x80;
     }
@@ -218,10 +219,11 @@ LUMENPULL_TARGET_SSSE3 inline __m128i channelValues(uint32_t a0, uint32_t a1) {
         const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(v0, w0), _mm_mullo_epi16(v1, w1));
         return _mm_mulhi_epu16(sum, _mm_set1_epi16(reciprocal));
     };
-    const __m128i sevenths = weighted(_mm_setr_epi16(7, 0, 6, 5, 4, 3, 2, 1), _mm_setr_epi16(0, 7, 1, 2, 3, 4, 5, 6), 9363);
-    const __m128i fifths = _mm_or_si128(weighted(_mm_setr_epi16(5, 0, 4, 3, 2, 1, 0, 0),
-                                                 _mm_setr_epi16(0, 5, 1, 2, 3, 4, 0, 0), 13108),
-                                        _mm_setr_epi16(0, 0, 0, 0, 0, 0, 0, 255));
+    const __m128i sevenths =
+        weighted(_mm_setr_epi16(7, 0, 6, 5, 4, 3, 2, 1), _mm_setr_epi16(0, 7, 1, 2, 3, 4, 5, 6), 9363);
+    const __m128i fifths =
+        _mm_or_si128(weighted(_mm_setr_epi16(5, 0, 4, 3, 2, 1, 0, 0), _mm_setr_epi16(0, 5, 1, 2, 3, 4, 0, 0), 13108),
+                     _mm_setr_epi16(0, 0, 0, 0, 0, 0, 0, 255));
     const __m128i useSevenths = _mm_set1_epi16(static_cast<short>(a0 > a1 ? -1 : 0));
     return _mm_or_si128(_mm_and_si128(useSevenths, sevenths), _mm_andnot_si128(useSevenths, fifths));
 }
@@ -282,8 +284,7 @@ LUMENPULL_TARGET_SSSE3 void decodeBc5BlocksSsse3(const uint8_t* in, std::size_t 
         const __m128i pairs[2] = {_mm_unpacklo_epi8(second, first), _mm_unpackhi_epi8(second, first)};
         uint8_t* blockOut = out + 12 * i;
         for (unsigned y = 0; y < 4; ++y) {
-            const __m128i row =
-                _mm_or_si128(_mm_shuffle_epi8(pairs[y / 2], y % 2 == 0 ? lowHalf : highHalf), opaque);
+            const __m128i row = _mm_or_si128(_mm_shuffle_epi8(pairs[y / 2], y % 2 == 0 ? lowHalf : highHalf), opaque);
             uint8_t* rowOut = blockOut + y * rowBytes;
             if (i + 1 < count) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(rowOut), row);
@@ -309,7 +310,8 @@ constexpr Bc3Shuffles makeBc3Shuffles() {
     Bc3Shuffles s{};
     for (unsigned b = 0; b < 256; ++b) {
         for (unsigned k = 0; k < 4; ++k) {
-            for (unsigned c = 0; c < 3; ++c) s.colour[b][4 * k + c] = static_cast<uint8_t>(4 * ((b >> (2 * k)) & 3) + c);
+            for (unsigned c = 0; c < 3; ++c)
+                s.colour[b][4 * k + c] = static_cast<uint8_t>(4 * ((b >> (2 * k)) & 3) + c);
             s.colour[b][4 * k + 3] = 0x80;
         }
     }

@@ -12,7 +12,7 @@ namespace lumenpull {
 RowLayout rowLayout(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel) {
     const auto refuse = [&]() -> RowLayout {
         throw Error(std::string("Pixel format ") + std::to_string(format) + " with " +
-            std::to_string(sourceBitsPerPixel) + " stored bits per pixel has no TGA output");
+                    std::to_string(sourceBitsPerPixel) + " stored bits per pixel has no TGA output");
     };
     switch (static_cast<PixelFormat>(format)) {
         case PixelFormat::Rgb8:
@@ -44,8 +44,7 @@ RowLayout rowLayout(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel)
         case PixelFormat::Bc5:
             if (sourceBitsPerPixel == 8) return {RowKind::Bc5, 24, true};
             return refuse();
-        case PixelFormat::Hdr32:
-            break;
+        case PixelFormat::Hdr32: break;
     }
     return refuse();
 }
@@ -92,9 +91,8 @@ RowGeometry writtenGeometry(const RowGeometry& g, bool bands, uint32_t image, st
     RowGeometry w = g;
     // A band one BC1 pixel wide stores less than a byte (its size rounds down
     // to 0); its share of the image's stored bytes measures it instead.
-    const uint64_t rowSize = g.sourceRowBytes != 0 || g.rowCount == 0
-                                 ? g.sourceRowBytes
-                                 : (g.imageBytes + g.rowCount - 1) / g.rowCount;
+    const uint64_t rowSize =
+        g.sourceRowBytes != 0 || g.rowCount == 0 ? g.sourceRowBytes : (g.imageBytes + g.rowCount - 1) / g.rowCount;
     w.rowCount = rowsWithData(rowOffset(image, g.imageBytes, 0, 0), rowSize, g.rowCount, length);
     if (w.rowCount < g.rowCount) w.height = static_cast<uint32_t>(bands ? w.rowCount * 4 : w.rowCount);
     w.expectedBytes = uint64_t{w.width} * w.height * g.outputBytesPerPixel;

@@ -57,8 +57,7 @@ LinearRgb HdrRowDecoder::pixel(const uint8_t* p) const {
     return {p[2] * scale, p[1] * scale, p[0] * scale};
 }
 
-void HdrRowDecoder::decodeRow(std::span<const uint8_t> source, std::span<LinearRgb> destination,
-                              uint32_t width) const {
+void HdrRowDecoder::decodeRow(std::span<const uint8_t> source, std::span<LinearRgb> destination, uint32_t width) const {
     if (destination.size() < width) throw std::invalid_argument("destination buffer smaller than the decoded row");
     const std::size_t whole = std::min<std::size_t>(width, source.size() / 4);
     for (std::size_t i = 0; i < whole; ++i) destination[i] = pixel(source.data() + 4 * i);

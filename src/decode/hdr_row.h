@@ -42,8 +42,8 @@ private:
     LinearRgb pixel(const uint8_t* p) const;
 
     bool sharedExponent_;
-    std::array<double, 256> byteScale_{};   // exponent-byte encoding, by exponent byte
-    std::array<float, 32> sharedScale_{};   // shared-exponent encoding, by exponent
+    std::array<double, 256> byteScale_{};  // exponent-byte encoding, by exponent byte
+    std::array<float, 32> sharedScale_{};  // shared-exponent encoding, by exponent
 };
 
 }  // namespace lumenpull

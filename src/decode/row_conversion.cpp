@@ -22,8 +22,7 @@ namespace {
 // Converts whole pixels straight from the source while they are there, then
 // the rest from zero-padded copies.
 template <std::size_t In, std::size_t Out, typename Convert>
-void convertPixels(std::span<const uint8_t> source, std::span<uint8_t> destination, uint32_t width,
-                   Convert convert) {
+void convertPixels(std::span<const uint8_t> source, std::span<uint8_t> destination, uint32_t width, Convert convert) {
     requireDestination(destination, std::size_t{width} * Out);
     const std::size_t whole = std::min<std::size_t>(width, source.size() / In);
     const uint8_t* in = source.data();
@@ -91,8 +90,8 @@ std::size_t convertWhole32To24(std::span<const uint8_t> source, std::span<uint8_
 #if LUMENPULL_SSSE3_DISPATCH
     if (cpuHasSsse3()) {
         const __m128i order = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-        const __m128i fill = TwoChannel ? _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0, 0, 0, 0)
-                                        : _mm_setzero_si128();
+        const __m128i fill =
+            TwoChannel ? _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0, 0, 0, 0) : _mm_setzero_si128();
         i = convertSixteens32To24(source.data(), whole, destination.data(), order, fill);
     }
 #endif

@@ -49,8 +49,6 @@ private:
     SignalMask previous_;  // held first, restored last
 };
 
-
-
 // For the interrupt handler: atomic operations only. The thread it runs on
 // is never inside a TableChange (interrupts are held there). Waits for the
 // changes in progress, then calls `remove` with every path in the table.

@@ -136,10 +136,10 @@ private:
     std::unique_ptr<uint8_t[]> buffer_;
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;
-    bool flushed_ = false;  // bytes have gone to the file since it was opened or restarted
+    bool flushed_ = false;                 // bytes have gone to the file since it was opened or restarted
     std::unique_ptr<TemporaryFile> file_;  // null for an output in memory
     std::string path_;
-    std::vector<uint8_t> memory_;           // the bytes sent so far, in memory
+    std::vector<uint8_t> memory_;  // the bytes sent so far, in memory
 };
 
 }  // namespace lumenpull

@@ -100,7 +100,7 @@ struct TemporaryFile::State {
     std::string path;
     int descriptor = -1;
     int64_t slot = -1;
-    bool present = false;  // the temporary file exists under `path`
+    bool present = false;   // the temporary file exists under `path`
     uint64_t position = 0;  // where the next byte goes
     uint64_t length = 0;    // the bytes the file holds
 };
@@ -203,4 +203,3 @@ void installInterruptCleanup() {
 }
 
 }  // namespace lumenpull
-

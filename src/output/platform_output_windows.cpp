@@ -33,10 +33,11 @@ std::string reasonText(DWORD error) {
     const DWORD length =
         ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                          nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string reason = length != 0 && text != nullptr ? std::string(text, length) : "system error " + std::to_string(error);
+    std::string reason =
+        length != 0 && text != nullptr ? std::string(text, length) : "system error " + std::to_string(error);
     if (text != nullptr) ::LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' ||
-                               reason.back() == '.')) {
+    while (!reason.empty() &&
+           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' || reason.back() == '.')) {
         reason.pop_back();
     }
     return reason;
@@ -180,4 +181,3 @@ const std::string& TemporaryFile::finalPath() const { return state_->finalPath; 
 void installInterruptCleanup() { ::SetConsoleCtrlHandler(removeTemporaryFilesAndExit, TRUE); }
 
 }  // namespace lumenpull
-

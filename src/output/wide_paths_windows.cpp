@@ -7,8 +7,8 @@ namespace lumenpull {
 bool toWide(const std::string& narrow, std::wstring& wide) {
     wide.clear();
     if (narrow.empty()) return true;
-    const int length = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow.data(),
-                                             static_cast<int>(narrow.size()), nullptr, 0);
+    const int length =
+        ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
     if (length <= 0) return false;
     wide.resize(static_cast<size_t>(length));
     return ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow.data(), static_cast<int>(narrow.size()),

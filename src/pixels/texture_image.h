@@ -9,11 +9,11 @@ namespace lumenpull {
 // fills one in from a texture object and its unpacked pixels; the writers
 // never see more.
 struct TextureImage {
-    int32_t width = 0;             // only the low 16 bits are used, unsigned
-    int32_t height = 0;            // only the low 16 bits are used, unsigned
-    uint32_t textureFlags = 0;     // see texture_flags.h; the writers read TwoChannel
-    int32_t pixelFormat = 0;       // canonical value after normalisation
-    int32_t imageCount = 0;        // 0 or less writes no file
+    int32_t width = 0;          // only the low 16 bits are used, unsigned
+    int32_t height = 0;         // only the low 16 bits are used, unsigned
+    uint32_t textureFlags = 0;  // see texture_flags.h; the writers read TwoChannel
+    int32_t pixelFormat = 0;    // canonical value after normalisation
+    int32_t imageCount = 0;     // 0 or less writes no file
     std::span<const uint8_t> pixelData;
 };
 

@@ -13,8 +13,8 @@ class DataType;
 
 struct DataTypeMember {
     int32_t word = -1;
-    CountedString name;                // only stored by some format versions
-    const DataType* type = nullptr;    // non-owning, into the data-type table
+    CountedString name;              // only stored by some format versions
+    const DataType* type = nullptr;  // non-owning, into the data-type table
 };
 
 // One entry of a file's data-type table. A slot that neither the external
@@ -28,10 +28,10 @@ public:
     int32_t valueSize = 0;
     int32_t simpleWord = 0;
     int32_t elementCount = 0;
-    DataType* base = nullptr;          // non-owning
+    DataType* base = nullptr;  // non-owning
     std::vector<DataTypeMember> members;
     CountedString templateName;
-    int32_t index = -1;                // slot in the data-type table, for messages
+    int32_t index = -1;  // slot in the data-type table, for messages
     bool declared = false;
 
     // The type's own name equals `kind`, or one of its bases' names does.

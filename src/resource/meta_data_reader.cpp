@@ -124,11 +124,18 @@ void ResourceFile::ReadInternalType(Stream& stream) {
             type.simpleWord = ReadInt32(stream);
             type.valueSize = ReadInt32(stream);
             break;
-        case 1:
-            type.valueSize = ReadInt32(stream);
-            break;
-        case 2: case 3: case 4: case 5: case 6: case 7: case 8:
-        case 11: case 12: case 13: case 14: {
+        case 1: type.valueSize = ReadInt32(stream); break;
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+        case 11:
+        case 12:
+        case 13:
+        case 14: {
             if (storedClass == 14) ReadString(stream, type.templateName);
             const int32_t baseIndex = ReadInt32(stream);
             if (baseIndex != -1) type.base = &TypeSlot(baseIndex, "Invalid data type index ");
@@ -142,8 +149,7 @@ void ResourceFile::ReadInternalType(Stream& stream) {
             }
             break;
         }
-        default:
-            throw Error("Unexpected data type class");
+        default: throw Error("Unexpected data type class");
     }
     type.typeClass = static_cast<DataTypeClass>(storedClass);
     type.declared = true;

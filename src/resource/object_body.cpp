@@ -38,18 +38,10 @@ void ResourceFile::ReadTextureBody(Stream& stream, const DataType& type, CObject
         case TextureKind::DynamicLightStatic:
             ReadDynamicLightStaticTexture(stream, type, ObjectFor<CDynamicLightStaticTexture>(object, type));
             return;
-        case TextureKind::Anim:
-            ReadAnimTexture(stream, type, ObjectFor<CAnimTexture>(object, type));
-            return;
-        case TextureKind::Color:
-            ReadColorTexture(stream, type, ObjectFor<CColorTexture>(object, type));
-            return;
-        case TextureKind::Static:
-            ReadStaticTexture(stream, type, ObjectFor<CStaticTexture>(object, type));
-            return;
-        case TextureKind::None:
-            ReadRawBody(stream, type, ObjectFor<CUnknownObject>(object, type));
-            return;
+        case TextureKind::Anim: ReadAnimTexture(stream, type, ObjectFor<CAnimTexture>(object, type)); return;
+        case TextureKind::Color: ReadColorTexture(stream, type, ObjectFor<CColorTexture>(object, type)); return;
+        case TextureKind::Static: ReadStaticTexture(stream, type, ObjectFor<CStaticTexture>(object, type)); return;
+        case TextureKind::None: ReadRawBody(stream, type, ObjectFor<CUnknownObject>(object, type)); return;
     }
 }
 

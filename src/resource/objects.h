@@ -31,8 +31,8 @@ struct ObjectRef {
 class CExternalObject : public CObject {
 public:
     const ReferencedFile* referencedFile = nullptr;  // null when its slot was never filled
-    int32_t externalId = 0;   // kept, not interpreted
-    int32_t obtainWord = 0;   // always 0 once read
+    int32_t externalId = 0;                          // kept, not interpreted
+    int32_t obtainWord = 0;                          // always 0 once read
 };
 
 // An object of a type the system does not model, held as its raw body.

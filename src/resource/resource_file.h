@@ -47,12 +47,12 @@ public:
     int32_t ReferencedFileCount() const { return referencedFiles_.Size(); }
     const ReferencedFile* ReferencedFileAt(int32_t index) const;  // null for an unfilled slot
     int32_t IdentCount() const { return idents_.Size(); }
-    const CountedString& Ident(int32_t index) const;              // empty for an unfilled slot
+    const CountedString& Ident(int32_t index) const;  // empty for an unfilled slot
     int32_t DataTypeCount() const { return dataTypes_.Size(); }
     // Also refuses a slot that no type list declared ("Undeclared data type N").
     const DataType& DataTypeAt(int32_t index) const;
     int32_t ObjectCount() const { return objects_.Size(); }
-    CObject* ObjectAt(int32_t index) const;                       // null for an empty slot
+    CObject* ObjectAt(int32_t index) const;  // null for an empty slot
     const std::vector<DataType*>& InternalTypes() const { return internalTypes_; }
 
     // Object-type pass: the type of the next object-type record, or null once

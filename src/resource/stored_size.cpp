@@ -38,8 +38,8 @@ int64_t LengthPrefixedSize(Stream& stream, const DataType& type) {
 struct Frame {
     const DataType* type;
     bool started = false;
-    int64_t total = 0;     // Structure: bytes measured so far
-    int32_t count = 0;     // dynamic array: element count
+    int64_t total = 0;      // Structure: bytes measured so far
+    int32_t count = 0;      // dynamic array: element count
     size_t nextMember = 0;  // Structure: next member to measure
 };
 
@@ -100,21 +100,17 @@ Step Measure(Frame& frame, Stream& stream, std::optional<int64_t> childSize) {
             if (type.name == "IDENT") return Done(4);
             if (type.name == "CString") return Done(LengthPrefixedSize(stream, type));
             return Done(CheckedSize(type.valueSize, type));
-        case DataTypeClass::Sized:
-            return Done(CheckedSize(type.valueSize, type));
+        case DataTypeClass::Sized: return Done(CheckedSize(type.valueSize, type));
         case DataTypeClass::Reference2:
         case DataTypeClass::Reference3:
         case DataTypeClass::Reference11:
-        case DataTypeClass::Reference12:
-            return Done(4);
+        case DataTypeClass::Reference12: return Done(4);
         case DataTypeClass::FixedArray:
             if (!childSize) return Child(RequireBase(type));  // the first element
             return Done(CheckedSize(*childSize * type.elementCount, type));
-        case DataTypeClass::Structure:
-            return StructureStep(frame, stream, childSize);
+        case DataTypeClass::Structure: return StructureStep(frame, stream, childSize);
         case DataTypeClass::DynamicArray6:
-        case DataTypeClass::DynamicArray7:
-            return DynamicArrayStep(frame, stream, childSize);
+        case DataTypeClass::DynamicArray7: return DynamicArrayStep(frame, stream, childSize);
         case DataTypeClass::ReferenceArray: {
             stream.Skip(4);
             const int32_t count = ReadInt32(stream);
@@ -132,8 +128,7 @@ Step Measure(Frame& frame, Stream& stream, std::optional<int64_t> childSize) {
             if (type.templateName == "ResourceLink") return Done(LengthPrefixedSize(stream, type));
             return Done(4);
         case DataTypeClass::External:
-        case DataTypeClass::Unused9:
-            return Done(0);
+        case DataTypeClass::Unused9: return Done(0);
     }
     throw Error("Unexpected class of " + DataTypeLabel(type));
 }

@@ -24,7 +24,8 @@ const DataType& RequireAncestor(const DataType& type, const char* name) {
 const DataType& MipElementType(const DataType& baseTextureType) {
     static constexpr const char* kMipArray = "CStaticArray<CPlatformMip>";
     const DataType* arrayType = baseTextureType.FindMemberType(kMipArray);
-    if (arrayType == nullptr) throw Error("Data type " + std::to_string(baseTextureType.index) + " has no member of type " + kMipArray);
+    if (arrayType == nullptr)
+        throw Error("Data type " + std::to_string(baseTextureType.index) + " has no member of type " + kMipArray);
     if (arrayType->base == nullptr) throw Error("Missing base of " + DataTypeLabel(*arrayType));
     if (!arrayType->base->declared) throw Error("Undeclared " + DataTypeLabel(*arrayType->base));
     return *arrayType->base;

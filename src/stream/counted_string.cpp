@@ -8,16 +8,13 @@ CountedString::CountedString(const char* value) {
     if (value != nullptr) assign(value, static_cast<uint32_t>(std::strlen(value)));
 }
 
-CountedString::CountedString(const std::string& value) {
-    assign(value.data(), static_cast<uint32_t>(value.size()));
-}
+CountedString::CountedString(const std::string& value) { assign(value.data(), static_cast<uint32_t>(value.size())); }
 
 CountedString::CountedString(const CountedString& other) {
     if (other.text) assign(other.text.get(), other.length);
 }
 
-CountedString::CountedString(CountedString&& other) noexcept
-    : length(other.length), text(std::move(other.text)) {
+CountedString::CountedString(CountedString&& other) noexcept : length(other.length), text(std::move(other.text)) {
     other.length = 0;
 }
 
@@ -41,9 +38,7 @@ void CountedString::Clear() {
     length = 0;
 }
 
-bool CountedString::operator==(const CountedString& other) const {
-    return std::strcmp(c_str(), other.c_str()) == 0;
-}
+bool CountedString::operator==(const CountedString& other) const { return std::strcmp(c_str(), other.c_str()) == 0; }
 
 bool CountedString::operator==(const char* other) const {
     return std::strcmp(c_str(), other != nullptr ? other : "") == 0;

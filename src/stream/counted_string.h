@@ -12,8 +12,8 @@ namespace lumenpull {
 class CountedString {
 public:
     CountedString() = default;
-    CountedString(const char* text);          // NOLINT(google-explicit-constructor)
-    CountedString(const std::string& text);   // NOLINT(google-explicit-constructor)
+    CountedString(const char* text);         // NOLINT(google-explicit-constructor)
+    CountedString(const std::string& text);  // NOLINT(google-explicit-constructor)
     CountedString(const CountedString& other);
     CountedString(CountedString&& other) noexcept;
     CountedString& operator=(const CountedString& other);

@@ -17,9 +17,7 @@ public:
     }
 
 protected:
-    int_type underflow() override {
-        return gptr() < egptr() ? traits_type::to_int_type(*gptr()) : traits_type::eof();
-    }
+    int_type underflow() override { return gptr() < egptr() ? traits_type::to_int_type(*gptr()) : traits_type::eof(); }
 
     std::streamsize showmanyc() override { return egptr() - gptr(); }
 

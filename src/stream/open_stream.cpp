@@ -22,8 +22,8 @@ FileKind sniff(InputFile& input) {
     if (input.buffer->peekBuffered(head, sizeof head) != sizeof head) {
         // The first read came up short: read the bytes, then go back.
         FileBuffer& file = *input.buffer;
-        const bool read = file.sgetn(reinterpret_cast<char*>(head), sizeof head) ==
-                          static_cast<std::streamsize>(sizeof head);
+        const bool read =
+            file.sgetn(reinterpret_cast<char*>(head), sizeof head) == static_cast<std::streamsize>(sizeof head);
         file.pubseekpos(0, std::ios_base::in);
         if (!read) return FileKind::Plain;
     }
@@ -61,17 +61,17 @@ std::unique_ptr<Stream> OpenInputStream(InputFile input, bool verify) {
     // On a failed Open the half-opened object goes out of scope here, which
     // closes its file, and the error travels on unchanged.
     switch (sniff(input)) {
-    case FileKind::Signed: {
-        auto stream = std::make_unique<SignedStream>();
-        stream->Open(std::move(input), verify);
-        return stream;
-    }
-    case FileKind::Work: {
-        auto stream = std::make_unique<WorkStream>();
-        stream->Open(std::move(input));
-        return stream;
-    }
-    case FileKind::Plain: break;
+        case FileKind::Signed: {
+            auto stream = std::make_unique<SignedStream>();
+            stream->Open(std::move(input), verify);
+            return stream;
+        }
+        case FileKind::Work: {
+            auto stream = std::make_unique<WorkStream>();
+            stream->Open(std::move(input));
+            return stream;
+        }
+        case FileKind::Plain: break;
     }
     auto stream = std::make_unique<Stream>();
     stream->Open(std::move(input));

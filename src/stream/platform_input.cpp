@@ -62,9 +62,12 @@ int openRegularFile(const std::string& path, uint64_t& size) {
     if (descriptor < 0) ThrowErrorOpening(path, std::strerror(errno));
     struct stat info {};
     const char* refusal = nullptr;
-    if (::fstat(descriptor, &info) != 0) refusal = std::strerror(errno);
-    else if (S_ISDIR(info.st_mode)) refusal = kDirectory;
-    else if (!S_ISREG(info.st_mode)) refusal = kNotRegular;
+    if (::fstat(descriptor, &info) != 0)
+        refusal = std::strerror(errno);
+    else if (S_ISDIR(info.st_mode))
+        refusal = kDirectory;
+    else if (!S_ISREG(info.st_mode))
+        refusal = kNotRegular;
     if (refusal != nullptr) {
         const std::string reason = refusal;
         ::close(descriptor);

@@ -165,25 +165,25 @@ void SignedStream::Seek(const int64_t& offset, SeekOrigin origin) {
     const uint64_t here = layout_.PayloadOf(pos_);
     const uint64_t magnitude = offset < 0 ? 0 - static_cast<uint64_t>(offset) : static_cast<uint64_t>(offset);
     switch (origin) {
-    case SeekOrigin::Begin:
-        if (offset < 0 || magnitude > payloadSize_) ThrowSeekOutOfRange();
-        MoveToPayload(magnitude, false);
-        return;
-    case SeekOrigin::End:
-        // The offset counts back from the end of the payload.
-        if (offset < 0 || magnitude > payloadSize_) ThrowSeekOutOfRange();
-        MoveToPayload(payloadSize_ - magnitude, false);
-        return;
-    case SeekOrigin::Current:
-        if (offset == 0) return;
-        if (offset > 0) {
-            if (magnitude > payloadSize_ - here) ThrowSeekOutOfRange();
-            MoveToPayload(here + magnitude, true);
-        } else {
-            if (magnitude > here) ThrowSeekOutOfRange();
-            MoveToPayload(here - magnitude, false);
-        }
-        return;
+        case SeekOrigin::Begin:
+            if (offset < 0 || magnitude > payloadSize_) ThrowSeekOutOfRange();
+            MoveToPayload(magnitude, false);
+            return;
+        case SeekOrigin::End:
+            // The offset counts back from the end of the payload.
+            if (offset < 0 || magnitude > payloadSize_) ThrowSeekOutOfRange();
+            MoveToPayload(payloadSize_ - magnitude, false);
+            return;
+        case SeekOrigin::Current:
+            if (offset == 0) return;
+            if (offset > 0) {
+                if (magnitude > payloadSize_ - here) ThrowSeekOutOfRange();
+                MoveToPayload(here + magnitude, true);
+            } else {
+                if (magnitude > here) ThrowSeekOutOfRange();
+                MoveToPayload(here - magnitude, false);
+            }
+            return;
     }
     ThrowSeekOutOfRange();
 }

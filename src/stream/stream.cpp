@@ -128,9 +128,8 @@ void Stream::PlainReadFromFile(void* buffer, uint32_t count) {
     if (mode_ != 'r') ThrowInvalidMode();
     if (failed_) ThrowErrorReading();
     const uint64_t got = count == 0 ? 0
-                                    : transferAll(static_cast<char*>(buffer), count, [this](char* at, std::streamsize n) {
-                                          return file_->sgetn(at, n);
-                                      });
+                                    : transferAll(static_cast<char*>(buffer), count,
+                                                  [this](char* at, std::streamsize n) { return file_->sgetn(at, n); });
     pos_ += got;
     // The bytes that were there stay copied and consumed.
     if (got != count || pos_ > size_) FailRead();
@@ -147,11 +146,10 @@ void Stream::Write(const void* buffer, uint32_t count) { PlainWrite(buffer, coun
 void Stream::PlainWrite(const void* buffer, uint32_t count) {
     RequireOpen();
     if (mode_ != 'w') ThrowInvalidMode();
-    const uint64_t put =
-        count == 0 ? 0
-                   : transferAll(static_cast<const char*>(buffer), count, [this](const char* at, std::streamsize n) {
-                         return file_->sputn(at, n);
-                     });
+    const uint64_t put = count == 0
+                             ? 0
+                             : transferAll(static_cast<const char*>(buffer), count,
+                                           [this](const char* at, std::streamsize n) { return file_->sputn(at, n); });
     pos_ += put;
     if (put != count) throw Error("Writing error");
 }

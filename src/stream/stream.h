@@ -97,8 +97,8 @@ protected:
     std::unique_ptr<FileBuffer> file_;
     char mode_ = 0;
     uint64_t size_ = 0;
-    uint64_t pos_ = 0;      // raw position, tracked so Tell costs no system call
-    bool failed_ = false;   // a failed read poisons every later read
+    uint64_t pos_ = 0;     // raw position, tracked so Tell costs no system call
+    bool failed_ = false;  // a failed read poisons every later read
 
     friend Stream& ReadString(Stream& stream, CountedString& string);
 };

@@ -54,9 +54,9 @@ void WorkStream::Seek(const int64_t& offset, SeekOrigin origin) {
     const auto shift = static_cast<uint64_t>(offset);
     uint64_t target = 0;
     switch (origin) {
-    case SeekOrigin::Begin: target = kHeaderSize + shift; break;
-    case SeekOrigin::Current: target = pos_ + shift; break;
-    case SeekOrigin::End: target = size_ - shift; break;  // counts back from the end
+        case SeekOrigin::Begin: target = kHeaderSize + shift; break;
+        case SeekOrigin::Current: target = pos_ + shift; break;
+        case SeekOrigin::End: target = size_ - shift; break;  // counts back from the end
     }
     const bool beforePayload = target < kHeaderSize || (origin == SeekOrigin::Begin && offset < 0);
     const bool pastEnd = target > size_ || (origin == SeekOrigin::End && offset < 0);

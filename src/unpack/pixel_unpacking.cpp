@@ -47,9 +47,7 @@ std::optional<DecodedImages> decodedLargestImages(std::span<const uint8_t> sourc
     return images;
 }
 
-bool planeCoded(const UnpackParameters& p, size_t length) {
-    return (p.textureFlags & PlaneCoded) != 0 && length != 0;
-}
+bool planeCoded(const UnpackParameters& p, size_t length) { return (p.textureFlags & PlaneCoded) != 0 && length != 0; }
 
 }  // namespace
 

@@ -15,10 +15,10 @@ namespace lumenpull {
 // shows, and exactly what the conversion did to them.
 struct UnpackFindings {
     enum class Mips { None, LargestFirst, LargestLast };
-    bool inflated = false;      // zlib data, inflated
-    bool planes = false;        // delta-coded planes, decoded
-    Mips mips = Mips::None;     // smaller mip levels found, the largest image at this end of each block
-    bool shortData = false;     // fewer bytes than the image count's largest images need
+    bool inflated = false;   // zlib data, inflated
+    bool planes = false;     // delta-coded planes, decoded
+    Mips mips = Mips::None;  // smaller mip levels found, the largest image at this end of each block
+    bool shortData = false;  // fewer bytes than the image count's largest images need
 };
 
 // What the last step finds in `length` bytes of inflated and plane-decoded

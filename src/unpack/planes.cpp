@@ -50,7 +50,9 @@ struct RunningSums {
 template <PlaneKind Kind, bool Alpha>
 struct PixelPlanes {
     // The planes this kind reads: red, green, blue (alpha); grey (alpha); alpha.
-    static constexpr size_t Read = Kind == PlaneKind::Colour ? (Alpha ? 4 : 3) : Kind == PlaneKind::Grey ? (Alpha ? 2 : 1) : 1;
+    static constexpr size_t Read = Kind == PlaneKind::Colour ? (Alpha ? 4 : 3)
+                                   : Kind == PlaneKind::Grey ? (Alpha ? 2 : 1)
+                                                             : 1;
 
     // Adds the deltas d[0 .. Read - 1] of one pixel, or of a stretch of
     // pixels (the sums of their deltas).
@@ -105,11 +107,17 @@ struct PixelPlanes {
             red = sums[0];
             green = sums[1];
             blue = sums[2];
-            if constexpr (Alpha) alpha = sums[3]; else alpha = constant(s.alpha);
+            if constexpr (Alpha)
+                alpha = sums[3];
+            else
+                alpha = constant(s.alpha);
         } else if constexpr (Kind == PlaneKind::Grey) {
             red = green = blue = sums[0];
             s.green = s.blue = s.red;
-            if constexpr (Alpha) alpha = sums[1]; else alpha = constant(s.alpha);
+            if constexpr (Alpha)
+                alpha = sums[1];
+            else
+                alpha = constant(s.alpha);
         } else {
             red = constant(s.red);
             green = constant(s.green);
@@ -173,8 +181,8 @@ struct PixelPlanes {
 
 // Blocks: running sums of the two colour endpoints; the index words and the
 // alpha halves are stored as they are.
-void decodeBlocks(std::span<const uint8_t> source, bool alpha, size_t n, size_t from, size_t count,
-                  RunningSums& s, uint8_t* out) {
+void decodeBlocks(std::span<const uint8_t> source, bool alpha, size_t n, size_t from, size_t count, RunningSums& s,
+                  uint8_t* out) {
     const Plane first(source, 0, 2 * n);
     const Plane second(source, 2 * n, 2 * n);
     const Plane indices(source, 4 * n, 4 * n);
@@ -208,21 +216,19 @@ public:
     void decode(size_t count, uint8_t* out) {
         const size_t n = layout_.elements;
         switch (layout_.kind) {
-        case PlaneKind::Colour:
-            layout_.alpha ? PixelPlanes<PlaneKind::Colour, true>::decode(source_, n, next_, count, sums_, out)
-                          : PixelPlanes<PlaneKind::Colour, false>::decode(source_, n, next_, count, sums_, out);
-            break;
-        case PlaneKind::Grey:
-            layout_.alpha ? PixelPlanes<PlaneKind::Grey, true>::decode(source_, n, next_, count, sums_, out)
-                          : PixelPlanes<PlaneKind::Grey, false>::decode(source_, n, next_, count, sums_, out);
-            break;
-        case PlaneKind::AlphaOnly:
-            layout_.alpha ? PixelPlanes<PlaneKind::AlphaOnly, true>::decode(source_, n, next_, count, sums_, out)
-                          : PixelPlanes<PlaneKind::AlphaOnly, false>::decode(source_, n, next_, count, sums_, out);
-            break;
-        case PlaneKind::Block:
-            decodeBlocks(source_, layout_.alpha, n, next_, count, sums_, out);
-            break;
+            case PlaneKind::Colour:
+                layout_.alpha ? PixelPlanes<PlaneKind::Colour, true>::decode(source_, n, next_, count, sums_, out)
+                              : PixelPlanes<PlaneKind::Colour, false>::decode(source_, n, next_, count, sums_, out);
+                break;
+            case PlaneKind::Grey:
+                layout_.alpha ? PixelPlanes<PlaneKind::Grey, true>::decode(source_, n, next_, count, sums_, out)
+                              : PixelPlanes<PlaneKind::Grey, false>::decode(source_, n, next_, count, sums_, out);
+                break;
+            case PlaneKind::AlphaOnly:
+                layout_.alpha ? PixelPlanes<PlaneKind::AlphaOnly, true>::decode(source_, n, next_, count, sums_, out)
+                              : PixelPlanes<PlaneKind::AlphaOnly, false>::decode(source_, n, next_, count, sums_, out);
+                break;
+            case PlaneKind::Block: decodeBlocks(source_, layout_.alpha, n, next_, count, sums_, out); break;
         }
         next_ += count;
     }
@@ -259,42 +265,27 @@ PlaneLayout planeLayoutFor(PixelFormat pixelFormat, size_t sourceLength) {
     const size_t length = sourceLength;
     PlaneLayout layout;
     switch (pixelFormat) {
-    case PixelFormat::Rgb8:
-    case PixelFormat::Rgb8B:
-        layout = {PlaneKind::Colour, false, scaledSize(length / 3, 4), 0};
-        break;
-    case PixelFormat::Rgba8:
-    case PixelFormat::Rgba8B:
-    case PixelFormat::Hdr32:
-        layout = {PlaneKind::Colour, true, length, 0};
-        break;
-    case PixelFormat::Rgba8C:
-        layout = {PlaneKind::Grey, true, scaledSize(length, 2), 0};
-        break;
-    case PixelFormat::Grey8:
-        layout = {PlaneKind::Grey, false, scaledSize(length, 4), 0};
-        break;
-    case PixelFormat::Rgba8D:
-        layout = {PlaneKind::AlphaOnly, true, scaledSize(length, 4), 0};
-        break;
-    case PixelFormat::Bc1:
-        layout = {PlaneKind::Block, false, length, 0};
-        break;
-    case PixelFormat::Bc3:
-    case PixelFormat::Bc5:
-        layout = {PlaneKind::Block, true, length, 0};
-        break;
-    case PixelFormat::Block8:
-    default:  // and any value outside the canonical set: colour planes without alpha
-        layout = {PlaneKind::Colour, false, length, 0};
-        break;
+        case PixelFormat::Rgb8:
+        case PixelFormat::Rgb8B: layout = {PlaneKind::Colour, false, scaledSize(length / 3, 4), 0}; break;
+        case PixelFormat::Rgba8:
+        case PixelFormat::Rgba8B:
+        case PixelFormat::Hdr32: layout = {PlaneKind::Colour, true, length, 0}; break;
+        case PixelFormat::Rgba8C: layout = {PlaneKind::Grey, true, scaledSize(length, 2), 0}; break;
+        case PixelFormat::Grey8: layout = {PlaneKind::Grey, false, scaledSize(length, 4), 0}; break;
+        case PixelFormat::Rgba8D: layout = {PlaneKind::AlphaOnly, true, scaledSize(length, 4), 0}; break;
+        case PixelFormat::Bc1: layout = {PlaneKind::Block, false, length, 0}; break;
+        case PixelFormat::Bc3:
+        case PixelFormat::Bc5: layout = {PlaneKind::Block, true, length, 0}; break;
+        case PixelFormat::Block8:
+        default:  // and any value outside the canonical set: colour planes without alpha
+            layout = {PlaneKind::Colour, false, length, 0};
+            break;
     }
     layout.elements = layout.decodedSize / elementSizeOf(layout);
     return layout;
 }
 
-size_t decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout,
-                           std::span<uint8_t> destination) {
+size_t decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout, std::span<uint8_t> destination) {
     // Never write past the destination, whatever the layout claims.
     PlaneLayout fitted = layout;
     fitted.elements = std::min(layout.elements, destination.size() / elementSizeOf(layout));

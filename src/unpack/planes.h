@@ -18,9 +18,9 @@ enum class PlaneKind {
 
 struct PlaneLayout {
     PlaneKind kind = PlaneKind::Colour;
-    bool alpha = false;       // the format has a fourth (alpha) channel
-    size_t decodedSize = 0;   // bytes of the decoded buffer
-    size_t elements = 0;      // pixels, or blocks for the block kind
+    bool alpha = false;      // the format has a fourth (alpha) channel
+    size_t decodedSize = 0;  // bytes of the decoded buffer
+    size_t elements = 0;     // pixels, or blocks for the block kind
 };
 
 // The layout of `sourceLength` plane-coded bytes of canonical format `pixelFormat`.
@@ -32,8 +32,7 @@ PlaneLayout planeLayoutFor(PixelFormat pixelFormat, size_t sourceLength);
 // hold layout.decodedSize bytes; the bytes after the last element are left as
 // they are. A source shorter than the planes need reads its missing bytes as 0.
 // Returns the bytes written.
-size_t decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout,
-                         std::span<uint8_t> destination);
+size_t decodePlaneElements(std::span<const uint8_t> source, const PlaneLayout& layout, std::span<uint8_t> destination);
 
 // Evenly spaced stretches of elements: `count` stretches of `length`
 // elements, the first at element `first`, each `stride` after the one before.

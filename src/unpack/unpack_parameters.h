@@ -10,11 +10,11 @@ namespace lumenpull {
 struct UnpackParameters {
     int32_t width = 0;
     int32_t height = 0;
-    uint32_t textureFlags = 0;   // PlaneCoded: the data is stored as delta-coded planes
-    PixelFormat pixelFormat{};   // canonical pixel format
-    uint8_t bitsPerPixel = 0;    // stored bits per pixel (4, 8, 24 or 32)
-    uint32_t imageCount = 1;     // faces or frames
-    uint16_t layoutWord = 0;     // 0: largest mip image first in each face's block; 0x0100 (any other): last
+    uint32_t textureFlags = 0;  // PlaneCoded: the data is stored as delta-coded planes
+    PixelFormat pixelFormat{};  // canonical pixel format
+    uint8_t bitsPerPixel = 0;   // stored bits per pixel (4, 8, 24 or 32)
+    uint32_t imageCount = 1;    // faces or frames
+    uint16_t layoutWord = 0;    // 0: largest mip image first in each face's block; 0x0100 (any other): last
 };
 
 // The size of the largest image of one face or frame in bytes, and the

@@ -63,7 +63,7 @@ struct DdsFormat {
 };
 
 DdsFormat ddsFormat(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel) {
-    const auto blocks = [](const char (&code)[5], uint32_t blockBytes) {
+    const auto blocks = [](const char(&code)[5], uint32_t blockBytes) {
         return DdsFormat{DdsKind::Blocks, DdpfFourCc, fourCc(code), 0, {}, blockBytes, {}};
     };
     switch (static_cast<PixelFormat>(format)) {
@@ -91,13 +91,13 @@ DdsFormat ddsFormat(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel)
                 case 8: return {DdsKind::Rows, DdpfLuminance, 0, 8, {0xFF, 0, 0, 0}, 0, rows};
                 case 24: return {DdsKind::Rows, DdpfRgb, 0, 24, {0xFF0000, 0xFF00, 0xFF, 0}, 0, rows};
                 default:
-                    return {DdsKind::Rows, DdpfRgb | DdpfAlphaPixels, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000},
-                            0, rows};
+                    return {DdsKind::Rows, DdpfRgb | DdpfAlphaPixels, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, 0,
+                            rows};
             }
         }
     }
     throw Error(std::string("Pixel format ") + std::to_string(format) + " with " + std::to_string(sourceBitsPerPixel) +
-        " stored bits per pixel has no DDS output");
+                " stored bits per pixel has no DDS output");
 }
 
 // How one texture's images are laid out in its pixel data and in the files.
@@ -347,8 +347,8 @@ int32_t writeDds(const std::string& imageName, const TextureImage& texture, uint
 int32_t writeDds(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                  bool sharedExponent, uint32_t mipLevels, ImageOutput& output) {
     if (texture.imageCount <= 0) return 0;
-    const DdsFormat format = ddsFormat(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0,
-                                       sourceBitsPerPixel);
+    const DdsFormat format =
+        ddsFormat(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
     const DdsGeometry g = ddsGeometry(texture, sourceBitsPerPixel, mipLevels);
     DdsImageWriter writer(format, g, sharedExponent);
     int32_t images = 0;

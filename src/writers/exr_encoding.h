@@ -17,7 +17,6 @@ using ExrRowSource = std::function<void(uint32_t row, std::span<float> rgb)>;
 // is stored either compressed to fewer bytes than its raw rows or as the raw
 // rows themselves, the only two forms a reader can tell apart. `path` names
 // the file in the error thrown: "Error writing output file: <path>: <reason>".
-std::vector<uint8_t> encodeExrRgb(const std::string& path, uint32_t width, uint32_t height,
-                                  const ExrRowSource& rows);
+std::vector<uint8_t> encodeExrRgb(const std::string& path, uint32_t width, uint32_t height, const ExrRowSource& rows);
 
 }  // namespace lumenpull

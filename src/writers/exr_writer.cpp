@@ -55,8 +55,7 @@ int32_t writeExr(const std::string& imageName, const TextureImage& texture, bool
     return writeExr(imageName, texture, sharedExponent, output);
 }
 
-int32_t writeExr(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
-                 ImageOutput& output) {
+int32_t writeExr(const std::string& imageName, const TextureImage& texture, bool sharedExponent, ImageOutput& output) {
     if (texture.imageCount <= 0) return 0;
     const ExrGeometry g = exrGeometry(texture);
     const HdrRowDecoder decoder(sharedExponent);
@@ -66,7 +65,8 @@ int32_t writeExr(const std::string& imageName, const TextureImage& texture, bool
     for (int32_t i = 0; i < files; ++i) {
         const auto image = static_cast<uint32_t>(i);
         ExrGeometry w = g;
-        w.height = static_cast<uint32_t>(rowsWithData(rowOffset(image, g.imageBytes, 0, 0), g.rowBytes, g.height, length));
+        w.height =
+            static_cast<uint32_t>(rowsWithData(rowOffset(image, g.imageBytes, 0, 0), g.rowBytes, g.height, length));
         writeExrImage(output, imageFileName(imageName, i, texture.imageCount, "exr"), texture, w, image, decoder);
     }
     return files;

@@ -19,8 +19,7 @@ namespace lumenpull {
 // is complete. Throws "Error creating output file: <name>: <reason>" or
 // "Error writing output file: <name>: <reason>", and a one-line text for an
 // image of no pixels. Files finished before stay.
-int32_t writeExr(const std::string& imageName, const TextureImage& texture, bool sharedExponent,
-                 ImageOutput& output);
+int32_t writeExr(const std::string& imageName, const TextureImage& texture, bool sharedExponent, ImageOutput& output);
 // The same, each file put in place as soon as it is written.
 int32_t writeExr(const std::string& imageName, const TextureImage& texture, bool sharedExponent);
 

@@ -71,13 +71,14 @@ template <bool SharedExponent>
                                                        _MM_SHUFFLE(3, 1, 3, 1))),
                        20),
         _mm_set1_epi32(0x7FF));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(biased, _mm_setzero_si128())) != 0) [[unlikely]] return false;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(biased, _mm_setzero_si128())) != 0) [[unlikely]]
+        return false;
     // The factor 2^-exponent × 255 with exponent = biased - 1022, which the
     // scalar code makes as a power of two times 255: exact, so the double
     // whose top half is that of 255 (0x406FE000) with 1022 - biased added to
     // its exponent field.
-    const __m128i factorTop = _mm_sub_epi32(_mm_set1_epi32(static_cast<int>(0x406FE000u + (1022u << 20))),
-                                            _mm_slli_epi32(biased, 20));
+    const __m128i factorTop =
+        _mm_sub_epi32(_mm_set1_epi32(static_cast<int>(0x406FE000u + (1022u << 20))), _mm_slli_epi32(biased, 20));
     const __m128d factorLow = _mm_castsi128_pd(_mm_unpacklo_epi32(_mm_setzero_si128(), factorTop));
     const __m128d factorHigh = _mm_castsi128_pd(_mm_unpackhi_epi32(_mm_setzero_si128(), factorTop));
     // mantissaByte: 255 from 256 on, else the truncated value (0 to 255 here).
@@ -98,8 +99,7 @@ template <bool SharedExponent>
 }  // namespace
 #endif
 
-HdrRgbeRowEncoder::HdrRgbeRowEncoder(bool sharedExponent)
-    : sharedExponent_(sharedExponent), decoder_(sharedExponent) {
+HdrRgbeRowEncoder::HdrRgbeRowEncoder(bool sharedExponent) : sharedExponent_(sharedExponent), decoder_(sharedExponent) {
     for (uint32_t e = 0; e < scale_.size(); ++e) scale_[e] = decoder_.channelScale(e);
 }
 
@@ -130,7 +130,8 @@ void HdrRgbeRowEncoder::encodeRow(std::span<const uint8_t> source, std::span<uin
         quads.template operator()<false>();
     }
 #endif
-    for (; i < width; i += FewPixels) encodeFew(source, i, std::min<std::size_t>(FewPixels, width - i), out.data() + 4 * i);
+    for (; i < width; i += FewPixels)
+        encodeFew(source, i, std::min<std::size_t>(FewPixels, width - i), out.data() + 4 * i);
 }
 
 }  // namespace lumenpull

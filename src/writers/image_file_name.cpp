@@ -7,8 +7,7 @@
 
 namespace lumenpull {
 
-std::string imageFileName(const std::string& imageName, int32_t index, int32_t imageCount,
-                          std::string_view extension) {
+std::string imageFileName(const std::string& imageName, int32_t index, int32_t imageCount, std::string_view extension) {
     std::string name = imageName;
     if (imageCount > 1) {
         char suffix[16];

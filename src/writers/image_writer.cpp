@@ -32,14 +32,13 @@ constexpr std::array kWriters{
                 },
                 [](const std::string& name, const TextureImage& texture, const Request&, const ImageOutput& output,
                    ImageFiles& files) { listRadianceFiles(name, texture, output, files); }},
-    ImageWriter{ImageType::Dds, "dds", true, true,
-                [](const std::string& name, const TextureImage& texture, const Request& r, ImageOutput& output) {
-                    return writeDds(name, texture, r.sourceBitsPerPixel, r.sharedExponent, r.mipLevels, output);
-                },
-                [](const std::string& name, const TextureImage& texture, const Request& r, const ImageOutput& output,
-                   ImageFiles& files) {
-                    listDdsFiles(name, texture, r.sourceBitsPerPixel, r.mipLevels, output, files);
-                }},
+    ImageWriter{
+        ImageType::Dds, "dds", true, true,
+        [](const std::string& name, const TextureImage& texture, const Request& r, ImageOutput& output) {
+            return writeDds(name, texture, r.sourceBitsPerPixel, r.sharedExponent, r.mipLevels, output);
+        },
+        [](const std::string& name, const TextureImage& texture, const Request& r, const ImageOutput& output,
+           ImageFiles& files) { listDdsFiles(name, texture, r.sourceBitsPerPixel, r.mipLevels, output, files); }},
     ImageWriter{ImageType::Exr, "exr", false, true,
                 [](const std::string& name, const TextureImage& texture, const Request& r, ImageOutput& output) {
                     return writeExr(name, texture, r.sharedExponent, output);

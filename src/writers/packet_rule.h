@@ -54,40 +54,43 @@ template <std::size_t MaxPacket, std::size_t MinRun, bool SeveralRows = false, s
     static_assert(MaxPacket >= 64 + MinRun);
     const auto inWord = [&](std::size_t begin, std::size_t end) {
         if constexpr (SeveralRows) {
-            if (begin >= rowEnd) [[unlikely]] finishRowsBefore(begin);
+            if (begin >= rowEnd) [[unlikely]]
+                finishRowsBefore(begin);
         }
         sink.raw(i, begin - i);
         sink.run(begin, end - begin);
         i = end;
     };
     // Blocks shorter than a run stay among the raw pixels: only the others are visited.
-    bits.template forEachBlock<MinRun>([&](std::size_t begin, std::size_t end) {
-        // The usual case, short pixels and a short run in the same row (in
-        // block-coded pictures nearly every block), without the loops below.
-        if (begin - i <= MaxPacket && end - begin <= MaxPacket && (!SeveralRows || begin < rowEnd)) [[likely]] {
+    bits.template forEachBlock<MinRun>(
+        [&](std::size_t begin, std::size_t end) {
+            // The usual case, short pixels and a short run in the same row (in
+            // block-coded pictures nearly every block), without the loops below.
+            if (begin - i <= MaxPacket && end - begin <= MaxPacket && (!SeveralRows || begin < rowEnd)) [[likely]] {
+                sink.raw(i, begin - i);
+                sink.run(begin, end - begin);
+                i = end;
+                return;
+            }
+            if constexpr (SeveralRows) finishRowsBefore(begin);
+            while (begin - i > MaxPacket) {
+                sink.raw(i, MaxPacket);
+                i += MaxPacket;
+            }
             sink.raw(i, begin - i);
-            sink.run(begin, end - begin);
-            i = end;
-            return;
-        }
-        if constexpr (SeveralRows) finishRowsBefore(begin);
-        while (begin - i > MaxPacket) {
-            sink.raw(i, MaxPacket);
-            i += MaxPacket;
-        }
-        sink.raw(i, begin - i);
-        std::size_t r = begin;
-        while (end - r > MaxPacket) {
-            sink.run(r, MaxPacket);
-            r += MaxPacket;
-        }
-        if (end - r >= MinRun) {
-            sink.run(r, end - r);
-            i = end;
-        } else {
-            i = r;
-        }
-    }, inWord);
+            std::size_t r = begin;
+            while (end - r > MaxPacket) {
+                sink.run(r, MaxPacket);
+                r += MaxPacket;
+            }
+            if (end - r >= MinRun) {
+                sink.run(r, end - r);
+                i = end;
+            } else {
+                i = r;
+            }
+        },
+        inWord);
     // The rest of the last row with a block, and the rows after it.
     const std::size_t n = bits.size();
     if constexpr (SeveralRows) {

@@ -55,8 +55,8 @@ void writeChunk(OutputFile& file, std::string_view type, std::span<const uint8_t
 }
 
 uint8_t colourType(uint32_t depth) {
-    if (depth == 8) return 0;      // greyscale
-    return depth == 24 ? 2 : 6;    // RGB, RGBA
+    if (depth == 8) return 0;    // greyscale
+    return depth == 24 ? 2 : 6;  // RGB, RGBA
 }
 
 // The bytes of a picture's filtered rows, all held at once. Throws for a
@@ -73,7 +73,8 @@ uint64_t filteredPictureBytes(const RowGeometry& g) {
 // compressed stream written as IDAT chunks.
 class PngImage {
 public:
-    PngImage(const RowGeometry& g, uint32_t depth) : g_(g), depth_(depth), rowBytes_(size_t{g.width} * g.outputBytesPerPixel) {
+    PngImage(const RowGeometry& g, uint32_t depth)
+        : g_(g), depth_(depth), rowBytes_(size_t{g.width} * g.outputBytesPerPixel) {
         filtered_.reserve(static_cast<size_t>(filteredPictureBytes(g)));
         previous_.assign(rowBytes_, 0);
     }
@@ -115,8 +116,8 @@ public:
         // The header promised g.height rows: a file with fewer would be cut short.
         if (rows_ != g_.height) throw Error("PNG writer: rows missing");
         std::vector<uint8_t> compressed(libdeflate_zlib_compress_bound(compressor, filtered_.size()));
-        const size_t size = libdeflate_zlib_compress(compressor, filtered_.data(), filtered_.size(),
-                                                     compressed.data(), compressed.size());
+        const size_t size = libdeflate_zlib_compress(compressor, filtered_.data(), filtered_.size(), compressed.data(),
+                                                     compressed.size());
         if (size == 0) throw Error("PNG writer: compression failed");
         std::vector<uint8_t>().swap(filtered_);
 
@@ -156,8 +157,8 @@ int32_t writePng(const std::string& imageName, const TextureImage& texture, uint
 int32_t writePng(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                  ImageOutput& output) {
     if (texture.imageCount <= 0) return 0;
-    const RowLayout layout = rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0,
-                                       sourceBitsPerPixel);
+    const RowLayout layout =
+        rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
     const RowGeometry g = rowGeometry(texture, layout, sourceBitsPerPixel);
     std::vector<uint8_t> row(static_cast<size_t>(g.outputRowBytes));  // at most 4 rows of 65535 x 4 bytes
     const Compressor compressor(libdeflate_alloc_compressor(kCompressionLevel));
@@ -185,8 +186,8 @@ int32_t writePng(const std::string& imageName, const TextureImage& texture, uint
 void listPngFiles(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                   const ImageOutput& output, ImageFiles& files) {
     if (texture.imageCount <= 0) return;
-    const RowLayout layout = rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0,
-                                       sourceBitsPerPixel);
+    const RowLayout layout =
+        rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
     const RowGeometry g = rowGeometry(texture, layout, sourceBitsPerPixel);
     const int32_t count = imagesWithData(texture.imageCount, g.imageBytes, texture.pixelData.size());
     for (int32_t i = 0; i < count; ++i) {

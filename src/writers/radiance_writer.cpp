@@ -40,9 +40,8 @@ struct RadianceBuffers {
 // Writes one image, decoding its rows as they are written: run-length
 // scanlines unless compression is off or their payload comes out larger
 // than the flat pixels, then flat (see writePackedOrPlain).
-void writeRadianceImage(const std::string& path, const TextureImage& texture, const RadianceGeometry& g,
-                        uint32_t image, const HdrRgbeRowEncoder& rows, bool compressed, RadianceBuffers& buffers,
-                        ImageOutput& output) {
+void writeRadianceImage(const std::string& path, const TextureImage& texture, const RadianceGeometry& g, uint32_t image,
+                        const HdrRgbeRowEncoder& rows, bool compressed, RadianceBuffers& buffers, ImageOutput& output) {
     const auto writePacked = [&](OutputFile& file) {
         writeRadianceHeader(file, g);
         PackingBudget budget(g.rowBytes * g.height);
@@ -99,7 +98,8 @@ int32_t writeRadiance(const std::string& imageName, const TextureImage& texture,
         const auto image = static_cast<uint32_t>(i);
         // Only the rows that begin inside the pixel data are written.
         RadianceGeometry w = g;
-        w.height = static_cast<uint32_t>(rowsWithData(rowOffset(image, g.imageBytes, 0, 0), g.rowBytes, g.height, length));
+        w.height =
+            static_cast<uint32_t>(rowsWithData(rowOffset(image, g.imageBytes, 0, 0), g.rowBytes, g.height, length));
         const std::string path = imageFileName(imageName, i, texture.imageCount, "hdr");
         // Each image starts again with compression on.
         writeRadianceImage(path, texture, w, image, rows, !noCompression && runLengthWidth, buffers, output);

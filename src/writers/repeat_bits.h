@@ -37,7 +37,8 @@ template <std::size_t Bytes>
 class RepeatBits {
 public:
     RepeatBits(const uint8_t* data, std::size_t count, std::size_t rowPixels = 0)
-        : count_(count), rowPixels_(rowPixels != 0 ? rowPixels : std::max<std::size_t>(count, 1)),
+        : count_(count),
+          rowPixels_(rowPixels != 0 ? rowPixels : std::max<std::size_t>(count, 1)),
           words_(count / 64 + 2, 0) {
         std::size_t w = 0;
 #if LUMENPULL_SSSE3_DISPATCH
@@ -79,9 +80,9 @@ public:
         // word's next own. They are taken straight from the words, a lowest
         // set bit at a time, with nothing listed in between.
         const std::size_t usedWords = (count_ + 63) / 64;
-        uint64_t previousTop = 0;  // the last bit of the word before
+        uint64_t previousTop = 0;     // the last bit of the word before
         uint64_t previousStarts = 0;  // where long stretches start in the word before
-        std::size_t begin = 0;  // of the open block
+        std::size_t begin = 0;        // of the open block
         bool open = false;
         for (std::size_t w = 0; w < usedWords; ++w) {
             const uint64_t bits = words_[w];
@@ -217,7 +218,8 @@ uint64_t RepeatBits<Bytes>::wordAt(const uint8_t* data, std::size_t base, std::s
         return repeat_detail::repeats16<Bytes>(data + first * Bytes) << (first - base);
     };
     // A whole word past the first pixel in four steps.
-    if (base != 0 && end - base == 64) return sixteen(base) | sixteen(base + 16) | sixteen(base + 32) | sixteen(base + 48);
+    if (base != 0 && end - base == 64)
+        return sixteen(base) | sixteen(base + 16) | sixteen(base + 32) | sixteen(base + 48);
     // Sixteen pixels at a time while sixteen whole pixels remain; then the
     // last sixteen of the word, overlapping pixels already done (their bits
     // come out the same), rather than the rest one by one.

@@ -74,7 +74,8 @@ private:
         factor = std::bit_cast<double>(static_cast<uint64_t>(1023 - exponent) << 52) * 255.0;
     }
     return mantissaByte(red * factor) | uint32_t{mantissaByte(green * factor)} << 8 |
-           uint32_t{mantissaByte(blue * factor)} << 16 | static_cast<uint32_t>(static_cast<uint8_t>(exponent + 128)) << 24;
+           uint32_t{mantissaByte(blue * factor)} << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(exponent + 128)) << 24;
 }
 
 }  // namespace
@@ -111,8 +112,8 @@ inline bool rgbeWordPair(const LinearRgb* pixel, uint8_t* out) {
 
     const __m128i biased = _mm_and_si128(_mm_srli_epi64(_mm_castpd_si128(largest), 52), _mm_set1_epi64x(0x7FF));
     // Zero, subnormal, infinite, NaN or an exponent above 1022: biased 0 or from 2045.
-    const __m128i unusual = _mm_or_si128(_mm_cmpeq_epi32(biased, _mm_setzero_si128()),
-                                         _mm_cmpgt_epi32(biased, _mm_set1_epi32(2044)));
+    const __m128i unusual =
+        _mm_or_si128(_mm_cmpeq_epi32(biased, _mm_setzero_si128()), _mm_cmpgt_epi32(biased, _mm_set1_epi32(2044)));
     // The low 32 bits of each 64-bit lane hold `biased`: take the mask of those.
     if ((_mm_movemask_epi8(unusual) & 0x0F0F) != 0) return false;
     const __m128d power = _mm_castsi128_pd(_mm_slli_epi64(_mm_sub_epi64(_mm_set1_epi64x(2045), biased), 52));
@@ -133,12 +134,11 @@ inline bool rgbeWordPair(const LinearRgb* pixel, uint8_t* out) {
         return _mm_and_si128(_mm_cvttpd_epi32(_mm_min_pd(_mm_set1_pd(255.0), value)), _mm_set1_epi32(0xFF));
     };
     // biased - 1022 + 128, as a byte: biased + 130.
-    const __m128i exponentByte =
-        _mm_and_si128(_mm_add_epi32(_mm_shuffle_epi32(biased, _MM_SHUFFLE(3, 3, 2, 0)), _mm_set1_epi32(130)),
-                      _mm_set1_epi32(0xFF));
-    const __m128i words = _mm_or_si128(_mm_or_si128(mantissa(redValue), _mm_slli_epi32(mantissa(greenValue), 8)),
-                                       _mm_or_si128(_mm_slli_epi32(mantissa(blueValue), 16),
-                                                    _mm_slli_epi32(exponentByte, 24)));
+    const __m128i exponentByte = _mm_and_si128(
+        _mm_add_epi32(_mm_shuffle_epi32(biased, _MM_SHUFFLE(3, 3, 2, 0)), _mm_set1_epi32(130)), _mm_set1_epi32(0xFF));
+    const __m128i words =
+        _mm_or_si128(_mm_or_si128(mantissa(redValue), _mm_slli_epi32(mantissa(greenValue), 8)),
+                     _mm_or_si128(_mm_slli_epi32(mantissa(blueValue), 16), _mm_slli_epi32(exponentByte, 24)));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out), words);
     return true;
 }

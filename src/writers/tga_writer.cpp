@@ -30,9 +30,9 @@ std::array<uint8_t, 18> tgaHeader(const RowGeometry& g, uint32_t depth, bool com
 
 // Writes one image, packed unless compression is off or the packets would
 // come out larger than the plain pixel data (see writePackedOrPlain).
-void writeTgaImage(const std::string& path, const TextureImage& texture, const RowLayout& layout,
-                   const RowGeometry& g, uint32_t image, bool compression, std::vector<uint8_t>& row,
-                   std::size_t packetRoom, ImageOutput& output) {
+void writeTgaImage(const std::string& path, const TextureImage& texture, const RowLayout& layout, const RowGeometry& g,
+                   uint32_t image, bool compression, std::vector<uint8_t>& row, std::size_t packetRoom,
+                   ImageOutput& output) {
     const auto writePacked = [&](OutputFile& file) {
         file.write(tgaHeader(g, layout.depth, true));
         PackingBudget budget(g.expectedBytes);
@@ -69,8 +69,8 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
 int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                  bool noCompression, ImageOutput& output) {
     if (texture.imageCount <= 0) return 0;
-    const RowLayout layout = rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0,
-                                       sourceBitsPerPixel);
+    const RowLayout layout =
+        rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
     const RowGeometry g = rowGeometry(texture, layout, sourceBitsPerPixel);
 
     std::vector<uint8_t> row(static_cast<size_t>(g.outputRowBytes));  // at most 4 rows of 65535 x 4 bytes

@@ -68,7 +68,8 @@ TEST(ApiErrors, MessagesAreTheToolsReports) {
         } catch (const Error& error) {
             // The tool names the path as given; so does the library.
             std::string expected = toolOutcome(dir, name);
-            if (const auto at = expected.find(name); at != std::string::npos) expected.replace(at, name.size(), dir / name);
+            if (const auto at = expected.find(name); at != std::string::npos)
+                expected.replace(at, name.size(), dir / name);
             EXPECT_EQ(error.what(), expected);
         }
         // An Error is a std::runtime_error for callers that catch those.

@@ -114,8 +114,8 @@ TEST_F(ApiPixels, EachImageEncodesAsTheToolsFile) {
                 if (info.rejected || info.withoutPixels) continue;
                 const FileType type = isHighDynamicRange(texture) ? run.highDynamicRange : run.eightBit;
                 const WriteOptions options{run.uncompressed};
-                const std::vector<std::string> saved =
-                    texture.save((dir_ / "each/") + stem(name) + std::to_string(info.number.value_or(0)), type, options);
+                const std::vector<std::string> saved = texture.save(
+                    (dir_ / "each/") + stem(name) + std::to_string(info.number.value_or(0)), type, options);
                 const int32_t images = texture.availableImages();
                 const bool cubeMap = saved.size() == 1 && images == 6;
                 ASSERT_EQ(static_cast<int32_t>(saved.size()), cubeMap ? 1 : images);
@@ -137,10 +137,12 @@ TEST_F(ApiPixels, EachImageEncodesAsTheToolsFile) {
                     for (const StoredLevel& level : texture.storedLevels(i).levels) {
                         levels.insert(levels.end(), level.bytes.begin(), level.bytes.end());
                     }
-                    const std::vector<uint8_t> file = test::readFileBytes(saved[cubeMap ? 0 : static_cast<std::size_t>(i)]);
+                    const std::vector<uint8_t> file =
+                        test::readFileBytes(saved[cubeMap ? 0 : static_cast<std::size_t>(i)]);
                     const std::size_t start = 128 + (cubeMap ? static_cast<std::size_t>(i) * levels.size() : 0);
                     ASSERT_LE(start + levels.size(), file.size());
-                    EXPECT_TRUE(std::equal(levels.begin(), levels.end(), file.begin() + static_cast<std::ptrdiff_t>(start)));
+                    EXPECT_TRUE(
+                        std::equal(levels.begin(), levels.end(), file.begin() + static_cast<std::ptrdiff_t>(start)));
                     EXPECT_EQ(cubeMap ? 128 + 6 * levels.size() : 128 + levels.size(), file.size());
                 }
                 EXPECT_THROW(texture.encode(images, type, options), Error);

@@ -113,8 +113,7 @@ TEST(InputDiscovery, DirectoryNamedLikeAFileIsHandedOnAndEntered) {
     dir.writeFile("root/pack.tex/inner.tex");
     const std::string root = dir / "root";
     EXPECT_THAT(discover({root}).converted, ElementsAre(root + "/pack.tex"));
-    EXPECT_THAT(discover({root}, recursive()).converted,
-                ElementsAre(root + "/pack.tex", root + "/pack.tex/inner.tex"));
+    EXPECT_THAT(discover({root}, recursive()).converted, ElementsAre(root + "/pack.tex", root + "/pack.tex/inner.tex"));
 }
 
 TEST(InputDiscovery, SymbolicLinkToADirectoryIsListedButNotEntered) {
@@ -201,7 +200,8 @@ TEST(InputDiscovery, UnreadableDirectoryAndMissingInputAreReportedWhenAsked) {
         };
         std::ostringstream out;
         for (const std::string& input : {root, dir / "nosuchdir"}) {
-            processInput(input, recursive(), [](auto&&...) {}, out, failure);
+            processInput(
+                input, recursive(), [](auto&&...) {}, out, failure);
         }
         const std::vector<std::string> expected{root + "/locked: " + std::strerror(EACCES),
                                                 dir / "nosuchdir: " + std::strerror(ENOENT)};
@@ -233,8 +233,7 @@ TEST(InputDiscovery, NoBigSkipsEntriesWithABigTwin) {
     EXPECT_THAT(discover({dir / "single"}, noBig()).converted, ElementsAre(dir / "single/b.tex"));
     EXPECT_THAT(discover({dir / "dirtwin"}, noBig()).converted, ElementsAre(dir / "dirtwin/c--Big.tex"));
     // Without --nobig both are converted.
-    EXPECT_THAT(discover({dir / "pair"}).converted,
-                UnorderedElementsAre(dir / "pair/a.tex", dir / "pair/a--Big.tex"));
+    EXPECT_THAT(discover({dir / "pair"}).converted, UnorderedElementsAre(dir / "pair/a.tex", dir / "pair/a--Big.tex"));
     // An explicitly named input gets no twin test.
     EXPECT_THAT(discover({dir / "pair/a.tex"}, noBig()).converted, ElementsAre(dir / "pair/a.tex"));
 }

@@ -22,13 +22,13 @@ TEST(ReportText, EveryStrayByteBecomesOneReplacementCharacter) {
     const std::string r = "\xEF\xBF\xBD";
     const std::pair<std::string, std::string> cases[] = {
         {"caf\xc3\xa9", "caf\xc3\xa9"},
-        {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},       // four bytes, U+1F600
+        {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},  // four bytes, U+1F600
         {"\xff", r},
-        {"a\xe2\x82z", "a" + r + r + "z"},               // a cut three-byte character
-        {"\xc0\xaf", r + r},                             // overlong "/"
-        {"\xed\xa0\x80", r + r + r},                     // a surrogate
-        {"\xf4\x90\x80\x80", r + r + r + r},             // above U+10FFFF
-        {"\x80\xc3", r + r},                             // a lone continuation, a lead at the end
+        {"a\xe2\x82z", "a" + r + r + "z"},    // a cut three-byte character
+        {"\xc0\xaf", r + r},                  // overlong "/"
+        {"\xed\xa0\x80", r + r + r},          // a surrogate
+        {"\xf4\x90\x80\x80", r + r + r + r},  // above U+10FFFF
+        {"\x80\xc3", r + r},                  // a lone continuation, a lead at the end
     };
     for (const auto& [bytes, text] : cases) {
         EXPECT_EQ(replacingInvalidUtf8(bytes), text);

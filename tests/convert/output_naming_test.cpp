@@ -11,8 +11,8 @@ struct NamingCase {
     std::string path;
     bool noBig;
     std::optional<std::string> folder;
-    std::string name;       // expected base name
-    std::string madeFolder; // expected folder to create
+    std::string name;        // expected base name
+    std::string madeFolder;  // expected folder to create
 };
 
 class ImageBaseNames : public ::testing::TestWithParam<NamingCase> {};

@@ -78,14 +78,14 @@ std::vector<uint8_t> randomBlocks(std::size_t blocks, std::size_t blockBytes, st
         for (std::size_t half = 0; half < blockBytes; half += 8) {
             uint8_t* block = &bytes[i * blockBytes + half];
             switch (random() % 4) {
-            case 0:  // equal endpoints
-                block[2] = block[0];
-                block[3] = block[1];
-                break;
-            case 1:  // all codes the same
-                std::memset(block + 2, static_cast<int>(random() % 2 ? 0xFF : 0x00), 6);
-                break;
-            default: break;
+                case 0:  // equal endpoints
+                    block[2] = block[0];
+                    block[3] = block[1];
+                    break;
+                case 1:  // all codes the same
+                    std::memset(block + 2, static_cast<int>(random() % 2 ? 0xFF : 0x00), 6);
+                    break;
+                default: break;
             }
         }
     }
@@ -134,9 +134,14 @@ TEST(BandEquivalenceTest, EveryEndpointPairOfTheColourBlock) {
     std::vector<uint8_t> source;
     for (uint32_t c0 = 0; c0 < 0x10000; c0 += 37) {
         for (uint32_t c1 : {c0, c0 ^ 0x0001u, c0 ^ 0x0020u, c0 ^ 0x0800u, 0xFFFFu - c0}) {
-            const uint8_t block[8] = {static_cast<uint8_t>(c0), static_cast<uint8_t>(c0 >> 8),
-                                      static_cast<uint8_t>(c1), static_cast<uint8_t>(c1 >> 8),
-                                      0xE4, 0x1B, 0x4E, 0xB1};
+            const uint8_t block[8] = {static_cast<uint8_t>(c0),
+                                      static_cast<uint8_t>(c0 >> 8),
+                                      static_cast<uint8_t>(c1),
+                                      static_cast<uint8_t>(c1 >> 8),
+                                      0xE4,
+                                      0x1B,
+                                      0x4E,
+                                      0xB1};
             source.insert(source.end(), block, block + 8);
         }
     }
@@ -151,9 +156,9 @@ TEST(BandEquivalenceTest, EveryAlphaEndpointPair) {
     for (uint32_t a0 = 0; a0 < 256; ++a0) {
         for (uint32_t a1 = 0; a1 < 256; ++a1) {
             // Codes 0 to 7 on the first eight texels, reversed on the rest.
-            const uint8_t block[16] = {static_cast<uint8_t>(a0), static_cast<uint8_t>(a1), 0x88, 0xC6, 0xFA,
-                                       0xAF, 0x1D, 0x05, static_cast<uint8_t>(a1), static_cast<uint8_t>(a0),
-                                       0x88, 0xC6, 0xFA, 0xAF, 0x1D, 0x05};
+            const uint8_t block[16] = {
+                static_cast<uint8_t>(a0), static_cast<uint8_t>(a1), 0x88, 0xC6, 0xFA, 0xAF, 0x1D, 0x05,
+                static_cast<uint8_t>(a1), static_cast<uint8_t>(a0), 0x88, 0xC6, 0xFA, 0xAF, 0x1D, 0x05};
             source.insert(source.end(), block, block + 16);
         }
     }

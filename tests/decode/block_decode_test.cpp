@@ -15,9 +15,14 @@ namespace lumenpull {
 namespace {
 
 std::array<uint8_t, 8> colourBlock(uint16_t c0, uint16_t c1, uint32_t indices) {
-    return {static_cast<uint8_t>(c0), static_cast<uint8_t>(c0 >> 8), static_cast<uint8_t>(c1),
-            static_cast<uint8_t>(c1 >> 8), static_cast<uint8_t>(indices), static_cast<uint8_t>(indices >> 8),
-            static_cast<uint8_t>(indices >> 16), static_cast<uint8_t>(indices >> 24)};
+    return {static_cast<uint8_t>(c0),
+            static_cast<uint8_t>(c0 >> 8),
+            static_cast<uint8_t>(c1),
+            static_cast<uint8_t>(c1 >> 8),
+            static_cast<uint8_t>(indices),
+            static_cast<uint8_t>(indices >> 8),
+            static_cast<uint8_t>(indices >> 16),
+            static_cast<uint8_t>(indices >> 24)};
 }
 
 std::array<uint8_t, 8> alphaBlock(uint8_t a0, uint8_t a1, const std::array<uint8_t, 16>& codes) {
@@ -101,8 +106,7 @@ std::vector<uint8_t> join(const std::array<uint8_t, 8>& first, const std::array<
     return block;
 }
 
-std::vector<uint8_t> pixelAt(const std::vector<uint8_t>& band, uint32_t width, uint32_t bytes, uint32_t x,
-                             uint32_t y) {
+std::vector<uint8_t> pixelAt(const std::vector<uint8_t>& band, uint32_t width, uint32_t bytes, uint32_t x, uint32_t y) {
     const auto at = band.begin() + (y * width + x) * bytes;
     return {at, at + bytes};
 }
@@ -116,7 +120,8 @@ TEST(BandTest, SecondBlockFillsColumnsFourToSeven) {
     decodeBc1Band(source, band, 8);
     for (uint32_t y = 0; y < 4; ++y) {
         for (uint32_t x = 0; x < 8; ++x) {
-            const std::vector<uint8_t> expected = x < 4 ? std::vector<uint8_t>{0, 0, 255} : std::vector<uint8_t>{255, 0, 0};
+            const std::vector<uint8_t> expected =
+                x < 4 ? std::vector<uint8_t>{0, 0, 255} : std::vector<uint8_t>{255, 0, 0};
             EXPECT_EQ(pixelAt(band, 8, 3, x, y), expected) << x << "," << y;
         }
     }
@@ -140,8 +145,8 @@ TEST(BandTest, Bc3KeepsThreeColourModeAndTakesAlphaFromItsAlphaBlock) {
 
     std::vector<uint8_t> band(4 * 4 * 4);
     decodeBc3Band(block, band, 4);
-    EXPECT_EQ(pixelAt(band, 4, 4, 0, 0), (std::vector<uint8_t>{0, 0, 8, 77}));    // index 0, alpha code 0
-    EXPECT_EQ(pixelAt(band, 4, 4, 1, 0), (std::vector<uint8_t>{0, 0, 0, 200}));   // index 3, alpha code 1
+    EXPECT_EQ(pixelAt(band, 4, 4, 0, 0), (std::vector<uint8_t>{0, 0, 8, 77}));   // index 0, alpha code 0
+    EXPECT_EQ(pixelAt(band, 4, 4, 1, 0), (std::vector<uint8_t>{0, 0, 0, 200}));  // index 3, alpha code 1
     EXPECT_EQ(pixelAt(band, 4, 4, 2, 0), (std::vector<uint8_t>{0, 0, 0, 77}));
 
     std::vector<uint8_t> twoChannel(4 * 4 * 3);

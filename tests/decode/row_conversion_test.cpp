@@ -26,10 +26,14 @@ const RowCase rowCases[] = {
     {"32 to 24 two-channel", convertRow32To24TwoChannel, {1, 2, 3, 4, 5, 6, 7, 8}, {255, 2, 3, 255, 6, 7}},
     {"legacy 24", convertRow24To24, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}},
     {"legacy 24 two-channel", convertRow24To24TwoChannel, {1, 2, 3, 4, 5, 6}, {255, 2, 3, 255, 5, 6}},
-    {"grey of 4-byte pixels", [](auto s, auto d, uint32_t w) { extractGreyRow(s, d, w, 4); },
-     {1, 2, 3, 4, 5, 6, 7, 8}, {1, 5}},
-    {"grey of 3-byte pixels", [](auto s, auto d, uint32_t w) { extractGreyRow(s, d, w, 3); },
-     {1, 2, 3, 4, 5, 6}, {1, 4}},
+    {"grey of 4-byte pixels",
+     [](auto s, auto d, uint32_t w) { extractGreyRow(s, d, w, 4); },
+     {1, 2, 3, 4, 5, 6, 7, 8},
+     {1, 5}},
+    {"grey of 3-byte pixels",
+     [](auto s, auto d, uint32_t w) { extractGreyRow(s, d, w, 3); },
+     {1, 2, 3, 4, 5, 6},
+     {1, 4}},
 };
 
 TEST(RowConversionTest, PicksTheStoredBytes) {

@@ -27,15 +27,14 @@ void expectTable(uint32_t formatVersion, const Table& accepted) {
 }
 
 TEST(PixelFormatTest, CurrentFilesStoreTheCanonicalValue) {
-    const Table current = {{2, {2, 32}},  {3, {3, 32}},  {4, {4, 32}}, {5, {5, 32}},
-                           {6, {6, 32}},  {7, {7, 32}},  {8, {8, 32}}, {9, {9, 4}},
-                           {10, {10, 8}}, {12, {12, 32}}, {15, {15, 8}}};
+    const Table current = {{2, {2, 32}}, {3, {3, 32}}, {4, {4, 32}},  {5, {5, 32}},   {6, {6, 32}}, {7, {7, 32}},
+                           {8, {8, 32}}, {9, {9, 4}},  {10, {10, 8}}, {12, {12, 32}}, {15, {15, 8}}};
     expectTable(10, current);
     expectTable(200, current);
 }
 
 TEST(PixelFormatTest, LegacyFilesUseTheirOwnNumbering) {
-    const Table legacy = {{0, {2, 24}}, {1, {3, 32}}, {2, {4, 24}},  {3, {5, 32}},  {4, {5, 32}},  {5, {6, 32}},
+    const Table legacy = {{0, {2, 24}}, {1, {3, 32}}, {2, {4, 24}}, {3, {5, 32}}, {4, {5, 32}},  {5, {6, 32}},
                           {6, {7, 24}}, {7, {9, 4}},  {8, {11, 8}}, {9, {10, 8}}, {11, {8, 32}}, {12, {12, 32}}};
     expectTable(9, legacy);
     expectTable(0, legacy);

@@ -127,8 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
         CursorErrorCase{"BodyOfAnotherClass",
                         [](ResourceBuilder& b) { b.chunks.bodies[0].type = b.types().animTexture; },
                         "Body of data type 9 does not match the object made for it"},
-        CursorErrorCase{"UnknownBodyForATexture",
-                        [](ResourceBuilder& b) { b.chunks.bodies[0].type = b.types().ident; },
+        CursorErrorCase{"UnknownBodyForATexture", [](ResourceBuilder& b) { b.chunks.bodies[0].type = b.types().ident; },
                         "Body of data type 0 does not match the object made for it"},
         CursorErrorCase{"UndeclaredType",
                         [](ResourceBuilder& b) {

@@ -61,7 +61,8 @@ struct KindCase {
 
 TEST(TextureKinds, FirstMatchingKindInTheConverterOrder) {
     const KindCase cases[] = {
-        {{"CStaticTexture", "CDynamicLightStaticTexture"}, TextureKind::DynamicLightStatic,
+        {{"CStaticTexture", "CDynamicLightStaticTexture"},
+         TextureKind::DynamicLightStatic,
          typeid(CDynamicLightStaticTexture)},
         {{"CStaticTexture", "CMyStatic"}, TextureKind::Static, typeid(CStaticTexture)},
         {{"CAnimTexture", "CStaticTexture"}, TextureKind::Anim, typeid(CAnimTexture)},

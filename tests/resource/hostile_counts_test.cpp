@@ -82,81 +82,80 @@ TextureFields withPixels() {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HostileCounts,
-    ::testing::Values(
-        HostileCase{"BillionIdentsWithOneEntry",
-                    [](ResourceBuilder& b) {
-                        b.meta.identCount = kBillion;
-                        b.meta.idntCount = kBillion;
-                    },
-                    "Invalid IDENT index " + std::to_string(MakeTag("EXTY"))},
-        HostileCase{"BillionReferencedFiles",
-                    [](ResourceBuilder& b) {
-                        b.addReferencedFile("a.rsc");
-                        b.meta.fileCount = kBillion;
-                        b.meta.rfilCount = kBillion;
-                    },
-                    "Invalid referenced file index " + std::to_string(MakeTag("IDNT"))},
-        HostileCase{"BillionTypesAndObjectsSparselyUsed",
-                    [](ResourceBuilder& b) {
-                        TypeEntry far = simpleType("Far", 4);
-                        far.index = kBillion - 1;
-                        b.addType(far);
-                        const int32_t file = b.addReferencedFile("a.rsc");
-                        b.meta.externalObjects.push_back({kBillion - 1, file, 0, far.index, 0});
-                        b.meta.objectCount = kBillion;
-                        b.addStaticTexture(1, 1, 0, 5, {1});
-                        b.addObject(far.index, {1, 2, 3, 4});
-                    },
-                    ""},
-        HostileCase{"BillionInternalTypes", [](ResourceBuilder& b) { b.meta.intyCount = kBillion; },
-                    "Expected '" + std::to_string(MakeTag("DTTY")) + "' but found '" +
-                        std::to_string(MakeTag("EXOB")) + "'"},
-        HostileCase{"BillionObjectRecords",
-                    [](ResourceBuilder& b) {
-                        b.meta.objectCount = kBillion;
-                        b.chunks.counts[0] = kBillion;
-                        b.chunks.types.push_back({0, b.types().staticTexture, {}});
-                    },
-                    "Invalid object index " + std::to_string(MakeTag("EDTY"))},
-        HostileCase{"MemberCountAtTheLimit",
-                    [](ResourceBuilder& b) {
-                        TypeEntry type = structureType("Many");
-                        type.storedMemberCount = 268435455;
-                        b.addType(type);
-                    },
-                    "Error reading"},
-        HostileCase{"PixelByteCount",
-                    [](ResourceBuilder& b) {
-                        TextureFields desc = withPixels();
-                        desc.pixelCount = 2000000000;
-                        b.addTexture(TextureClass::Static, desc);
-                    },
-                    "Error reading"},
-        HostileCase{"MipCount",
-                    [](ResourceBuilder& b) {
-                        TextureFields desc = withPixels();
-                        desc.mipCount = kBillion;
-                        b.addTexture(TextureClass::Static, desc);
-                    },
-                    "Error reading"},
-        HostileCase{"WordArrayCount",
-                    [](ResourceBuilder& b) {
-                        TypeVersions versions;
-                        versions.baseTexture = 5;
-                        TextureFields desc = withPixels();
-                        desc.wordCount = kBillion;
-                        b.addObject(b.types().staticTexture,
-                                    textureBody(TextureClass::Static, versions, desc));
-                        for (TypeEntry& type : b.meta.types) {
-                            if (type.name == "CBaseTexture") type.version = 5;
-                        }
-                    },
-                    "Error reading"},
-        HostileCase{"RawBodySize",
-                    [](ResourceBuilder& b) {
-                        b.addObject(b.addType(sizedType("Big", 0x7FFFFFFF)), {1, 2, 3});
-                    },
-                    "Error reading"}),
+    ::testing::Values(HostileCase{"BillionIdentsWithOneEntry",
+                                  [](ResourceBuilder& b) {
+                                      b.meta.identCount = kBillion;
+                                      b.meta.idntCount = kBillion;
+                                  },
+                                  "Invalid IDENT index " + std::to_string(MakeTag("EXTY"))},
+                      HostileCase{"BillionReferencedFiles",
+                                  [](ResourceBuilder& b) {
+                                      b.addReferencedFile("a.rsc");
+                                      b.meta.fileCount = kBillion;
+                                      b.meta.rfilCount = kBillion;
+                                  },
+                                  "Invalid referenced file index " + std::to_string(MakeTag("IDNT"))},
+                      HostileCase{"BillionTypesAndObjectsSparselyUsed",
+                                  [](ResourceBuilder& b) {
+                                      TypeEntry far = simpleType("Far", 4);
+                                      far.index = kBillion - 1;
+                                      b.addType(far);
+                                      const int32_t file = b.addReferencedFile("a.rsc");
+                                      b.meta.externalObjects.push_back({kBillion - 1, file, 0, far.index, 0});
+                                      b.meta.objectCount = kBillion;
+                                      b.addStaticTexture(1, 1, 0, 5, {1});
+                                      b.addObject(far.index, {1, 2, 3, 4});
+                                  },
+                                  ""},
+                      HostileCase{"BillionInternalTypes", [](ResourceBuilder& b) { b.meta.intyCount = kBillion; },
+                                  "Expected '" + std::to_string(MakeTag("DTTY")) + "' but found '" +
+                                      std::to_string(MakeTag("EXOB")) + "'"},
+                      HostileCase{"BillionObjectRecords",
+                                  [](ResourceBuilder& b) {
+                                      b.meta.objectCount = kBillion;
+                                      b.chunks.counts[0] = kBillion;
+                                      b.chunks.types.push_back({0, b.types().staticTexture, {}});
+                                  },
+                                  "Invalid object index " + std::to_string(MakeTag("EDTY"))},
+                      HostileCase{"MemberCountAtTheLimit",
+                                  [](ResourceBuilder& b) {
+                                      TypeEntry type = structureType("Many");
+                                      type.storedMemberCount = 268435455;
+                                      b.addType(type);
+                                  },
+                                  "Error reading"},
+                      HostileCase{"PixelByteCount",
+                                  [](ResourceBuilder& b) {
+                                      TextureFields desc = withPixels();
+                                      desc.pixelCount = 2000000000;
+                                      b.addTexture(TextureClass::Static, desc);
+                                  },
+                                  "Error reading"},
+                      HostileCase{"MipCount",
+                                  [](ResourceBuilder& b) {
+                                      TextureFields desc = withPixels();
+                                      desc.mipCount = kBillion;
+                                      b.addTexture(TextureClass::Static, desc);
+                                  },
+                                  "Error reading"},
+                      HostileCase{"WordArrayCount",
+                                  [](ResourceBuilder& b) {
+                                      TypeVersions versions;
+                                      versions.baseTexture = 5;
+                                      TextureFields desc = withPixels();
+                                      desc.wordCount = kBillion;
+                                      b.addObject(b.types().staticTexture,
+                                                  textureBody(TextureClass::Static, versions, desc));
+                                      for (TypeEntry& type : b.meta.types) {
+                                          if (type.name == "CBaseTexture") type.version = 5;
+                                      }
+                                  },
+                                  "Error reading"},
+                      HostileCase{"RawBodySize",
+                                  [](ResourceBuilder& b) {
+                                      b.addObject(b.addType(sizedType("Big", 0x7FFFFFFF)), {1, 2, 3});
+                                  },
+                                  "Error reading"}),
     [](const ::testing::TestParamInfo<HostileCase>& instance) { return std::string(instance.param.name); });
 
 }  // namespace

@@ -34,10 +34,10 @@ MetaDataBlock sampleMeta(uint32_t formatVersion) {
 struct LayoutCase {
     uint32_t formatVersion;
     uint32_t cookie;
-    uint32_t infoWord;          // as read
-    const char* messageText;    // as read
-    int32_t memberWord;         // as read
-    const char* memberName;     // as read
+    uint32_t infoWord;        // as read
+    const char* messageText;  // as read
+    int32_t memberWord;       // as read
+    const char* memberName;   // as read
 };
 
 void PrintTo(const LayoutCase& c, std::ostream* os) { *os << "version " << c.formatVersion; }
@@ -96,15 +96,14 @@ TEST_P(MetaDataLayout, ReadsEveryChunkOfItsVersion) {
     EXPECT_EQ(object->obtainWord, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, MetaDataLayout,
-    ::testing::Values(LayoutCase{4, kCookie, 0, "", 42, "m"},
-                      LayoutCase{5, kCookie, 0, "", -1, "m"},
-                      LayoutCase{7, kCookie, 0, "", -1, "m"},
-                      LayoutCase{8, kCookie, 0xABCD, "", -1, "m"},
-                      LayoutCase{9, kSwappedCookie, 0xABCD, "", -1, "m"},
-                      LayoutCase{10, kCookie, 0xABCD, "messages", -1, "m"},
-                      LayoutCase{11, kSwappedCookie, 0xABCD, "messages", 42, ""}));
+INSTANTIATE_TEST_SUITE_P(Versions, MetaDataLayout,
+                         ::testing::Values(LayoutCase{4, kCookie, 0, "", 42, "m"},
+                                           LayoutCase{5, kCookie, 0, "", -1, "m"},
+                                           LayoutCase{7, kCookie, 0, "", -1, "m"},
+                                           LayoutCase{8, kCookie, 0xABCD, "", -1, "m"},
+                                           LayoutCase{9, kSwappedCookie, 0xABCD, "", -1, "m"},
+                                           LayoutCase{10, kCookie, 0xABCD, "messages", -1, "m"},
+                                           LayoutCase{11, kSwappedCookie, 0xABCD, "messages", 42, ""}));
 
 TEST(MetaDataDepth, HeaderOnlyStopsAfterTheCountsAndTypesOnlyAfterTheTypes) {
     const MetaDataBlock desc = sampleMeta(11);
@@ -200,12 +199,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ErrorCase{"Cookie", [](MetaDataBlock& s) { s.cookie = 0x1234ABCE; }, "Invalid endianness cookie"},
         ErrorCase{"FileCount", [](MetaDataBlock& s) { s.rfilCount = 2; }, "Inconsistent number of referenced files"},
-        ErrorCase{"FileIndexAtCount", [](MetaDataBlock& s) { s.files[0].index = 1; }, "Invalid referenced file index 1"},
-        ErrorCase{"FileIndexNegative", [](MetaDataBlock& s) { s.files[0].index = -1; }, "Invalid referenced file index -1"},
+        ErrorCase{"FileIndexAtCount", [](MetaDataBlock& s) { s.files[0].index = 1; },
+                  "Invalid referenced file index 1"},
+        ErrorCase{"FileIndexNegative", [](MetaDataBlock& s) { s.files[0].index = -1; },
+                  "Invalid referenced file index -1"},
         ErrorCase{"IdentCount", [](MetaDataBlock& s) { s.identCount = 3; }, "Inconsistent number of IDENTs"},
         ErrorCase{"IdentIndexNegative", [](MetaDataBlock& s) { s.idents[1].index = -3; }, "Invalid IDENT index -3"},
         ErrorCase{"IdentIndexAtCount", [](MetaDataBlock& s) { s.idents[0].index = 2; }, "Invalid IDENT index 2"},
-        ErrorCase{"ExternalTypeIndex", [](MetaDataBlock& s) { s.externalTypes[0].index = 4; s.typeCount = 4; },
+        ErrorCase{"ExternalTypeIndex",
+                  [](MetaDataBlock& s) {
+                      s.externalTypes[0].index = 4;
+                      s.typeCount = 4;
+                  },
                   "Invalid data type index 4"},
         ErrorCase{"InternalTypeIndex", [](MetaDataBlock& s) { s.types[0].index = -5; }, "Invalid data type index -5"},
         ErrorCase{"BaseIndex", [](MetaDataBlock& s) { s.types[2].base = 99; }, "Invalid data type index 99"},
@@ -223,9 +228,17 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"Class10", [](MetaDataBlock& s) { thing(s).typeClass = 10; }, "Unexpected data type class"},
         ErrorCase{"Class15", [](MetaDataBlock& s) { thing(s).typeClass = 15; }, "Unexpected data type class"},
         ErrorCase{"ClassNegative", [](MetaDataBlock& s) { thing(s).typeClass = -1; }, "Unexpected data type class"},
-        ErrorCase{"ObjectIndex", [](MetaDataBlock& s) { s.externalObjects[0].object = 1; s.objectCount = 1; },
+        ErrorCase{"ObjectIndex",
+                  [](MetaDataBlock& s) {
+                      s.externalObjects[0].object = 1;
+                      s.objectCount = 1;
+                  },
                   "Invalid object index 1"},
-        ErrorCase{"ObjectIndexNegative", [](MetaDataBlock& s) { s.externalObjects[0].object = -2; s.objectCount = 1; },
+        ErrorCase{"ObjectIndexNegative",
+                  [](MetaDataBlock& s) {
+                      s.externalObjects[0].object = -2;
+                      s.objectCount = 1;
+                  },
                   "Invalid object index -2"},
         ErrorCase{"ObjectFileIndex", [](MetaDataBlock& s) { s.externalObjects[0].file = 1; },
                   "Invalid referenced file index 1"},

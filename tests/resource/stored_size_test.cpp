@@ -174,59 +174,76 @@ TEST_P(StoredSizeErrors, EndTheFileWithTheirMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StoredSizeErrors,
-    ::testing::Values(
-        SizeErrorCase{"FixedArrayWithoutBase",
-                      [](ResourceBuilder& b) { return b.addType(fixedArrayType("A", -1, 2)); }, {},
-                      "Missing base of data type %"},
-        SizeErrorCase{"DynamicArrayWithoutBase",
-                      [](ResourceBuilder& b) { return b.addType(linkType("D", tc::DynamicArray6, -1)); },
-                      bytes([](ByteWriter& o) { o.words({0, 1, 0}); }), "Missing base of data type %"},
-        SizeErrorCase{"SyncedWithoutBase",
-                      [](ResourceBuilder& b) { return b.addType(templateType("S", "Synced", -1)); }, {},
-                      "Missing base of data type %"},
-        SizeErrorCase{"StructureContainingItself",
-                      [](ResourceBuilder& b) {
-                          TypeEntry self = structureType("Self");
-                          self.index = b.meta.types.back().index + 1;
-                          self.members = {{self.index}};
-                          return b.addType(self);
-                      },
-                      {}, "Stored value of data type % nests too deeply or in a circle"},
-        SizeErrorCase{"BaseChainInACircle",
-                      [](ResourceBuilder& b) {
-                          const int32_t first = b.meta.types.back().index + 1;
-                          b.addType(structureType("First", 1, first + 1));
-                          return b.addType(structureType("Second", 1, first));
-                      },
-                      {}, "Circular base chain in data type %"},
-        SizeErrorCase{"ProductPastTheLimit",
-                      [](ResourceBuilder& b) {
-                          return b.addType(fixedArrayType("Huge", b.addType(sizedType("W", 4)), 1 << 29));
-                      },
-                      {}, "Stored size of data type % out of range"},
-        SizeErrorCase{"SumPastTheLimit",
-                      [](ResourceBuilder& b) {
-                          const int32_t byte = b.addType(sizedType("Byte", 1));
-                          const int32_t most = b.addType(fixedArrayType("Most", byte, 0x7FFFFFFF));
-                          return b.addType(structureType("Both", 1, -1, {{b.types().ident}, {most}}));
-                      },
-                      {1, 2, 3, 4}, "Stored size of data type % out of range"},
-        SizeErrorCase{"NegativeLength", addCString, bytes([](ByteWriter& o) { o.i32(-5); }),
-                      "Stored size of data type % out of range"},
-        SizeErrorCase{"NegativeCount",
-                      [](ResourceBuilder& b) { return b.addType(linkType("D", tc::DynamicArray7, b.types().ident)); },
-                      bytes([](ByteWriter& o) { o.words({0, -1}); }), "Stored size of data type % out of range"},
-        SizeErrorCase{"NegativeValueSize", [](ResourceBuilder& b) { return b.addType(sizedType("Neg", -8)); }, {},
-                      "Stored size of data type % out of range"},
-        SizeErrorCase{"UndeclaredMember",
-                      [](ResourceBuilder& b) {
-                          b.meta.typeCount = 40;
-                          return b.addType(structureType("Holes", 1, -1, {{39}}));
-                      },
-                      {}, "Undeclared data type 39"},
-        SizeErrorCase{"BodyLargerThanTheFile",
-                      [](ResourceBuilder& b) { return b.addType(sizedType("Big", 1 << 30)); }, {},
-                      "Error reading"}),
+    ::testing::Values(SizeErrorCase{"FixedArrayWithoutBase",
+                                    [](ResourceBuilder& b) { return b.addType(fixedArrayType("A", -1, 2)); },
+                                    {},
+                                    "Missing base of data type %"},
+                      SizeErrorCase{"DynamicArrayWithoutBase",
+                                    [](ResourceBuilder& b) { return b.addType(linkType("D", tc::DynamicArray6, -1)); },
+                                    bytes([](ByteWriter& o) {
+                                        o.words({0, 1, 0});
+                                    }),
+                                    "Missing base of data type %"},
+                      SizeErrorCase{"SyncedWithoutBase",
+                                    [](ResourceBuilder& b) { return b.addType(templateType("S", "Synced", -1)); },
+                                    {},
+                                    "Missing base of data type %"},
+                      SizeErrorCase{"StructureContainingItself",
+                                    [](ResourceBuilder& b) {
+                                        TypeEntry self = structureType("Self");
+                                        self.index = b.meta.types.back().index + 1;
+                                        self.members = {{self.index}};
+                                        return b.addType(self);
+                                    },
+                                    {},
+                                    "Stored value of data type % nests too deeply or in a circle"},
+                      SizeErrorCase{"BaseChainInACircle",
+                                    [](ResourceBuilder& b) {
+                                        const int32_t first = b.meta.types.back().index + 1;
+                                        b.addType(structureType("First", 1, first + 1));
+                                        return b.addType(structureType("Second", 1, first));
+                                    },
+                                    {},
+                                    "Circular base chain in data type %"},
+                      SizeErrorCase{"ProductPastTheLimit",
+                                    [](ResourceBuilder& b) {
+                                        return b.addType(fixedArrayType("Huge", b.addType(sizedType("W", 4)), 1 << 29));
+                                    },
+                                    {},
+                                    "Stored size of data type % out of range"},
+                      SizeErrorCase{"SumPastTheLimit",
+                                    [](ResourceBuilder& b) {
+                                        const int32_t byte = b.addType(sizedType("Byte", 1));
+                                        const int32_t most = b.addType(fixedArrayType("Most", byte, 0x7FFFFFFF));
+                                        return b.addType(structureType("Both", 1, -1, {{b.types().ident}, {most}}));
+                                    },
+                                    {1, 2, 3, 4},
+                                    "Stored size of data type % out of range"},
+                      SizeErrorCase{"NegativeLength", addCString, bytes([](ByteWriter& o) { o.i32(-5); }),
+                                    "Stored size of data type % out of range"},
+                      SizeErrorCase{"NegativeCount",
+                                    [](ResourceBuilder& b) {
+                                        return b.addType(linkType("D", tc::DynamicArray7, b.types().ident));
+                                    },
+                                    bytes([](ByteWriter& o) {
+                                        o.words({0, -1});
+                                    }),
+                                    "Stored size of data type % out of range"},
+                      SizeErrorCase{"NegativeValueSize",
+                                    [](ResourceBuilder& b) { return b.addType(sizedType("Neg", -8)); },
+                                    {},
+                                    "Stored size of data type % out of range"},
+                      SizeErrorCase{"UndeclaredMember",
+                                    [](ResourceBuilder& b) {
+                                        b.meta.typeCount = 40;
+                                        return b.addType(structureType("Holes", 1, -1, {{39}}));
+                                    },
+                                    {},
+                                    "Undeclared data type 39"},
+                      SizeErrorCase{"BodyLargerThanTheFile",
+                                    [](ResourceBuilder& b) { return b.addType(sizedType("Big", 1 << 30)); },
+                                    {},
+                                    "Error reading"}),
     [](const ::testing::TestParamInfo<SizeErrorCase>& instance) { return std::string(instance.param.name); });
 
 // A legal base chain far deeper than any call stack could follow: the kind

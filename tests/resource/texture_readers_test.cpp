@@ -236,25 +236,27 @@ TEST_P(TextureVersionErrors, EndTheFileWithTheVersion) {
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, TextureVersionErrors,
-    ::testing::Values(
-        VersionErrorCase{"Resource2", TextureClass::Static, [](TypeVersions& v) { v.resource = 2; },
-                         "Invalid CResource format 2"},
-        VersionErrorCase{"Base4", TextureClass::Static, [](TypeVersions& v) { v.baseTexture = 4; },
-                         "Invalid CBaseTexture format 4"},
-        VersionErrorCase{"PlatformMip2", TextureClass::Static, [](TypeVersions& v) { v.platformMip = 2; },
-                         "Invalid CPlatformMip format 2"},
-        VersionErrorCase{"Static0", TextureClass::Static, [](TypeVersions& v) { v.staticTexture = 0; },
-                         "Invalid CStaticTexture format 0"},
-        VersionErrorCase{"DynamicLight0", TextureClass::DynamicLightStatic,
-                         [](TypeVersions& v) { v.dynamicLightStaticTexture = 0; },
-                         "Invalid CDynamicLightStaticTexture format 0"},
-        VersionErrorCase{"Color1", TextureClass::Color, [](TypeVersions& v) { v.colorTexture = 1; },
-                         "Invalid CColorTexture format 1"},
-        VersionErrorCase{"Anim1", TextureClass::Anim, [](TypeVersions& v) { v.animTexture = 1; },
-                         "Invalid CAnimTexture format 1"},
-        VersionErrorCase{"HugeVersionIsUnsigned", TextureClass::Anim,
-                         [](TypeVersions& v) { v.resource = 0xFFFFFFFF; v.animTexture = 1; },
-                         "Invalid CAnimTexture format 1"}),
+    ::testing::Values(VersionErrorCase{"Resource2", TextureClass::Static, [](TypeVersions& v) { v.resource = 2; },
+                                       "Invalid CResource format 2"},
+                      VersionErrorCase{"Base4", TextureClass::Static, [](TypeVersions& v) { v.baseTexture = 4; },
+                                       "Invalid CBaseTexture format 4"},
+                      VersionErrorCase{"PlatformMip2", TextureClass::Static, [](TypeVersions& v) { v.platformMip = 2; },
+                                       "Invalid CPlatformMip format 2"},
+                      VersionErrorCase{"Static0", TextureClass::Static, [](TypeVersions& v) { v.staticTexture = 0; },
+                                       "Invalid CStaticTexture format 0"},
+                      VersionErrorCase{"DynamicLight0", TextureClass::DynamicLightStatic,
+                                       [](TypeVersions& v) { v.dynamicLightStaticTexture = 0; },
+                                       "Invalid CDynamicLightStaticTexture format 0"},
+                      VersionErrorCase{"Color1", TextureClass::Color, [](TypeVersions& v) { v.colorTexture = 1; },
+                                       "Invalid CColorTexture format 1"},
+                      VersionErrorCase{"Anim1", TextureClass::Anim, [](TypeVersions& v) { v.animTexture = 1; },
+                                       "Invalid CAnimTexture format 1"},
+                      VersionErrorCase{"HugeVersionIsUnsigned", TextureClass::Anim,
+                                       [](TypeVersions& v) {
+                                           v.resource = 0xFFFFFFFF;
+                                           v.animTexture = 1;
+                                       },
+                                       "Invalid CAnimTexture format 1"}),
     [](const ::testing::TestParamInfo<VersionErrorCase>& instance) { return std::string(instance.param.name); });
 
 // The mip version is checked only when there are mips.
@@ -392,20 +394,18 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenHierarchyCase{"NoTexture",
                             [](ResourceBuilder& b) { typeAt(b, b.types().baseTexture).base = b.types().resource; },
                             "Data type 5 has no ancestor CTexture"},
-        BrokenHierarchyCase{"NoResource",
-                            [](ResourceBuilder& b) { typeAt(b, b.types().texture).base = -1; },
+        BrokenHierarchyCase{"NoResource", [](ResourceBuilder& b) { typeAt(b, b.types().texture).base = -1; },
                             "Data type 4 has no ancestor CResource"},
-        BrokenHierarchyCase{"NoMipMember",
-                            [](ResourceBuilder& b) { typeAt(b, b.types().baseTexture).members.clear(); },
+        BrokenHierarchyCase{"NoMipMember", [](ResourceBuilder& b) { typeAt(b, b.types().baseTexture).members.clear(); },
                             "Data type 5 has no member of type CStaticArray<CPlatformMip>"},
-        BrokenHierarchyCase{"MipMemberWithoutBase",
-                            [](ResourceBuilder& b) { typeAt(b, b.types().mipArray).base = -1; },
+        BrokenHierarchyCase{"MipMemberWithoutBase", [](ResourceBuilder& b) { typeAt(b, b.types().mipArray).base = -1; },
                             "Missing base of data type 2"},
         BrokenHierarchyCase{"ExternalAncestorHasNoVersion",
                             [](ResourceBuilder& b) {
                                 const int32_t resource = b.types().resource;
                                 b.meta.externalTypes.push_back({resource, "CResource"});
-                                std::erase_if(b.meta.types, [&](const TypeEntry& entry) { return entry.index == resource; });
+                                std::erase_if(b.meta.types,
+                                              [&](const TypeEntry& entry) { return entry.index == resource; });
                             },
                             "Invalid CResource format 0"},
         BrokenHierarchyCase{"CircularHierarchy",

@@ -71,9 +71,11 @@ TEST(OpenStream, ReportsModeAndOpeningErrors) {
     EXPECT_EQ(thrownText([&] { OpenStream(absent, "x", 1, true, true); }), "Invalid mode to perform this operation");
     EXPECT_EQ(thrownText([&] { OpenStream(absent, "", 1, true, true); }), "Invalid mode to perform this operation");
     EXPECT_FALSE(std::filesystem::exists(absent));
-    EXPECT_EQ(thrownText([&] { OpenStream(absent, "r", 1, true, true); }), "Error opening file " + absent + ": No such file or directory");
+    EXPECT_EQ(thrownText([&] { OpenStream(absent, "r", 1, true, true); }),
+              "Error opening file " + absent + ": No such file or directory");
     const std::string relative = "no/such/dir/file.rsc";
-    EXPECT_EQ(thrownText([&] { OpenStream(relative, "r", 1, true, true); }), "Error opening file " + relative + ": No such file or directory");
+    EXPECT_EQ(thrownText([&] { OpenStream(relative, "r", 1, true, true); }),
+              "Error opening file " + relative + ": No such file or directory");
     dir.makeDir("folder.tex");
     EXPECT_EQ(thrownText([&] { OpenStream(dir / "folder.tex", "r", 1, true, true); }),
               "Error opening file " + (dir / "folder.tex") + ": Is a directory");

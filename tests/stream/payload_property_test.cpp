@@ -26,8 +26,8 @@ struct PayloadCase {
 };
 
 void PrintTo(const PayloadCase& c, std::ostream* out) {
-    *out << test::containerKindName(c.kind) << " block " << c.blockSize << " record " << c.signatureSize
-         << " payload " << c.payloadLength;
+    *out << test::containerKindName(c.kind) << " block " << c.blockSize << " record " << c.signatureSize << " payload "
+         << c.payloadLength;
 }
 
 std::vector<uint8_t> wrap(const PayloadCase& c, const std::vector<uint8_t>& payload) {
@@ -50,9 +50,18 @@ uint32_t lcg(uint32_t turn) { return turn * 1664525u + 1013904223u; }
 
 const std::vector<std::pair<std::string, Pattern>>& patterns() {
     static const std::vector<std::pair<std::string, Pattern>> all = {
-        {"bytes", [](uint32_t) { return Step{Step::Read, 1}; }},
-        {"words", [](uint32_t) { return Step{Step::Read, 4}; }},
-        {"large reads", [](uint32_t) { return Step{Step::Read, 700}; }},
+        {"bytes",
+         [](uint32_t) {
+             return Step{Step::Read, 1};
+         }},
+        {"words",
+         [](uint32_t) {
+             return Step{Step::Read, 4};
+         }},
+        {"large reads",
+         [](uint32_t) {
+             return Step{Step::Read, 700};
+         }},
         {"peek then read",
          [](uint32_t turn) {
              static const int64_t sizes[] = {1, 2, 5, 17, 64};
@@ -60,7 +69,7 @@ const std::vector<std::pair<std::string, Pattern>>& patterns() {
          }},
         {"skip forward and back",
          [](uint32_t turn) {
-             static const Step steps[] = {{Step::Read, 3}, {Step::Skip, 11}, {Step::Skip, -7}, {Step::Read, 6},
+             static const Step steps[] = {{Step::Read, 3}, {Step::Skip, 11}, {Step::Skip, -7},  {Step::Read, 6},
                                           {Step::Peek, 9}, {Step::Skip, 16}, {Step::Skip, -16}, {Step::Skip, 20}};
              return steps[turn % 8];
          }},
@@ -69,10 +78,10 @@ const std::vector<std::pair<std::string, Pattern>>& patterns() {
              const uint32_t r = lcg(turn) >> 8;
              const int64_t count = r % 41;
              switch (r % 4) {
-             case 0: return Step{Step::Peek, count};
-             case 1: return Step{Step::Skip, count};
-             case 2: return Step{Step::Skip, -(count / 2)};
-             default: return Step{Step::Read, count};
+                 case 0: return Step{Step::Peek, count};
+                 case 1: return Step{Step::Skip, count};
+                 case 2: return Step{Step::Skip, -(count / 2)};
+                 default: return Step{Step::Read, count};
              }
          }},
     };
@@ -96,8 +105,10 @@ TEST_P(PayloadThroughEveryKind, YieldsExactlyThePayloadBytes) {
             const uint64_t left = payload.size() - at;
             ASSERT_EQ(stream->PayloadBytesLeft(), left);
             Step step = pattern(turn);
-            if (step.count >= 0) step.count = std::min<int64_t>(step.count, static_cast<int64_t>(left));
-            else step.count = std::max<int64_t>(step.count, -static_cast<int64_t>(at));
+            if (step.count >= 0)
+                step.count = std::min<int64_t>(step.count, static_cast<int64_t>(left));
+            else
+                step.count = std::max<int64_t>(step.count, -static_cast<int64_t>(at));
 
             if (step.kind == Step::Skip) {
                 stream->Skip(step.count);

@@ -64,11 +64,20 @@ TEST_F(PlainStream, SeekKeepsWithinTheFileAndLeavesThePositionOnError) {
         int64_t expected;  // -1: out of range
     };
     const Case cases[] = {
-        {10, SeekOrigin::Begin, 10},  {11, SeekOrigin::Begin, -1}, {-1, SeekOrigin::Begin, -1},
-        {0, SeekOrigin::End, 10},     {1, SeekOrigin::End, -1},    {-10, SeekOrigin::End, 0},
-        {-11, SeekOrigin::End, -1},   {3, SeekOrigin::Current, 6}, {7, SeekOrigin::Current, 10},
-        {8, SeekOrigin::Current, -1}, {-3, SeekOrigin::Current, 0}, {-4, SeekOrigin::Current, -1},
-        {INT64_MIN, SeekOrigin::Current, -1}, {INT64_MAX, SeekOrigin::Current, -1},
+        {10, SeekOrigin::Begin, 10},
+        {11, SeekOrigin::Begin, -1},
+        {-1, SeekOrigin::Begin, -1},
+        {0, SeekOrigin::End, 10},
+        {1, SeekOrigin::End, -1},
+        {-10, SeekOrigin::End, 0},
+        {-11, SeekOrigin::End, -1},
+        {3, SeekOrigin::Current, 6},
+        {7, SeekOrigin::Current, 10},
+        {8, SeekOrigin::Current, -1},
+        {-3, SeekOrigin::Current, 0},
+        {-4, SeekOrigin::Current, -1},
+        {INT64_MIN, SeekOrigin::Current, -1},
+        {INT64_MAX, SeekOrigin::Current, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "offset " << c.offset << " origin " << static_cast<int>(c.origin));
@@ -104,8 +113,8 @@ TEST_F(PlainStream, ClosedStreamRefusesEveryOperation) {
     uint8_t byte = 0;
     for (const auto& call : std::initializer_list<std::function<void()>>{
              [&] { stream.Read(&byte, 1); }, [&] { stream.Write(&byte, 1); },
-             [&] { stream.Seek(0, SeekOrigin::Begin); }, [&] { stream.Tell(); },
-             [&] { stream.Peek(&byte, 1); }, [&] { stream.Skip(1); }}) {
+             [&] { stream.Seek(0, SeekOrigin::Begin); }, [&] { stream.Tell(); }, [&] { stream.Peek(&byte, 1); },
+             [&] { stream.Skip(1); }}) {
         EXPECT_EQ(thrownText(call), "Operation on closed stream");
     }
 }
@@ -116,7 +125,8 @@ TEST(PlainStreamOpen, RefusesBadModesMissingFilesAndDirectories) {
     const std::string path = dir / "absent.bin";
     EXPECT_EQ(thrownText([&] { stream.Open(path, "x"); }), "Invalid stream mode, must be 'r' or 'w'");
     EXPECT_FALSE(std::filesystem::exists(path));  // nothing touched
-    EXPECT_EQ(thrownText([&] { stream.Open(path, "r"); }), "Error opening file " + path + ": No such file or directory");
+    EXPECT_EQ(thrownText([&] { stream.Open(path, "r"); }),
+              "Error opening file " + path + ": No such file or directory");
     EXPECT_FALSE(stream.IsOpen());
     EXPECT_EQ(stream.Mode(), 0);
     dir.makeDir("folder");

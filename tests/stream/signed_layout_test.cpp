@@ -13,7 +13,7 @@ TEST(SignedLayout, MapsPayloadPositionsAroundTheRecords) {
     EXPECT_EQ(kSmall.PayloadSize(), 40u);
     EXPECT_EQ(kSmall.RawOf(0), 79u);
     EXPECT_EQ(kSmall.RawOf(15), 94u);
-    EXPECT_EQ(kSmall.RawOf(16), 99u);  // past the record after block 0
+    EXPECT_EQ(kSmall.RawOf(16), 99u);   // past the record after block 0
     EXPECT_EQ(kSmall.RawOf(40), 127u);  // the start of the final record
     EXPECT_EQ(kSmall.PayloadOf(75), 0u);
     EXPECT_EQ(kSmall.PayloadOf(96), 16u);  // inside a record: the next block's start

@@ -113,8 +113,11 @@ TEST_F(SignedWorkedExample, SeeksFromBeginAndEndMapPayloadOffsets) {
     other.Seek(9, SeekOrigin::End);  // payload byte 31
     other.Read(&byte, 1);
     EXPECT_EQ(byte, 31);
-    for (const auto& seek : {std::pair{int64_t{41}, SeekOrigin::Begin}, {-1, SeekOrigin::Begin},
-                             {41, SeekOrigin::End}, {-1, SeekOrigin::End}, {-33, SeekOrigin::Current}}) {
+    for (const auto& seek : {std::pair{int64_t{41}, SeekOrigin::Begin},
+                             {-1, SeekOrigin::Begin},
+                             {41, SeekOrigin::End},
+                             {-1, SeekOrigin::End},
+                             {-33, SeekOrigin::Current}}) {
         EXPECT_EQ(thrownText([&] { other.Seek(seek.first, seek.second); }), "Seek offset out of range");
     }
     EXPECT_EQ(other.Tell(), D + 44);  // unchanged by the refused seeks
@@ -176,7 +179,8 @@ TEST(SignedStreamOpen, RefusesBadModesHeadersAndKeys) {
     SignedStream stream;
     const std::string absent = dir / "absent.rsc";
     EXPECT_EQ(thrownText([&] { stream.Open(absent, "x", true); }), "Invalid stream mode, must be 'r' or 'w'");
-    EXPECT_EQ(thrownText([&] { stream.Open(absent, "r", true); }), "Error opening file " + absent + ": No such file or directory");
+    EXPECT_EQ(thrownText([&] { stream.Open(absent, "r", true); }),
+              "Error opening file " + absent + ": No such file or directory");
 
     SignedHeader oldVersion;
     oldVersion.version = 4;
@@ -208,8 +212,9 @@ TEST(SignedStreamOpen, RefusesBadModesHeadersAndKeys) {
 
     SignedHeader noBlocks;
     noBlocks.blockSize = 0;
-    EXPECT_EQ(thrownText([&] { stream.Open(writeTemp(dir, "z.rsc", test::wrapSigned(countingBytes(8), noBlocks)), "r",
-                                           false); }),
+    EXPECT_EQ(thrownText([&] {
+                  stream.Open(writeTemp(dir, "z.rsc", test::wrapSigned(countingBytes(8), noBlocks)), "r", false);
+              }),
               "Invalid signed stream block size 0");
     EXPECT_FALSE(stream.IsActive());
     EXPECT_FALSE(stream.IsOpen());

@@ -62,9 +62,8 @@ TEST_F(WorkStreamTest, SeeksStayInsideThePayload) {
         SeekOrigin origin;
     };
     const Case refused[] = {
-        {11, SeekOrigin::Begin},   {-1, SeekOrigin::Begin}, {-20, SeekOrigin::Begin},
-        {-1, SeekOrigin::End},     {11, SeekOrigin::End},   {8, SeekOrigin::Current},
-        {-6, SeekOrigin::Current}, {INT64_MIN, SeekOrigin::Current},
+        {11, SeekOrigin::Begin}, {-1, SeekOrigin::Begin},  {-20, SeekOrigin::Begin},  {-1, SeekOrigin::End},
+        {11, SeekOrigin::End},   {8, SeekOrigin::Current}, {-6, SeekOrigin::Current}, {INT64_MIN, SeekOrigin::Current},
     };
     for (const Case& c : refused) {
         SCOPED_TRACE(::testing::Message() << "offset " << c.offset << " origin " << static_cast<int>(c.origin));
@@ -99,7 +98,8 @@ TEST(WorkStreamOpen, RefusesOtherModesMissingFilesAndBadHeaders) {
     WorkStream stream;
     const std::string good = writeTemp(dir, "good.rsc", test::wrapWorkStream({}));
     EXPECT_EQ(thrownText([&] { stream.Open(good, "w"); }), "Invalid stream mode, must be 'r'");
-    EXPECT_EQ(thrownText([&] { stream.Open(dir / "absent", "r"); }), "Error opening file " + (dir / "absent") + ": No such file or directory");
+    EXPECT_EQ(thrownText([&] { stream.Open(dir / "absent", "r"); }),
+              "Error opening file " + (dir / "absent") + ": No such file or directory");
 
     EXPECT_EQ(thrownText([&] { stream.Open(writeTemp(dir, "s.rsc", test::wrapSigned({})), "r"); }),
               "Expected '1397445207' but found '1397180755'");

@@ -70,18 +70,18 @@ std::vector<uint8_t> wrapSigned(std::span<const uint8_t> payload, const SignedHe
 
 std::vector<uint8_t> wrapPayload(ContainerKind kind, std::span<const uint8_t> payload) {
     switch (kind) {
-    case ContainerKind::Work: return wrapWorkStream(payload);
-    case ContainerKind::Signed: return wrapSigned(payload);
-    case ContainerKind::Plain: break;
+        case ContainerKind::Work: return wrapWorkStream(payload);
+        case ContainerKind::Signed: return wrapSigned(payload);
+        case ContainerKind::Plain: break;
     }
     return std::vector<uint8_t>(payload.begin(), payload.end());
 }
 
 std::string containerKindName(ContainerKind kind) {
     switch (kind) {
-    case ContainerKind::Work: return "Work";
-    case ContainerKind::Signed: return "Signed";
-    case ContainerKind::Plain: break;
+        case ContainerKind::Work: return "Work";
+        case ContainerKind::Signed: return "Signed";
+        case ContainerKind::Plain: break;
     }
     return "Plain";
 }

@@ -14,7 +14,7 @@ struct SignedHeader {
     uint32_t blockSize = 65536;
     uint32_t signatureSize = 256;
     uint32_t headerValueA = 4, headerValueB = 0;
-    std::string headerText;                           // any text
+    std::string headerText;  // any text
     std::string signKey = "Signkey.EditorSignature";
 };
 

@@ -11,8 +11,8 @@ struct ReadImage {
     std::string mode;  // the reader's own description ("L", "RGB", "RGBA" for Pillow; "float" for OpenCV)
     int width = 0;
     int height = 0;
-    std::vector<uint8_t> rgba;    // Pillow: 8-bit red, green, blue, alpha per pixel
-    std::vector<float> rgb;       // OpenCV: linear red, green, blue per pixel
+    std::vector<uint8_t> rgba;  // Pillow: 8-bit red, green, blue, alpha per pixel
+    std::vector<float> rgb;     // OpenCV: linear red, green, blue per pixel
 };
 
 // Reads a TGA (or any format Pillow knows) with Debian's Python and Pillow.

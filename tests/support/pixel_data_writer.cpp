@@ -155,26 +155,19 @@ struct PlaneFormat {
 
 PlaneFormat planeFormat(int32_t pixelFormat) {
     switch (pixelFormat) {
-    case 2:
-    case 4:
-        return {Kind::Colour, false, 0};
-    case 3:
-    case 5:
-    case 12:
-        return {Kind::Colour, true, 0};
-    case 6:
-        return {Kind::Grey, true, 0};
-    case 7:
-        return {Kind::Grey, false, 0};
-    case 8:
-        return {Kind::AlphaOnly, true, 0};
-    case 9:
-        return {Kind::Block, false, 0};
-    case 10:
-    case 15:
-        return {Kind::Block, true, 0};
-    default:  // colour without alpha, yet the decoder counts 4 source bytes per pixel
-        return {Kind::Colour, false, 1};
+        case 2:
+        case 4: return {Kind::Colour, false, 0};
+        case 3:
+        case 5:
+        case 12: return {Kind::Colour, true, 0};
+        case 6: return {Kind::Grey, true, 0};
+        case 7: return {Kind::Grey, false, 0};
+        case 8: return {Kind::AlphaOnly, true, 0};
+        case 9: return {Kind::Block, false, 0};
+        case 10:
+        case 15: return {Kind::Block, true, 0};
+        default:  // colour without alpha, yet the decoder counts 4 source bytes per pixel
+            return {Kind::Colour, false, 1};
     }
 }
 
@@ -188,8 +181,7 @@ void appendDeltaPlane(std::vector<uint8_t>& out, std::span<const uint8_t> decode
 }
 
 // One plane of 16-bit deltas of the word at `offset` in each block.
-void appendEndpointPlane(std::vector<uint8_t>& out, std::span<const uint8_t> decoded, size_t blockSize,
-                         size_t offset) {
+void appendEndpointPlane(std::vector<uint8_t>& out, std::span<const uint8_t> decoded, size_t blockSize, size_t offset) {
     uint16_t previous = 0;
     for (size_t i = 0; i + blockSize <= decoded.size(); i += blockSize) {
         const auto value = static_cast<uint16_t>(decoded[i + offset] | decoded[i + offset + 1] << 8);
@@ -299,7 +291,8 @@ std::vector<uint8_t> storeGrey(const RgbaImage& image, int bytesPerPixel) {
     std::vector<uint8_t> out;
     out.reserve(image.rgba.size() / 4 * bytesPerPixel);
     for (size_t i = 0; i < image.rgba.size(); i += 4) {
-        out.push_back(static_cast<uint8_t>((image.rgba[i] * 77 + image.rgba[i + 1] * 150 + image.rgba[i + 2] * 29) >> 8));
+        out.push_back(
+            static_cast<uint8_t>((image.rgba[i] * 77 + image.rgba[i + 1] * 150 + image.rgba[i + 2] * 29) >> 8));
         out.insert(out.end(), static_cast<size_t>(bytesPerPixel - 1), 0);
     }
     return out;
@@ -350,35 +343,33 @@ std::vector<uint8_t> encodePlanes(std::span<const uint8_t> decoded, int32_t pixe
     out.reserve(decoded.size());
     const uint8_t alphaStart = format.alpha ? 255 : 0;
     switch (format.kind) {
-    case Kind::Colour:
-        appendDeltaPlane(out, decoded, 2, 0);  // red
-        appendDeltaPlane(out, decoded, 1, 0);  // green
-        appendDeltaPlane(out, decoded, 0, 0);  // blue
-        if (format.alpha) {
-            appendDeltaPlane(out, decoded, 3, alphaStart);
+        case Kind::Colour:
+            appendDeltaPlane(out, decoded, 2, 0);  // red
+            appendDeltaPlane(out, decoded, 1, 0);  // green
+            appendDeltaPlane(out, decoded, 0, 0);  // blue
+            if (format.alpha) {
+                appendDeltaPlane(out, decoded, 3, alphaStart);
+            }
+            out.insert(out.end(), decoded.size() / 4 * format.padding, 0);
+            break;
+        case Kind::Grey:
+            appendDeltaPlane(out, decoded, 2, 0);
+            if (format.alpha) {
+                appendDeltaPlane(out, decoded, 3, alphaStart);
+            }
+            break;
+        case Kind::AlphaOnly: appendDeltaPlane(out, decoded, 3, alphaStart); break;
+        case Kind::Block: {
+            const size_t blockSize = format.alpha ? 16 : 8;
+            const size_t colourAt = format.alpha ? 8 : 0;
+            appendEndpointPlane(out, decoded, blockSize, colourAt);
+            appendEndpointPlane(out, decoded, blockSize, colourAt + 2);
+            appendCopiedPlane(out, decoded, blockSize, colourAt + 4, 4);
+            if (format.alpha) {
+                appendCopiedPlane(out, decoded, blockSize, 0, 8);
+            }
+            break;
         }
-        out.insert(out.end(), decoded.size() / 4 * format.padding, 0);
-        break;
-    case Kind::Grey:
-        appendDeltaPlane(out, decoded, 2, 0);
-        if (format.alpha) {
-            appendDeltaPlane(out, decoded, 3, alphaStart);
-        }
-        break;
-    case Kind::AlphaOnly:
-        appendDeltaPlane(out, decoded, 3, alphaStart);
-        break;
-    case Kind::Block: {
-        const size_t blockSize = format.alpha ? 16 : 8;
-        const size_t colourAt = format.alpha ? 8 : 0;
-        appendEndpointPlane(out, decoded, blockSize, colourAt);
-        appendEndpointPlane(out, decoded, blockSize, colourAt + 2);
-        appendCopiedPlane(out, decoded, blockSize, colourAt + 4, 4);
-        if (format.alpha) {
-            appendCopiedPlane(out, decoded, blockSize, 0, 8);
-        }
-        break;
-    }
     }
     return out;
 }

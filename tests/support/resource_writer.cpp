@@ -119,14 +119,9 @@ TypeEntry templateType(std::string name, std::string templateName, int32_t base)
 void writeInternalType(ByteWriter& out, const TypeEntry& type, uint32_t formatVersion) {
     out.tag("DTTY").i32(type.index).str(type.name).u32(type.version).i32(type.typeClass);
     switch (type.typeClass) {
-        case type_class::Simple:
-            out.i32(type.simpleWord).i32(type.valueSize);
-            return;
-        case type_class::Sized:
-            out.i32(type.valueSize);
-            return;
-        default:
-            break;
+        case type_class::Simple: out.i32(type.simpleWord).i32(type.valueSize); return;
+        case type_class::Sized: out.i32(type.valueSize); return;
+        default: break;
     }
     if (type.typeClass == type_class::Template) out.str(type.templateName);
     out.i32(type.base);
@@ -273,19 +268,13 @@ std::vector<uint8_t> textureBody(TextureClass kind, const TypeVersions& versions
     writeResourcePart(out, versions.resource, desc, customData);
     writeBaseTexturePart(out, versions.baseTexture, desc);
     switch (kind) {
-        case TextureClass::Static:
-            writeStaticTexturePart(out, versions.staticTexture, desc);
-            break;
+        case TextureClass::Static: writeStaticTexturePart(out, versions.staticTexture, desc); break;
         case TextureClass::DynamicLightStatic:
             writeStaticTexturePart(out, versions.staticTexture, desc);
             writeDynamicLightStaticTexturePart(out, versions.dynamicLightStaticTexture, desc);
             break;
-        case TextureClass::Color:
-            writeColorTexturePart(out, versions.colorTexture, desc);
-            break;
-        case TextureClass::Anim:
-            writeAnimTexturePart(out, versions.animTexture, desc);
-            break;
+        case TextureClass::Color: writeColorTexturePart(out, versions.colorTexture, desc); break;
+        case TextureClass::Anim: writeAnimTexturePart(out, versions.animTexture, desc); break;
     }
     if (desc.trailing) writePixelBlock(out, *desc.trailing);
     return out.take();
@@ -336,8 +325,8 @@ const StandardTypes& ResourceBuilder::addStandardTypes(const StandardTypeOptions
     using namespace type_class;
     if (options.objectRoot) t.object = addType(structureType("CObject"));
     t.ident = addType(simpleType("IDENT", 4));
-    t.platformMip = addType(structureType("CPlatformMip", v.platformMip, -1,
-                                          {{t.ident, "a"}, {t.ident, "b"}, {t.ident, "c"}}));
+    t.platformMip =
+        addType(structureType("CPlatformMip", v.platformMip, -1, {{t.ident, "a"}, {t.ident, "b"}, {t.ident, "c"}}));
     t.mipArray = addType(linkType("CStaticArray<CPlatformMip>", DynamicArray7, t.platformMip));
     TypeEntry resource = structureType("CResource", v.resource, t.object, {{t.ident, "name"}});
     if (options.customData) {

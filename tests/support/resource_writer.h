@@ -56,9 +56,9 @@ constexpr int32_t Simple = 0, Sized = 1, Reference2 = 2, Reference3 = 3, FixedAr
 }
 
 struct MemberEntry {
-    int32_t type = 0;            // data-type index
+    int32_t type = 0;             // data-type index
     std::string name = "member";  // stored by format versions below 11
-    int32_t word = 0;            // stored by versions below 5 and from 11 on
+    int32_t word = 0;             // stored by versions below 5 and from 11 on
 };
 
 // One INTY entry. Which class-specific fields are written follows the class.
@@ -69,17 +69,17 @@ struct TypeEntry {
     int32_t typeClass = type_class::Structure;
     int32_t simpleWord = 0;
     int32_t valueSize = 0;
-    std::string templateName;  // Template
-    int32_t base = -1;         // classes 2 to 8 and 11 to 14
-    int32_t dimensions = 1;    // FixedArray
-    int32_t elementCount = 0;  // FixedArray
-    std::vector<MemberEntry> members;             // Structure
-    std::optional<uint32_t> storedMemberCount;   // Structure: overrides members.size()
+    std::string templateName;                   // Template
+    int32_t base = -1;                          // classes 2 to 8 and 11 to 14
+    int32_t dimensions = 1;                     // FixedArray
+    int32_t elementCount = 0;                   // FixedArray
+    std::vector<MemberEntry> members;           // Structure
+    std::optional<uint32_t> storedMemberCount;  // Structure: overrides members.size()
 };
 
 // Shorthands for the common kinds of entry (index -1: assigned by addType).
 TypeEntry structureType(std::string name, uint32_t version = 1, int32_t base = -1,
-                       std::vector<MemberEntry> members = {});
+                        std::vector<MemberEntry> members = {});
 TypeEntry simpleType(std::string name, int32_t valueSize, uint32_t version = 1);
 TypeEntry sizedType(std::string name, int32_t valueSize);
 // Any class that stores only a base index (references, dynamic and reference
@@ -146,10 +146,10 @@ struct ObjectRecord {
 };
 
 struct ObjectChunks {
-    std::vector<ObjectRecord> types;        // OBTY
-    std::vector<ObjectRecord> editedTypes;  // EDTY
-    std::vector<ObjectRecord> bodies;       // OBJS
-    std::vector<ObjectRecord> editedBodies; // EDOB
+    std::vector<ObjectRecord> types;         // OBTY
+    std::vector<ObjectRecord> editedTypes;   // EDTY
+    std::vector<ObjectRecord> bodies;        // OBJS
+    std::vector<ObjectRecord> editedBodies;  // EDOB
     // Stored record counts in the order above; unset: the list's size.
     std::array<std::optional<int32_t>, 4> counts;
 };
@@ -193,9 +193,9 @@ struct TextureFields {
     int32_t format = 0;
     int32_t imageCount = 1;
     int32_t legacyWord = 0;
-    std::vector<uint8_t> pixels;                 // inline pixel data
-    std::vector<int32_t> wordArray;              // below version 6
-    std::vector<std::array<int32_t, 3>> mips;    // version 13 and up
+    std::vector<uint8_t> pixels;                             // inline pixel data
+    std::vector<int32_t> wordArray;                          // below version 6
+    std::vector<std::array<int32_t, 3>> mips;                // version 13 and up
     std::optional<int32_t> pixelCount, wordCount, mipCount;  // override the stored counts
     int32_t textureRefA = -1, textureRefB = -1, textureRefC = -1, textureRefD = -1;
     // CStaticTexture
@@ -234,7 +234,7 @@ struct StandardTypes {
     int32_t object = -1;  // CObject, root of CResource when asked for
     int32_t ident = -1;
     int32_t platformMip = -1;
-    int32_t mipArray = -1;  // CStaticArray<CPlatformMip>, a dynamic array of CPlatformMip
+    int32_t mipArray = -1;           // CStaticArray<CPlatformMip>, a dynamic array of CPlatformMip
     int32_t customDataPointer = -1;  // CResourceCustomData*
     int32_t resource = -1;
     int32_t texture = -1;

@@ -64,8 +64,8 @@ int waitWithTimeout(pid_t child, struct rusage& usage) {
         if (std::chrono::steady_clock::now() >= deadline) {
             ::kill(-child, SIGKILL);
             ::waitpid(child, &status, 0);
-            throw std::runtime_error("the tool did not finish within " +
-                                     std::to_string(toolTimeout().count() / 1000) + " s (LUMENPULL_TOOL_TIMEOUT)");
+            throw std::runtime_error("the tool did not finish within " + std::to_string(toolTimeout().count() / 1000) +
+                                     " s (LUMENPULL_TOOL_TIMEOUT)");
         }
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::microseconds(10000));
@@ -110,8 +110,10 @@ ToolRun runOnce(const std::vector<std::string>& arguments, const std::string& wo
         }
         for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
-        if (windowsExe != nullptr) ::execvp("wine", argv.data());
-        else ::execv(argv.front(), argv.data());
+        if (windowsExe != nullptr)
+            ::execvp("wine", argv.data());
+        else
+            ::execv(argv.front(), argv.data());
         ::_exit(127);
     }
     ::setpgid(child, child);  // also here: the kill may come before the child ran

@@ -18,8 +18,8 @@ TempDir::~TempDir() {
     // Tests may leave read-only folders behind; open them up first.
     for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
          it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ignored);
     }
     std::filesystem::remove_all(path_, ignored);
 }
@@ -36,9 +36,7 @@ void TempDir::writeFile(const std::string& relative, const std::string& text) co
     writeFile(relative, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
-void TempDir::makeDir(const std::string& relative) const {
-    std::filesystem::create_directories(path_ / relative);
-}
+void TempDir::makeDir(const std::string& relative) const { std::filesystem::create_directories(path_ / relative); }
 
 void TempDir::writeSparseFile(const std::string& relative, uint64_t size,
                               const std::vector<std::pair<uint64_t, std::string>>& pieces) const {

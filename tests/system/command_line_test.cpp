@@ -18,11 +18,13 @@ using test::runLumenpull;
 // The usage line names the program as it is built on the platform under test.
 std::string usage() {
     const bool windows = test::runsWindowsBuild();
-    return std::string("Varnel Engine 2+ texture converter, by the lumenpull authors\n"
-                       "\n"
-                       "Usage: ") +
+    return std::string(
+               "Varnel Engine 2+ texture converter, by the lumenpull authors\n"
+               "\n"
+               "Usage: ") +
            (windows ? "lumenpull.exe" : "lumenpull") +
-           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [--root folder] [-t types] [-l] [--json] [--strict] [-h] [--version] [--] inputs\n"
+           " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [--root folder] [-t types] [-l] [--json] "
+           "[--strict] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"
@@ -282,12 +284,9 @@ TEST(CommandLine, TypesCombineOnePerKind) {
         ImageType highDynamicRange;
     };
     const std::vector<Case> cases = {
-        {"dds", ImageType::Dds, ImageType::Dds},
-        {"hdr dds", ImageType::Dds, ImageType::Hdr},
-        {"dds png", ImageType::Png, ImageType::Dds},
-        {"tga", ImageType::Tga, ImageType::Hdr},
-        {"png exr", ImageType::Png, ImageType::Exr},
-        {"exr dds", ImageType::Dds, ImageType::Exr},
+        {"dds", ImageType::Dds, ImageType::Dds},     {"hdr dds", ImageType::Dds, ImageType::Hdr},
+        {"dds png", ImageType::Png, ImageType::Dds}, {"tga", ImageType::Tga, ImageType::Hdr},
+        {"png exr", ImageType::Png, ImageType::Exr}, {"exr dds", ImageType::Dds, ImageType::Exr},
         {"exr", ImageType::Tga, ImageType::Exr},
     };
     for (const Case& c : cases) {

@@ -22,9 +22,9 @@ namespace {
 
 using test::ContainerKind;
 using test::ResourceBuilder;
+using test::standardFile;
 using test::TextureClass;
 using test::TextureFields;
-using test::standardFile;
 using test::textureFields;
 
 constexpr uint32_t kSixFaces = 0x2;
@@ -81,8 +81,7 @@ INSTANTIATE_TEST_SUITE_P(Containers, EndToEnd,
 
 TEST_P(EndToEnd, CompressedTextureWithMipsBecomesOneImage) {
     const auto picture = test::makeColourWheel(16, 8);
-    const auto chain = test::buildMipChain(test::storeBgra(picture), 1,
-                                           test::smallerMipLevelsSize(16, 8, 32), 0);
+    const auto chain = test::buildMipChain(test::storeBgra(picture), 1, test::smallerMipLevelsSize(16, 8, 32), 0);
     ResourceBuilder file = standardFile();
     file.addTexture(TextureClass::Static, textureFields(16, 8, 3, test::compressZlib(chain)));
     save("wheel.tex", file);
@@ -234,8 +233,9 @@ TEST_P(EndToEnd, ExrFilesHoldTheDecodedFloats) {
         for (const Image& image : images) std::filesystem::remove(path(image.name));
         std::vector<std::string> arguments = jobs;
         arguments.insert(arguments.end(), {"-t", "exr", "room.tex", "tower.tex"});
-        EXPECT_EQ(run(arguments).output, "room.tex: 1 texture(s) converted into 6 image(s)\n"
-                                         "tower.tex: 1 texture(s) converted into 1 image(s)\n");
+        EXPECT_EQ(run(arguments).output,
+                  "room.tex: 1 texture(s) converted into 6 image(s)\n"
+                  "tower.tex: 1 texture(s) converted into 1 image(s)\n");
         for (const Image& image : images) {
             SCOPED_TRACE(image.name);
             EXPECT_TRUE(bytesOf(image.name) == test::readFileBytes(reference / image.name));
@@ -254,8 +254,8 @@ TEST_P(EndToEnd, TrailingPixelBlocksWithBothLayoutWords) {
     const size_t smaller = test::smallerMipLevelsSize(8, 8, 32);
     ResourceBuilder file = standardFile();
     TextureFields largestLast = textureFields(8, 8, 3);
-    largestLast.trailing = test::TrailingPixels{
-        0x0100, test::buildMipChain(test::storeBgra(first), 1, smaller, 0x0100), std::nullopt};
+    largestLast.trailing =
+        test::TrailingPixels{0x0100, test::buildMipChain(test::storeBgra(first), 1, smaller, 0x0100), std::nullopt};
     file.addTexture(TextureClass::Static, largestLast);
     TextureFields largestFirst = textureFields(8, 8, 3);
     largestFirst.trailing = test::TrailingPixels{
@@ -271,8 +271,8 @@ TEST_P(EndToEnd, TrailingPixelBlocksWithBothLayoutWords) {
 TEST_P(EndToEnd, HighDynamicRangeInBothEncodings) {
     // Exponent byte 128 scales by 2^(128 * 65793/524288 - 16) / 255; the
     // shared exponent 15 by 2^-9.
-    const std::vector<uint8_t> exponentBytes = {0, 0, 255, 128, 255, 0, 0, 128};          // red, then blue
-    const uint32_t word = 256u | 0u << 9 | 511u << 18 | 15u << 27;                       // red 0.5, blue ~1
+    const std::vector<uint8_t> exponentBytes = {0, 0, 255, 128, 255, 0, 0, 128};  // red, then blue
+    const uint32_t word = 256u | 0u << 9 | 511u << 18 | 15u << 27;                // red 0.5, blue ~1
     const std::vector<uint8_t> shared = {uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24),
                                          uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24)};
     ResourceBuilder file = standardFile();
@@ -327,9 +327,9 @@ TEST_P(EndToEnd, LegacyFileTranslatesItsFormatCodes) {
     options.versions.staticTexture = 4;
     ResourceBuilder file(9);
     file.addStandardTypes(options);
-    file.addStaticTexture(8, 8, 0, 0, test::storeBgr(picture));  // code 0: 24-bit colour in 3 bytes
-    file.addStaticTexture(8, 8, 0, 4, test::storeBgra(picture)); // code 4: 32-bit colour with alpha
-    file.addStaticTexture(8, 8, 0, 10, test::storeBgra(picture)); // code 10: rejected in legacy files
+    file.addStaticTexture(8, 8, 0, 0, test::storeBgr(picture));    // code 0: 24-bit colour in 3 bytes
+    file.addStaticTexture(8, 8, 0, 4, test::storeBgra(picture));   // code 4: 32-bit colour with alpha
+    file.addStaticTexture(8, 8, 0, 10, test::storeBgra(picture));  // code 10: rejected in legacy files
     save("old.rsc", file);
 
     EXPECT_EQ(run({"old.rsc"}).output, "old.rsc: Invalid texture format 10\n");
@@ -447,8 +447,8 @@ TEST(EndToEndErrors, EveryStageReportsOnItsLine) {
         {"version.tex", "Invalid CBaseTexture format 4"},
         {"ident.tex", "invalid vector subscript"},
         {"cut.tex", "Error reading"},
-        {"tag.tex", "Expected '" + std::to_string(MakeTag("OBTY")) + "' but found '" +
-                        std::to_string(MakeTag("OBTX")) + "'"},
+        {"tag.tex",
+         "Expected '" + std::to_string(MakeTag("OBTY")) + "' but found '" + std::to_string(MakeTag("OBTX")) + "'"},
         {"good.tex", "1 texture(s) converted into 1 image(s)"},
     };
     std::vector<std::string> arguments;

@@ -101,8 +101,7 @@ TEST_P(JobBuffers, TwoJobsPeakWithinTwiceOneJob) {
         << "one job: " << one.peakKiB << " KiB, two jobs: " << two.peakKiB << " KiB";
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, JobBuffers,
-                         ::testing::Values(Listing{"Converting", {}}, Listing{"Listing", {"-l"}}),
+INSTANTIATE_TEST_SUITE_P(Runs, JobBuffers, ::testing::Values(Listing{"Converting", {}}, Listing{"Listing", {"-l"}}),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace

@@ -22,17 +22,17 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using test::ContainerKind;
 using test::ResourceBuilder;
+using test::standardFile;
 using test::TextureClass;
 using test::TextureFields;
-using test::standardFile;
 using test::textureFields;
 
 // One 32-bit texture of `picture`, zlib-compressed: a large one takes long
 // enough that the files after it are done first.
 Bytes pictureFile(const test::RgbaImage& picture) {
     ResourceBuilder file = standardFile();
-    file.addTexture(TextureClass::Static, textureFields(picture.width, picture.height, 3,
-                                                 test::compressZlib(test::storeBgra(picture))));
+    file.addTexture(TextureClass::Static,
+                    textureFields(picture.width, picture.height, 3, test::compressZlib(test::storeBgra(picture))));
     return file.payload();
 }
 
@@ -143,18 +143,16 @@ TEST_P(SameRunForEveryJobCount, ReportAndImages) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, SameRunForEveryJobCount,
-                         ::testing::Values(ArgumentSet{{"-r"}}, ArgumentSet{{"-r", "-u", "--nobig"}},
-                                           ArgumentSet{{"-f", ".tex", "-r"}},
-                                           ArgumentSet{{"-r", "-o", "out", "-t", "png"}},
-                                           // The reports for scripts: failed files among the others
-                                           // make --strict end with 2.
-                                           ArgumentSet{{"-r", "--json", "-t", "dds"}},
-                                           ArgumentSet{{"-r", "--strict"}, 2},
-                                           ArgumentSet{{"-r", "--json", "--strict"}, 2},
-                                           ArgumentSet{{"-r", "-l"}, 0, false},
-                                           ArgumentSet{{"-r", "-l", "--json", "--strict", "-t", "dds"}, 2, false}),
-                         [](const auto& instance) { return std::to_string(instance.index); });
+INSTANTIATE_TEST_SUITE_P(
+    Keys, SameRunForEveryJobCount,
+    ::testing::Values(ArgumentSet{{"-r"}}, ArgumentSet{{"-r", "-u", "--nobig"}}, ArgumentSet{{"-f", ".tex", "-r"}},
+                      ArgumentSet{{"-r", "-o", "out", "-t", "png"}},
+                      // The reports for scripts: failed files among the others
+                      // make --strict end with 2.
+                      ArgumentSet{{"-r", "--json", "-t", "dds"}}, ArgumentSet{{"-r", "--strict"}, 2},
+                      ArgumentSet{{"-r", "--json", "--strict"}, 2}, ArgumentSet{{"-r", "-l"}, 0, false},
+                      ArgumentSet{{"-r", "-l", "--json", "--strict", "-t", "dds"}, 2, false}),
+    [](const auto& instance) { return std::to_string(instance.index); });
 
 // Two inputs that write the same image: the later one in command-line order
 // wins, also when it is done long before the earlier one.

@@ -45,7 +45,8 @@ std::string parsedByPython(const std::string& jsonLines, const test::TempDir& di
         "        if \"file_hex\" in o: assert \"\\ufffd\" in o[\"file\"]\n"
         "        print(o.get(\"file_hex\") or o[\"file\"].encode(\"utf-8\").hex())\n"
         "    else: print(\" \".join(o))\n"
-        "' '" + dir / "lines.json" + "'";
+        "' '" +
+        dir / "lines.json" + "'";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) throw std::runtime_error("cannot start python3");
     std::string output;
@@ -96,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(Jobs, JsonLines, ::testing::Values(std::string("1"), st
 TEST_P(JsonLines, EveryLineParsesAndKeepsEveryByteOfTheName) {
     if (test::runsWindowsBuild()) GTEST_SKIP() << "control characters and stray bytes are no Windows file names";
     test::TempDir dir;
-    const std::vector<std::string> names = {"tree/new\nline.tex", "tree/esc\x1b[31m.tex", "tree/stray\xff\xfe.tex",
+    const std::vector<std::string> names = {"tree/new\nline.tex",   "tree/esc\x1b[31m.tex", "tree/stray\xff\xfe.tex",
                                             "tree/cut\xe2\x82.tex", "tree/caf\xc3\xa9.tex", "tree/quote\"\\.tex"};
     for (const auto& name : names) dir.writeFile(name, goodFile());
     dir.writeFile("tree/broken\x01.tex", std::string("not a resource file"));
@@ -125,8 +126,8 @@ TEST_P(JsonLines, PlainReportLinesStayOneLineEach) {
     dir.writeFile("tree/caf\xc3\xa9\x7f.tex", goodFile());
     const auto result = runWithJobs(GetParam(), {"tree"}, dir);
     expectAsWithOneJob(GetParam(), result, {"tree"}, dir);
-    EXPECT_EQ(linesOf(result.output), (std::multiset<std::string>{
-                                          "tree/new\\nline.tex: 1 texture(s) converted into 1 image(s)",
+    EXPECT_EQ(linesOf(result.output),
+              (std::multiset<std::string>{"tree/new\\nline.tex: 1 texture(s) converted into 1 image(s)",
                                           "tree/esc\\x1b[31m\\r.tex: 1 texture(s) converted into 1 image(s)",
                                           "tree/caf\xc3\xa9\\x7f.tex: 1 texture(s) converted into 1 image(s)"}));
     // A listing escapes its names column too.
@@ -169,32 +170,58 @@ TEST_P(Strict, SummaryAndExitCode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Strict,
-    ::testing::Combine(::testing::Values(
-        StrictCase{"AllGood", {"--strict", "good.tex", "none.tex"}, 0, "2 file(s), 1 texture(s), 1 image(s), 0 failed\n"},
-        StrictCase{"SomeFailed", {"good.tex", "bad.tex", "--strict"}, 2, "2 file(s), 1 texture(s), 1 image(s), 1 failed\n"},
-        StrictCase{"FailedInTheMiddle", {"--strict", "good.tex", "bad.tex", "none.tex", "good.tex"}, 2,
-                   "4 file(s), 2 texture(s), 2 image(s), 1 failed\n"},
-        StrictCase{"ListingFailedInTheMiddle", {"-l", "--json", "--strict", "good.tex", "bad.tex", "good.tex"}, 2,
-                   R"({"summary":{"files":3,"textures":2,"images":2,"failed":1}})" "\n"},
-        StrictCase{"NothingFound", {"--strict", "-f", ".none", "good.tex"}, 2,
-                   "0 file(s), 0 texture(s), 0 image(s), 0 failed\n"},
-        StrictCase{"ListingCountsWhatWouldBeWritten", {"-l", "--strict", "good.tex"}, 0,
-                   "1 file(s), 1 texture(s), 1 image(s), 0 failed\n"},
-        StrictCase{"JsonAllGood", {"--json", "--strict", "good.tex"}, 0,
-                   R"({"summary":{"files":1,"textures":1,"images":1,"failed":0}})" "\n"},
-        StrictCase{"JsonSomeFailed", {"--json", "--strict", "bad.tex", "good.tex"}, 2,
-                   R"({"summary":{"files":2,"textures":1,"images":1,"failed":1}})" "\n"},
-        StrictCase{"JsonNothingFound", {"--json", "--strict", "-f", ".none", "good.tex"}, 2,
-                   R"({"summary":{"files":0,"textures":0,"images":0,"failed":0}})" "\n"},
-        // Without --strict a failed file or an empty run still ends with 0.
-        StrictCase{"NotStrict", {"bad.tex"}, 0,
-                   "bad.tex: error reading meta data: Expected '1482052177' but found '544501614'\n"},
-        StrictCase{"JsonNotStrictNothingFound", {"--json", "-f", ".none", "good.tex"}, 0,
-                   R"({"error":"No input files found"})" "\n"}),
-                       ::testing::Values(std::string("1"), std::string("4"))),
-    [](const auto& instance) {
-        return std::get<0>(instance.param).name + "_j" + std::get<1>(instance.param);
-    });
+    ::testing::Combine(
+        ::testing::Values(
+            StrictCase{
+                "AllGood", {"--strict", "good.tex", "none.tex"}, 0, "2 file(s), 1 texture(s), 1 image(s), 0 failed\n"},
+            StrictCase{"SomeFailed",
+                       {"good.tex", "bad.tex", "--strict"},
+                       2,
+                       "2 file(s), 1 texture(s), 1 image(s), 1 failed\n"},
+            StrictCase{"FailedInTheMiddle",
+                       {"--strict", "good.tex", "bad.tex", "none.tex", "good.tex"},
+                       2,
+                       "4 file(s), 2 texture(s), 2 image(s), 1 failed\n"},
+            StrictCase{"ListingFailedInTheMiddle",
+                       {"-l", "--json", "--strict", "good.tex", "bad.tex", "good.tex"},
+                       2,
+                       R"({"summary":{"files":3,"textures":2,"images":2,"failed":1}})"
+                       "\n"},
+            StrictCase{"NothingFound",
+                       {"--strict", "-f", ".none", "good.tex"},
+                       2,
+                       "0 file(s), 0 texture(s), 0 image(s), 0 failed\n"},
+            StrictCase{"ListingCountsWhatWouldBeWritten",
+                       {"-l", "--strict", "good.tex"},
+                       0,
+                       "1 file(s), 1 texture(s), 1 image(s), 0 failed\n"},
+            StrictCase{"JsonAllGood",
+                       {"--json", "--strict", "good.tex"},
+                       0,
+                       R"({"summary":{"files":1,"textures":1,"images":1,"failed":0}})"
+                       "\n"},
+            StrictCase{"JsonSomeFailed",
+                       {"--json", "--strict", "bad.tex", "good.tex"},
+                       2,
+                       R"({"summary":{"files":2,"textures":1,"images":1,"failed":1}})"
+                       "\n"},
+            StrictCase{"JsonNothingFound",
+                       {"--json", "--strict", "-f", ".none", "good.tex"},
+                       2,
+                       R"({"summary":{"files":0,"textures":0,"images":0,"failed":0}})"
+                       "\n"},
+            // Without --strict a failed file or an empty run still ends with 0.
+            StrictCase{"NotStrict",
+                       {"bad.tex"},
+                       0,
+                       "bad.tex: error reading meta data: Expected '1482052177' but found '544501614'\n"},
+            StrictCase{"JsonNotStrictNothingFound",
+                       {"--json", "-f", ".none", "good.tex"},
+                       0,
+                       R"({"error":"No input files found"})"
+                       "\n"}),
+        ::testing::Values(std::string("1"), std::string("4"))),
+    [](const auto& instance) { return std::get<0>(instance.param).name + "_j" + std::get<1>(instance.param); });
 
 // Every failed file's object names the kind of its fault beside the
 // unchanged error text.
@@ -280,23 +307,33 @@ INSTANTIATE_TEST_SUITE_P(
     Table, MissingInputs,
     ::testing::Combine(
         ::testing::Values(
-            MissingInputCase{"Strict", {"--strict", "nosuchdir", "good.tex", "no.txt"}, 2,
+            MissingInputCase{"Strict",
+                             {"--strict", "nosuchdir", "good.tex", "no.txt"},
+                             2,
                              "nosuchdir: No such file or directory\n"
                              "good.tex: 1 texture(s) converted into 1 image(s)\n"
                              "no.txt: No such file or directory\n"
                              "3 file(s), 1 texture(s), 1 image(s), 2 failed\n"},
-            MissingInputCase{"StrictNothingElse", {"--strict", "nosuchdir"}, 2,
+            MissingInputCase{"StrictNothingElse",
+                             {"--strict", "nosuchdir"},
+                             2,
                              "nosuchdir: No such file or directory\n"
                              "No input files found\n"
                              "1 file(s), 0 texture(s), 0 image(s), 1 failed\n"},
-            MissingInputCase{"Json", {"--json", "nosuchdir", "good.tex"}, 0,
-                             R"({"file":"nosuchdir","error":"No such file or directory","kind":"io","written":[]})" "\n"
-                             R"({"file":"good.tex","textures":1,"images":1,"written":["good.tga"]})" "\n"},
+            MissingInputCase{"Json",
+                             {"--json", "nosuchdir", "good.tex"},
+                             0,
+                             R"({"file":"nosuchdir","error":"No such file or directory","kind":"io","written":[]})"
+                             "\n"
+                             R"({"file":"good.tex","textures":1,"images":1,"written":["good.tga"]})"
+                             "\n"},
             // An existing input the file rule drops is no failure.
-            MissingInputCase{"ExistingFileOfAnotherKind", {"--strict", "-f", ".x", "good.tex"}, 2,
+            MissingInputCase{"ExistingFileOfAnotherKind",
+                             {"--strict", "-f", ".x", "good.tex"},
+                             2,
                              "No input files found\n0 file(s), 0 texture(s), 0 image(s), 0 failed\n"},
-            MissingInputCase{"Plain", {"nosuchdir", "good.tex"}, 0,
-                             "good.tex: 1 texture(s) converted into 1 image(s)\n"}),
+            MissingInputCase{
+                "Plain", {"nosuchdir", "good.tex"}, 0, "good.tex: 1 texture(s) converted into 1 image(s)\n"}),
         ::testing::Values(std::string("1"), std::string("4"))),
     [](const auto& instance) { return std::get<0>(instance.param).name + "_j" + std::get<1>(instance.param); });
 

@@ -237,8 +237,9 @@ TEST_P(Listing, NamesExactlyTheFilesAConversionWritesAndWritesNothing) {
                 EXPECT_EQ(list["textures"], conversion["textures"]);
                 EXPECT_EQ(list["images"], conversion["images"]);
                 const int textures = conversion["textures"];
-                EXPECT_EQ(head, file + ": " + (textures == 0 ? std::string("no textures found")
-                                                             : std::to_string(textures) + " texture(s)"));
+                EXPECT_EQ(head, file + ": " +
+                                    (textures == 0 ? std::string("no textures found")
+                                                   : std::to_string(textures) + " texture(s)"));
             }
 
             std::vector<std::string> names;
@@ -288,13 +289,14 @@ TEST_P(Listing, ColumnsOfEveryKindOfTexture) {
         }
     };
     const std::string set = tree + "sub" + sep + "set";
-    expectFile("cube", {tree + "cube.tex: 1 texture(s)",
-                        "\t-\tCStaticTexture\t8x4\tBGRA8 (3)\tcube\t" +
-                            std::to_string(test::compressZlib(test::buildMipChain(
-                                               repeated(test::storeBgra(test::makeGradient(8, 4)), 6), 6,
-                                               test::smallerMipLevelsSize(8, 4, 32), 0x0100))
-                                               .size()) +
-                            " bytes zlib mips-last\t" + tree + "cube_00.tga \xE2\x80\xA6 " + tree + "cube_05.tga"});
+    expectFile("cube",
+               {tree + "cube.tex: 1 texture(s)",
+                "\t-\tCStaticTexture\t8x4\tBGRA8 (3)\tcube\t" +
+                    std::to_string(
+                        test::compressZlib(test::buildMipChain(repeated(test::storeBgra(test::makeGradient(8, 4)), 6),
+                                                               6, test::smallerMipLevelsSize(8, 4, 32), 0x0100))
+                            .size()) +
+                    " bytes zlib mips-last\t" + tree + "cube_00.tga \xE2\x80\xA6 " + tree + "cube_05.tga"});
     expectFile("set", {set + ".rsc: 4 texture(s)",
                        "\t0\tCAnimTexture\t8x4\tBGRA8-B (5)\t3 frames\t384 bytes\t" + set + "_0_00.tga \xE2\x80\xA6 " +
                            set + "_0_02.tga",
@@ -303,9 +305,9 @@ TEST_P(Listing, ColumnsOfEveryKindOfTexture) {
                        "\t2\tCDynamicLightStaticTexture\t8x8\tBC3 (10)\t1\t" +
                            std::to_string(64 + test::smallerMipLevelsSize(8, 8, 8)) + " bytes planes mips-first\t" +
                            set + "_2.tga"});
-    expectFile("short", {tree + "short.tex: 1 texture(s)",
-                         "\t-\tCStaticTexture\t8x4\tBGRA8 (3)\tcube\t320 bytes short\t" + tree + "short_00.tga \xE2\x80\xA6 " +
-                             tree + "short_02.tga"});
+    expectFile("short",
+               {tree + "short.tex: 1 texture(s)", "\t-\tCStaticTexture\t8x4\tBGRA8 (3)\tcube\t320 bytes short\t" +
+                                                      tree + "short_00.tga \xE2\x80\xA6 " + tree + "short_02.tga"});
     expectFile("rejected", {tree + "rejected.tex: Invalid texture format 13",
                             "\t0\tCStaticTexture\t8x4\tBGRA8 (3)\t1\t128 bytes\t" + tree + "rejected_0.tga",
                             "\t-\tCStaticTexture\t8x4\trejected (13)\t1\t128 bytes\t-"});
@@ -314,27 +316,28 @@ TEST_P(Listing, ColumnsOfEveryKindOfTexture) {
     expectFile("many frames", {tree + "many_frames.tex: 1 texture(s)",
                                "\t-\tCAnimTexture\t8x4\tBGRA8 (3)\t1000000000 frames\t128 bytes short\t" + tree +
                                    "many_frames_00.tga"});
-    expectFile("no frames", {tree + "no_frames.tex: 1 texture(s)",
-                             "\t-\tCAnimTexture\t8x4\tBGRA8 (3)\t0 frames\t128 bytes\t-"});
+    expectFile("no frames",
+               {tree + "no_frames.tex: 1 texture(s)", "\t-\tCAnimTexture\t8x4\tBGRA8 (3)\t0 frames\t128 bytes\t-"});
 }
 
 TEST_P(Listing, DdsCubeIsOneFile) {
     writeTree();
-    const auto result = test::runLumenpull({"-j", std::get<1>(GetParam()), "-l", "-t", "dds", "tree/cube.tex",
-                                            "tree/short.tex"},
-                                           dir_.path().string());
-    const std::string cubeData = std::to_string(
-        test::compressZlib(test::buildMipChain(repeated(test::storeBgra(test::makeGradient(8, 4)), 6), 6,
-                                               test::smallerMipLevelsSize(8, 4, 32), 0x0100))
-            .size());
+    const auto result = test::runLumenpull(
+        {"-j", std::get<1>(GetParam()), "-l", "-t", "dds", "tree/cube.tex", "tree/short.tex"}, dir_.path().string());
+    const std::string cubeData =
+        std::to_string(test::compressZlib(test::buildMipChain(repeated(test::storeBgra(test::makeGradient(8, 4)), 6), 6,
+                                                              test::smallerMipLevelsSize(8, 4, 32), 0x0100))
+                           .size());
     // A whole cube is one cube-map file; faces the data cuts short are one
     // file each, as many as the data reaches.
-    EXPECT_EQ(result.output, "tree/cube.tex: 1 texture(s)\n"
-                             "\t-\tCStaticTexture\t8x4\tBGRA8 (3)\tcube\t" + cubeData +
-                                 " bytes zlib mips-last\ttree/cube.dds\n"
-                                 "tree/short.tex: 1 texture(s)\n"
-                                 "\t-\tCStaticTexture\t8x4\tBGRA8 (3)\tcube\t320 bytes short\t" +
-                                 "tree/short_00.dds \xE2\x80\xA6 tree/short_02.dds\n");
+    EXPECT_EQ(result.output,
+              "tree/cube.tex: 1 texture(s)\n"
+              "\t-\tCStaticTexture\t8x4\tBGRA8 (3)\tcube\t" +
+                  cubeData +
+                  " bytes zlib mips-last\ttree/cube.dds\n"
+                  "tree/short.tex: 1 texture(s)\n"
+                  "\t-\tCStaticTexture\t8x4\tBGRA8 (3)\tcube\t320 bytes short\t" +
+                  "tree/short_00.dds \xE2\x80\xA6 tree/short_02.dds\n");
 }
 
 }  // namespace

@@ -137,7 +137,8 @@ TEST_F(OutputFolder, MirrorsTheTreeBelowTheInputsParent) {
         // --nobig: only the --Big twin is converted, under the plain name.
         {"", {"-r", "--nobig", "-o", "out", "game/textures/big"}, {"out/big/a.tga"}},
         // Several inputs, each mirrored from its own parent.
-        {"game", {"-o", "../out", "textures/sub/set.tex", "textures/big"},
+        {"game",
+         {"-o", "../out", "textures/sub/set.tex", "textures/big"},
          {"out/big/a.tga", "out/big/a--Big.tga", "out/set_0.tga", "out/set_1_00.tga", "out/set_1_01.tga",
           "out/set_1_02.tga", "out/set_1_03.tga", "out/set_1_04.tga", "out/set_1_05.tga", "out/set_2_00.tga",
           "out/set_2_01.tga"}},
@@ -182,15 +183,12 @@ TEST_F(OutputFolder, AFolderThatCannotBeCreatedEndsOnlyThatFilesLine) {
     EXPECT_EQ(result.exitCode, 0);
     const char s = test::pathSeparator();
     const std::string sub = std::string("game/textures") + s + "sub" + s;
-    EXPECT_NE(result.output.find(sub + "set.tex: Error creating output folder\n"), std::string::npos)
-        << result.output;
-    EXPECT_NE(result.output.find(sub + "deeper" + s + "floor.rsc: Error creating output folder\n"),
-              std::string::npos);
+    EXPECT_NE(result.output.find(sub + "set.tex: Error creating output folder\n"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find(sub + "deeper" + s + "floor.rsc: Error creating output folder\n"), std::string::npos);
     EXPECT_NE(result.output.find(std::string("game/textures") + s + "wall.tex: 1 texture(s) converted into 1 image(s)"),
               std::string::npos);
     EXPECT_EQ(images(), (std::set<std::string>{"out/textures/wall.tga", "out/textures/big/a.tga",
                                                "out/textures/big/a--Big.tga"}));
-
 }
 
 // An output folder no image can go to is told once, before any work, as an

@@ -70,8 +70,8 @@ TEST_F(OutputFolderRoot, FilesGivenOneByOneGiveTheTreeOfARunOverTheirFolder) {
     const auto whole = run({"-r", "-o", "one", "textures"});
     ASSERT_EQ(whole.exitCode, 0) << whole.output;
     const auto expected = tree("one");
-    ASSERT_EQ(names("one"), (std::set<std::string>{"textures/a/wall.tga", "textures/b/wall.tga",
-                                                     "textures/b/deeper/floor.tga"}));
+    ASSERT_EQ(names("one"),
+              (std::set<std::string>{"textures/a/wall.tga", "textures/b/wall.tga", "textures/b/deeper/floor.tga"}));
 
     for (const std::string& file : kFiles) {
         const auto alone = run({"--root", ".", "-o", "apart", file});
@@ -154,9 +154,11 @@ TEST_F(OutputFolderRoot, InputsOutsideTheRootAreRefusedWithOneLineEach) {
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.output,
               "textures/b: not below --root textures/a\n"
-              "textures/a" + std::string(1, s) + "wall.tex: 1 texture(s) converted into 1 image(s)\n"
-              "textures/a/wall.tex: 1 texture(s) converted into 1 image(s)\n"
-              "3 file(s), 2 texture(s), 2 image(s), 1 failed\n");
+              "textures/a" +
+                  std::string(1, s) +
+                  "wall.tex: 1 texture(s) converted into 1 image(s)\n"
+                  "textures/a/wall.tex: 1 texture(s) converted into 1 image(s)\n"
+                  "3 file(s), 2 texture(s), 2 image(s), 1 failed\n");
     EXPECT_EQ(names("out"), (std::set<std::string>{"wall.tga"}));
 
     // Lookalikes: a name that only begins like the root, and ".." leaving it.
@@ -165,8 +167,10 @@ TEST_F(OutputFolderRoot, InputsOutsideTheRootAreRefusedWithOneLineEach) {
                   "textures/a/../../outside/stray.tex"});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.output,
-              "{\"file\":\"textures2/x.tex\",\"error\":\"not below --root textures\",\"kind\":\"outside-root\",\"written\":[]}\n"
-              "{\"file\":\"textures/a/../../outside/stray.tex\",\"error\":\"not below --root textures\",\"kind\":\"outside-root\",\"written\":[]}\n"
+              "{\"file\":\"textures2/x.tex\",\"error\":\"not below --root "
+              "textures\",\"kind\":\"outside-root\",\"written\":[]}\n"
+              "{\"file\":\"textures/a/../../outside/stray.tex\",\"error\":\"not below --root "
+              "textures\",\"kind\":\"outside-root\",\"written\":[]}\n"
               "{\"summary\":{\"files\":2,\"textures\":0,\"images\":0,\"failed\":2}}\n");
 
     // A listing refuses them too, and names below the root what it would write.
@@ -176,8 +180,7 @@ TEST_F(OutputFolderRoot, InputsOutsideTheRootAreRefusedWithOneLineEach) {
                                   0),
               0u)
         << result.output;
-    EXPECT_NE(result.output.find("out" + std::string(1, s) + "b" + std::string(1, s) + "wall.tga\n"),
-              std::string::npos)
+    EXPECT_NE(result.output.find("out" + std::string(1, s) + "b" + std::string(1, s) + "wall.tga\n"), std::string::npos)
         << result.output;
     EXPECT_FALSE(fs::exists(dir_.path() / "outside/stray.tga"));
 }

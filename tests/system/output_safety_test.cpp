@@ -124,7 +124,9 @@ public:
     SmallDisk& operator=(const SmallDisk&) = delete;
 
     bool mounted() const { return mounted_; }
-    bool makeReadOnly() const { return ::mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+    bool makeReadOnly() const {
+        return ::mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
 
 private:
     fs::path folder_;
@@ -189,7 +191,9 @@ TEST(EndToEndOutput, PngAndOutputFolderImagesAreProtectedAlike) {
     };
     const std::vector<Case> cases{
         {{"-t", "png", "a.tex"}, "a.tex", "a.png", "a.tex: Error creating output file: a.png: "},
-        {{"-o", "out", "a.tex"}, "a.tex", "out/a.tga",
+        {{"-o", "out", "a.tex"},
+         "a.tex",
+         "out/a.tga",
          std::string("a.tex: Error creating output file: out") + (test::runsWindowsBuild() ? "\\" : "/") + "a.tga: "},
         {{"-t", "png", "-f", ".png", "x.png"}, "x.png", "", "x.png: Output file would overwrite its input\n"},
         // "./x.tga" is another name of the input.
@@ -300,8 +304,10 @@ TEST(OutputFaults, AFullDiskIsReportedAndKeepsEveryImageWhole) {
     EXPECT_GE(failedFrame, 1);
     for (int frame = 0; frame < 4; ++frame) {
         const fs::path image = dir.path() / ("disk/anim_0" + std::to_string(frame) + ".tga");
-        if (frame < failedFrame) EXPECT_EQ(fs::file_size(image), plainTgaSize(first)) << frame;
-        else EXPECT_FALSE(fs::exists(image)) << frame;
+        if (frame < failedFrame)
+            EXPECT_EQ(fs::file_size(image), plainTgaSize(first)) << frame;
+        else
+            EXPECT_FALSE(fs::exists(image)) << frame;
     }
     EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
 

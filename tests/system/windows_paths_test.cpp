@@ -52,12 +52,11 @@ TEST_F(WindowsPaths, DriveRelativeNames) {
 }
 
 TEST_F(WindowsPaths, NamesInTheCodePageAndOutsideIt) {
-    dir_.writeFile("textures/w\xC3\xA4ll.tex", texture_);     // "wäll": in code page 1252
-    dir_.writeFile("textures/\xE6\x96\x87.tex", texture_);    // a CJK character: not in it
+    dir_.writeFile("textures/w\xC3\xA4ll.tex", texture_);   // "wäll": in code page 1252
+    dir_.writeFile("textures/\xE6\x96\x87.tex", texture_);  // a CJK character: not in it
     const std::string output = run({"textures"});
     EXPECT_NE(output.find("textures\\w\xE4ll.tex" + kConverted), std::string::npos) << output;
-    EXPECT_NE(output.find("textures: skipped an entry whose name is not in the system code page\n"),
-              std::string::npos)
+    EXPECT_NE(output.find("textures: skipped an entry whose name is not in the system code page\n"), std::string::npos)
         << output;
     EXPECT_TRUE(std::filesystem::exists(dir_.path() / "textures/w\xC3\xA4ll.tga"));
 }
@@ -96,9 +95,10 @@ TEST_F(WindowsPaths, OutputFolderWithBackslashesDrivesAndUncInputs) {
     EXPECT_EQ(run({"-r", "-o", "unc", unc}), unc + "\\textures\\sub\\a.tex" + kConverted);
     EXPECT_TRUE(exists("unc/game/textures/sub/a.tga"));
     const std::string unreachable = run({"-o", "far", "\\\\server\\share\\b.tex"});
-    EXPECT_EQ(unreachable.rfind(
-                  "\\\\server\\share\\b.tex: error opening reading stream: Error opening file \\\\server\\share\\b.tex: ", 0),
-              0u)
+    EXPECT_EQ(
+        unreachable.rfind(
+            "\\\\server\\share\\b.tex: error opening reading stream: Error opening file \\\\server\\share\\b.tex: ", 0),
+        0u)
         << unreachable;
     EXPECT_EQ(run({"-o", "\\\\server\\share\\out", "single\\b.tex"}), "single\\b.tex: Error creating output folder\n");
     EXPECT_FALSE(exists("far"));
@@ -114,9 +114,11 @@ TEST_F(WindowsPaths, RootWithDrivesBackslashesAndCase) {
 
     EXPECT_EQ(run({"--root", "textures\\", "-o", "out", "textures/a/wall.tex"}), "textures/a/wall.tex" + kConverted);
     EXPECT_TRUE(exists("out/a/wall.tga"));
-    EXPECT_EQ(run({"--root", "Z:textures", "-o", "out", "textures\\b\\wall.tex"}), "textures\\b\\wall.tex" + kConverted);
+    EXPECT_EQ(run({"--root", "Z:textures", "-o", "out", "textures\\b\\wall.tex"}),
+              "textures\\b\\wall.tex" + kConverted);
     EXPECT_TRUE(exists("out/b/wall.tga"));
-    EXPECT_EQ(run({"--root", "TEXTURES", "-o", "upper", "-r", "Z:textures\\a"}), "Z:textures\\a\\wall.tex" + kConverted);
+    EXPECT_EQ(run({"--root", "TEXTURES", "-o", "upper", "-r", "Z:textures\\a"}),
+              "Z:textures\\a\\wall.tex" + kConverted);
     EXPECT_TRUE(exists("upper/a/wall.tga"));
     EXPECT_EQ(run({"--root", windowsPath(dir_.path(), "Z:"), "-o", "absolute", "textures\\a\\..\\b\\wall.tex"}),
               "textures\\a\\..\\b\\wall.tex" + kConverted);

@@ -19,11 +19,11 @@ using Bytes = std::vector<uint8_t>;
 // A pool after a few requests: which storage served each, and what it keeps.
 TEST(BufferPool, ARequestGetsTheSmallestKeptBlockLargeEnoughOrDropsThemAll) {
     struct Step {
-        std::size_t take;          // a block of this size is taken (0: every block held is given back) ...
-        bool giveBack;             // ... and given back at once, or held to the end of the case
-        std::size_t capacity;      // the capacity it came with
-        uint64_t reused, made;     // the pool's counts after the step
-        std::size_t kept;          // the bytes it keeps after the step
+        std::size_t take;       // a block of this size is taken (0: every block held is given back) ...
+        bool giveBack;          // ... and given back at once, or held to the end of the case
+        std::size_t capacity;   // the capacity it came with
+        uint64_t reused, made;  // the pool's counts after the step
+        std::size_t kept;       // the bytes it keeps after the step
     };
     struct Case {
         const char* name;
@@ -32,13 +32,17 @@ TEST(BufferPool, ARequestGetsTheSmallestKeptBlockLargeEnoughOrDropsThemAll) {
     const Case cases[] = {
         {"the same size again reuses the block",
          {{100, true, 100, 0, 1, 100}, {100, true, 100, 1, 1, 100}, {100, true, 100, 2, 1, 100}}},
-        {"a smaller request takes a larger block",
-         {{100, true, 100, 0, 1, 100}, {40, true, 100, 1, 1, 100}}},
+        {"a smaller request takes a larger block", {{100, true, 100, 0, 1, 100}, {40, true, 100, 1, 1, 100}}},
         {"of two kept blocks the smaller one that fits",
-         {{100, false, 100, 0, 1, 0}, {60, false, 60, 0, 2, 0}, {0, true, 0, 0, 2, 160}, {50, true, 60, 1, 2, 160},
+         {{100, false, 100, 0, 1, 0},
+          {60, false, 60, 0, 2, 0},
+          {0, true, 0, 0, 2, 160},
+          {50, true, 60, 1, 2, 160},
           {80, true, 100, 2, 2, 160}}},
         {"a larger request drops every kept block",
-         {{100, true, 100, 0, 1, 100}, {60, false, 100, 1, 1, 0}, {30, true, 30, 1, 2, 30},
+         {{100, true, 100, 0, 1, 100},
+          {60, false, 100, 1, 1, 0},
+          {30, true, 30, 1, 2, 30},
           {200, true, 200, 1, 3, 200}}},
         {"blocks in use stay out of it",
          {{100, false, 100, 0, 1, 0}, {50, true, 50, 0, 2, 50}, {80, true, 80, 0, 3, 80}}},
@@ -158,8 +162,8 @@ TEST(BufferPool, ReusedBuffersNeverShowEarlierBytes) {
     const std::vector<Texture> textures = mixedTextures();
     for (const bool mipChains : {false, true}) {
         for (const bool backwards : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << (mipChains ? "with mip chains" : "largest images")
-                                              << (backwards ? ", backwards" : ""));
+            SCOPED_TRACE(::testing::Message()
+                         << (mipChains ? "with mip chains" : "largest images") << (backwards ? ", backwards" : ""));
             BufferPool shared;
             for (std::size_t k = 0; k < textures.size(); ++k) {
                 const Texture& t = textures[backwards ? textures.size() - 1 - k : k];

@@ -91,9 +91,9 @@ TEST(MipChain, WithoutAChainUnpacksAsAlways) {
     const std::pair<int32_t, uint8_t> formats[] = {{3, 32}, {7, 32}, {9, 4}, {10, 8}, {11, 8}, {15, 8}};
     for (const auto& [format, bits] : formats) {
         for (int round = 0; round < 40; ++round) {
-            UnpackParameters p = texture(format, bits, static_cast<int32_t>(random() % 9 + 1),
-                                         static_cast<int32_t>(random() % 9 + 1), random() % 3 == 0 ? 6 : 1,
-                                         random() % 2 ? 0 : 0x0100);
+            UnpackParameters p =
+                texture(format, bits, static_cast<int32_t>(random() % 9 + 1), static_cast<int32_t>(random() % 9 + 1),
+                        random() % 3 == 0 ? 6 : 1, random() % 2 ? 0 : 0x0100);
             p.textureFlags = random() % 2 ? PlaneCoded : 0;
             const Bytes stored = noise(largestImageSize(p) * p.imageCount * (random() % 3 + 1) / 2 + random() % 40,
                                        static_cast<uint32_t>(round));

@@ -135,14 +135,14 @@ TEST(Inflation, CapacityAndImageSizeFollowTheStored32BitProduct) {
     const CapacityCase cases[] = {
         {4, 4, 32, 1, 64, 96},
         {4, 4, 32, 6, 64, 576},
-        {8, 8, 4, 1, 32, 48},       // half a byte per pixel
-        {3, 3, 4, 1, 4, 6},         // 4.5 truncates to 4; 6.75 to 6
+        {8, 8, 4, 1, 32, 48},  // half a byte per pixel
+        {3, 3, 4, 1, 4, 6},    // 4.5 truncates to 4; 6.75 to 6
         {16, 16, 24, 3, 768, 3456},
-        {4, 4, 32, 0, 64, 0},       // no frames
-        {65536, 65537, 8, 1, 65536, 98304},            // the product wraps to 65536
-        {65535, 65535, 32, 6, 0, 0},                   // wraps negative: nothing fits
+        {4, 4, 32, 0, 64, 0},                // no frames
+        {65536, 65537, 8, 1, 65536, 98304},  // the product wraps to 65536
+        {65535, 65535, 32, 6, 0, 0},         // wraps negative: nothing fits
         {-4, 4, 32, 1, 0, 0},
-        {65535, 32767, 32, 6, UINT32_MAX, UINT32_MAX}, // too large for 32 bits: saturates
+        {65535, 32767, 32, 6, UINT32_MAX, UINT32_MAX},  // too large for 32 bits: saturates
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " b" << int(c.bits) << " N" << c.images);
@@ -260,12 +260,13 @@ TEST(PlaneDecoding, EveryKind) {
          9,
          {0x00, 0x01, 0xFF, 0xFF, 0x34, 0x12, 0x01, 0x00, 1, 2, 3, 4, 5, 6, 7, 8},
          {0x00, 0x01, 0x34, 0x12, 1, 2, 3, 4, 0xFF, 0x00, 0x35, 0x12, 5, 6, 7, 8}},
-        {"BC3, alpha halves first",
-         10,
+        {"BC3, alpha halves first", 10,
          concat(concat({1, 0, 2, 0, 3, 0, 4, 0}, {11, 12, 13, 14, 21, 22, 23, 24}), sequence(16, 100)),
          concat(concat(sequence(8, 100), {1, 0, 3, 0, 11, 12, 13, 14}),
                 concat(sequence(8, 108), {3, 0, 7, 0, 21, 22, 23, 24}))},
-        {"BC5 as BC3", 15, {2, 0, 3, 0, 9, 9, 9, 9, 1, 2, 3, 4, 5, 6, 7, 8},
+        {"BC5 as BC3",
+         15,
+         {2, 0, 3, 0, 9, 9, 9, 9, 1, 2, 3, 4, 5, 6, 7, 8},
          {1, 2, 3, 4, 5, 6, 7, 8, 2, 0, 3, 0, 9, 9, 9, 9}},
         {"BC1, partial block stays 0", 9, {1, 0, 2, 0, 3, 3, 3, 3, 9}, {1, 0, 2, 0, 3, 3, 3, 3, 0}},
     };
@@ -297,7 +298,7 @@ TEST(PlaneDecoding, OnlyWhenFlaggedAndNotEmpty) {
 // destination smaller than the layout is never written past.
 TEST(PlaneDecoding, ShortSourceAndDestinationStayInBounds) {
     PlaneLayout layout = planeLayoutFor(PixelFormat::Rgba8, 16);  // 4 pixels, 4 planes of 4 bytes
-    const Bytes source = {1, 1, 1, 1, 2, 2};    // red plane and half the green one
+    const Bytes source = {1, 1, 1, 1, 2, 2};                      // red plane and half the green one
     Bytes decoded(16, 0xEE);
     decodePlaneElements(source, layout, decoded);
     EXPECT_EQ(decoded, Bytes({0, 2, 1, 255, 0, 4, 2, 255, 0, 4, 3, 255, 0, 4, 4, 255}));
@@ -461,9 +462,9 @@ TEST(Unpacking, CompressedPlaneCodedMipChainsGiveTheLargestImages) {
             for (const uint16_t layoutWord : {uint16_t{0}, uint16_t{0x0100}}) {
                 for (const bool planes : {false, true}) {
                     for (const bool prefix : {false, true}) {
-                        SCOPED_TRACE(::testing::Message() << texture.name << ", " << images << " images, layout "
-                                                          << layoutWord << ", planes " << planes << ", prefix "
-                                                          << prefix);
+                        SCOPED_TRACE(::testing::Message()
+                                     << texture.name << ", " << images << " images, layout " << layoutWord
+                                     << ", planes " << planes << ", prefix " << prefix);
                         Bytes largest;
                         for (uint32_t k = 0; k < images; ++k) {
                             largest = concat(largest, texture.image);
@@ -513,9 +514,9 @@ TEST(Unpacking, DecodingOnlyTheLargestImagesMatchesDecodingEverything) {
             const size_t images = largestImageSize(p) * p.imageCount;
             Bytes stored(images * (random() % 3 + 1) / 2 + random() % 40);
             for (auto& b : stored) b = static_cast<uint8_t>(random());
-            SCOPED_TRACE(::testing::Message() << "format " << format << ", " << p.width << " x " << p.height << ", "
-                                              << p.imageCount << " images, layout " << p.layoutWord << ", "
-                                              << stored.size() << " bytes");
+            SCOPED_TRACE(::testing::Message()
+                         << "format " << format << ", " << p.width << " x " << p.height << ", " << p.imageCount
+                         << " images, layout " << p.layoutWord << ", " << stored.size() << " bytes");
             Bytes expected = stored;
             decodePlanes(expected, p);
             extractLargestImages(expected, p);
@@ -612,8 +613,8 @@ RgbaImage twoTonePicture() {
     RgbaImage image(32, 16);
     for (size_t i = 0; i < image.rgba.size(); i += 4) {
         const bool light = random() & 1;
-        const std::array<uint8_t, 4> tone = light ? std::array<uint8_t, 4>{255, 192, 64, 255}
-                                                  : std::array<uint8_t, 4>{32, 16, 0, 0};
+        const std::array<uint8_t, 4> tone =
+            light ? std::array<uint8_t, 4>{255, 192, 64, 255} : std::array<uint8_t, 4>{32, 16, 0, 0};
         std::copy(tone.begin(), tone.end(), image.rgba.begin() + i);
     }
     return image;

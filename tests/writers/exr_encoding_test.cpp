@@ -69,9 +69,10 @@ TEST(ExrEncoding, NoisePicturesReadBackExactlyWhateverTheirChunksCompressTo) {
         const uint32_t height = 1 + below(random, 300);
         const bool everyBit = round % 4 == 0;
         const std::vector<float> rgb = noise(random, width, height, everyBit);
-        const std::vector<uint8_t> file = encodeExrRgb("noise.exr", width, height, [&](uint32_t y, std::span<float> row) {
-            std::memcpy(row.data(), &rgb[std::size_t{y} * width * 3], row.size_bytes());
-        });
+        const std::vector<uint8_t> file =
+            encodeExrRgb("noise.exr", width, height, [&](uint32_t y, std::span<float> row) {
+                std::memcpy(row.data(), &rgb[std::size_t{y} * width * 3], row.size_bytes());
+            });
 
         const test::ExrPicture picture = test::readExrRgb(file);
         ASSERT_EQ(picture.width, int(width));

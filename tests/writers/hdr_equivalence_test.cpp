@@ -100,9 +100,26 @@ TEST(HdrEquivalenceTest, EncoderMatchesTheLibraryFrexpOnAwkwardValues) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double denormal = std::numeric_limits<double>::denorm_min();
     // With -1e12 beside 1 a mantissa value falls below -2^31.
-    const double values[] = {0.0, -0.0, 0x1p-31, 0x1p-31 + 0x1p-83, 0x1p-31 - 0x1p-84, 0x1p-33, denormal, 1e-300,
-                             0.5, 1.0, 255.0, 1e300, std::numeric_limits<double>::max(), inf, -1.0, nan, 0.25,
-                             1.0 - 0x1p-53, -1e12, -3.5};
+    const double values[] = {0.0,
+                             -0.0,
+                             0x1p-31,
+                             0x1p-31 + 0x1p-83,
+                             0x1p-31 - 0x1p-84,
+                             0x1p-33,
+                             denormal,
+                             1e-300,
+                             0.5,
+                             1.0,
+                             255.0,
+                             1e300,
+                             std::numeric_limits<double>::max(),
+                             inf,
+                             -1.0,
+                             nan,
+                             0.25,
+                             1.0 - 0x1p-53,
+                             -1e12,
+                             -3.5};
     std::vector<LinearRgb> row;
     for (double r : values) {
         for (double g : values) {

@@ -55,8 +55,8 @@ std::vector<uint8_t> asBytes(const std::vector<uint32_t>& words) {
 // beside pixels of other exponents, then random pixels.
 std::vector<uint8_t> exponentBytePixels() {
     std::vector<uint32_t> words;
-    const uint32_t mantissas[] = {0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000, 0x010101, 0x7F80FE, 0x000001,
-                                  0x0100FF, 0xFEFFFE, 0x123456, 0x808080, 0x400001};
+    const uint32_t mantissas[] = {0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000, 0x010101, 0x7F80FE,
+                                  0x000001, 0x0100FF, 0xFEFFFE, 0x123456, 0x808080, 0x400001};
     for (uint32_t e = 0; e < 256; ++e) {
         for (uint32_t m : mantissas) {
             words.push_back(m | e << 24);

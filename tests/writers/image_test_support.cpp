@@ -18,7 +18,8 @@ std::vector<uint8_t> expandTgaPackets(std::span<const uint8_t> packets, std::siz
             break;
         }
         if (header & 0x80) {
-            for (std::size_t i = 0; i < count; ++i) pixels.insert(pixels.end(), &packets[pos], &packets[pos] + bytesPerPixel);
+            for (std::size_t i = 0; i < count; ++i)
+                pixels.insert(pixels.end(), &packets[pos], &packets[pos] + bytesPerPixel);
         } else {
             pixels.insert(pixels.end(), &packets[pos], &packets[pos] + dataBytes);
         }

@@ -61,7 +61,9 @@ std::vector<uint8_t> referenceTgaRle(std::span<const uint8_t> pixels, std::size_
     const std::size_t n = pixels.size() / bpp;
     const std::size_t minRun = bpp == 1 ? 3 : 2;
     const uint8_t* data = pixels.data();
-    const auto same = [&](std::size_t a, std::size_t b) { return std::memcmp(data + a * bpp, data + b * bpp, bpp) == 0; };
+    const auto same = [&](std::size_t a, std::size_t b) {
+        return std::memcmp(data + a * bpp, data + b * bpp, bpp) == 0;
+    };
     std::vector<uint8_t> out;
     for (std::size_t i = 0; i < n;) {
         const Split s = split(i, n, 128, minRun, same);

@@ -14,8 +14,7 @@ namespace lumenpull::test {
 // TGA packets of a buffer of whole pixels (1, 3 or 4 bytes each) in rows of
 // rowPixels pixels (the last may be shorter): each row is packed on its own,
 // so no packet holds pixels of two rows.
-std::vector<uint8_t> referenceTgaRle(std::span<const uint8_t> pixels, std::size_t bytesPerPixel,
-                                     std::size_t rowPixels);
+std::vector<uint8_t> referenceTgaRle(std::span<const uint8_t> pixels, std::size_t bytesPerPixel, std::size_t rowPixels);
 
 // The same for pixels that are all one row.
 std::vector<uint8_t> referenceTgaRle(std::span<const uint8_t> pixels, std::size_t bytesPerPixel);

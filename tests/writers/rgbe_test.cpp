@@ -26,7 +26,7 @@ TEST(RgbeTest, EncodesWithFactor255) {
         Rgbe expected;
     };
     const Case cases[] = {
-        {0, 0, 0, {0, 0, 0, 98}},            // black: the 2^-31 offset makes the largest value negative
+        {0, 0, 0, {0, 0, 0, 98}},  // black: the 2^-31 offset makes the largest value negative
         {1, 1, 1, {255, 255, 255, 128}},
         {0.5, 0.5, 0.5, {255, 255, 255, 127}},
         {1.0, 0.5, 0.25, {255, 127, 63, 128}},
@@ -55,8 +55,9 @@ Rgbe plainRgbe(double red, double green, double blue) {
 
 TEST(RgbeTest, MatchesTheEncodingWithADivisionPerPixel) {
     std::mt19937_64 random(9);
-    std::vector<double> values = {0.0, -0.0, 0x1p-31, 0x1p-31 * (1 + 0x1p-52), 1e-300, 4.9e-324, 1e300, 0x1p1022,
-                                  1.7e308, -1.0, 65535.0, std::numeric_limits<double>::infinity()};
+    std::vector<double> values = {0.0,     -0.0,     0x1p-31, 0x1p-31 * (1 + 0x1p-52),
+                                  1e-300,  4.9e-324, 1e300,   0x1p1022,
+                                  1.7e308, -1.0,     65535.0, std::numeric_limits<double>::infinity()};
     for (int k = 0; k < 20000; ++k) {
         // Magnitudes across the whole range, and across what decoders give.
         const double mantissa = std::ldexp(static_cast<double>(random() >> 11), -53);
@@ -121,7 +122,8 @@ Bytes repeatedPlanes(const Bytes& header, const Bytes& planePackets) {
 
 TEST(RgbeScanlineTest, PacketExamples) {
     Bytes differing(300);
-    for (std::size_t i = 0; i < differing.size(); ++i) differing[i] = static_cast<uint8_t>(i % 2 == 0 ? i / 2 : 150 + i / 2 % 100);
+    for (std::size_t i = 0; i < differing.size(); ++i)
+        differing[i] = static_cast<uint8_t>(i % 2 == 0 ? i / 2 : 150 + i / 2 % 100);
     Bytes literals{127};
     literals.insert(literals.end(), differing.begin(), differing.begin() + 127);
     literals.push_back(127);
@@ -158,9 +160,9 @@ TEST(RgbeScanlineTest, PlanesRoundTripAndNeverShareAPacket) {
     for (const uint32_t seed : {1u, 2u, 3u}) {
         Bytes scanline = test::noiseBytes(4 * 203, seed);
         for (std::size_t i = 0; i < 203; ++i) {
-            if (i % 7 < 4) scanline[4 * i] = 9;                // red: short runs
-            if (i > 150) scanline[4 * i + 1] = 4;              // green: a long run to the end
-            if (i < 60) scanline[4 * i + 2] = 4;               // blue: starts with the same run
+            if (i % 7 < 4) scanline[4 * i] = 9;                  // red: short runs
+            if (i > 150) scanline[4 * i + 1] = 4;                // green: a long run to the end
+            if (i < 60) scanline[4 * i + 2] = 4;                 // blue: starts with the same run
             scanline[4 * i + 3] = static_cast<uint8_t>(i / 50);  // exponent: runs of 50
         }
         Bytes out{0xAB};

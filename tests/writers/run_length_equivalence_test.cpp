@@ -43,10 +43,10 @@ std::vector<uint8_t> runsOfPixels(std::size_t n, std::size_t bytes, int profile,
     while (out.size() < n * bytes) {
         std::size_t run = 1;
         switch (profile) {
-        case 0: run = random() % 3 + 1; break;                                      // pairs and triples
-        case 1: run = random() % 2 ? 1 : random() % 6 + 1; break;                   // mostly single
-        case 2: run = random() % 8 == 0 ? random() % 400 + 100 : random() % 4 + 1; break;  // long runs
-        default: run = random() % 200 + 1; break;
+            case 0: run = random() % 3 + 1; break;                                             // pairs and triples
+            case 1: run = random() % 2 ? 1 : random() % 6 + 1; break;                          // mostly single
+            case 2: run = random() % 8 == 0 ? random() % 400 + 100 : random() % 4 + 1; break;  // long runs
+            default: run = random() % 200 + 1; break;
         }
         const auto& pixel = palette[random() % palette.size()];
         for (std::size_t k = 0; k < run; ++k) out.insert(out.end(), pixel.begin(), pixel.end());

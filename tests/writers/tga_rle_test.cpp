@@ -64,7 +64,8 @@ TEST(TgaRleTest, PacketsStopAt128Pixels) {
 
     // 300 different pixels: raw packets of 128, 128 and 44.
     Bytes distinct(300);
-    for (std::size_t i = 0; i < distinct.size(); ++i) distinct[i] = static_cast<uint8_t>(i % 2 == 0 ? i / 2 : 150 + i / 2 % 100);
+    for (std::size_t i = 0; i < distinct.size(); ++i)
+        distinct[i] = static_cast<uint8_t>(i % 2 == 0 ? i / 2 : 150 + i / 2 % 100);
     const Bytes packed = encode(pixelsOf(distinct, 3), 3);
     ASSERT_EQ(packed.size(), 3 + 300 * 3u);
     EXPECT_EQ(packed[0], 0x7F);
@@ -100,7 +101,8 @@ TEST(TgaRleTest, RoundTripsRowsOfRunsAndNoise) {
             while (pixels.size() < count * bpp) {
                 const std::size_t run = generator() % 8 == 0 ? generator() % 300 : generator() % 4 + 1;
                 const uint8_t value = static_cast<uint8_t>(generator() % 3);
-                for (std::size_t r = 0; r < run && pixels.size() < count * bpp; ++r) pixels.insert(pixels.end(), bpp, value);
+                for (std::size_t r = 0; r < run && pixels.size() < count * bpp; ++r)
+                    pixels.insert(pixels.end(), bpp, value);
             }
             const Bytes packed = encode(pixels, bpp);
             ASSERT_EQ(test::expandTgaPackets(packed, bpp), pixels) << "bpp " << bpp << " trial " << trial;

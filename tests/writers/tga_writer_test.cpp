@@ -29,9 +29,7 @@ struct TgaFile {
     uint8_t imageType() const { return header[2]; }
     uint8_t depth() const { return header[16]; }
     // The decoded pixels, whether the file is run-length packed or not.
-    Bytes pixels() const {
-        return imageType() >= 9 ? test::expandTgaPackets(payload, depth() / 8u) : payload;
-    }
+    Bytes pixels() const { return imageType() >= 9 ? test::expandTgaPackets(payload, depth() / 8u) : payload; }
 };
 
 TgaFile readTga(const std::string& path) {
@@ -61,9 +59,9 @@ TEST(TgaWriterTest, TypeAndDepthFollowTheFormat) {
         uint8_t depth;
     };
     const Case cases[] = {
-        {2, 32, 0, 24},  {4, 32, 0x80, 24}, {2, 24, 0, 24}, {3, 32, 0, 32}, {5, 32, 0, 32},
-        {6, 32, 0, 32},  {8, 32, 0, 32},    {7, 32, 0, 8},  {7, 24, 0, 8},  {9, 4, 0x80, 24},
-        {10, 8, 0, 32},  {10, 8, 0x80, 24}, {11, 8, 0, 32}, {15, 8, 0, 24},
+        {2, 32, 0, 24}, {4, 32, 0x80, 24}, {2, 24, 0, 24}, {3, 32, 0, 32}, {5, 32, 0, 32},
+        {6, 32, 0, 32}, {8, 32, 0, 32},    {7, 32, 0, 8},  {7, 24, 0, 8},  {9, 4, 0x80, 24},
+        {10, 8, 0, 32}, {10, 8, 0x80, 24}, {11, 8, 0, 32}, {15, 8, 0, 24},
     };
     TempDir dir;
     const Bytes zeros(8 * 8 * 4);  // uniform pixels: packing always pays off
@@ -139,12 +137,12 @@ TEST(TgaWriterTest, PacketsEndWithTheirRowsForEveryKind) {
         uint32_t flags;
     };
     const Kind kinds[] = {
-        {"bgr32", 2, 32, 0},      {"bgr32 two-channel", 2, 32, TwoChannel},
-        {"bgr24", 2, 24, 0},      {"bgr24 two-channel", 2, 24, TwoChannel},
-        {"grey24", 7, 24, 0},     {"grey32", 7, 32, 0},
-        {"bgra32", 3, 32, 0},     {"bc1", 9, 4, 0},
-        {"bc3", 10, 8, 0},        {"bc3 two-channel", 10, 8, TwoChannel},
-        {"bc5", 15, 8, 0},        {"block8", 11, 8, 0},
+        {"bgr32", 2, 32, 0},  {"bgr32 two-channel", 2, 32, TwoChannel},
+        {"bgr24", 2, 24, 0},  {"bgr24 two-channel", 2, 24, TwoChannel},
+        {"grey24", 7, 24, 0}, {"grey32", 7, 32, 0},
+        {"bgra32", 3, 32, 0}, {"bc1", 9, 4, 0},
+        {"bc3", 10, 8, 0},    {"bc3 two-channel", 10, 8, TwoChannel},
+        {"bc5", 15, 8, 0},    {"block8", 11, 8, 0},
     };
     TempDir dir;
     for (const Kind& k : kinds) {
@@ -191,7 +189,8 @@ TEST(TgaWriterTest, PackingThatPaidOnlyAcrossRowsIsDropped) {
 
 std::vector<std::string> filesIn(const std::filesystem::path& dir) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

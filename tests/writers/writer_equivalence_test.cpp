@@ -98,10 +98,12 @@ Bytes storedPixels(std::size_t size, int picture, std::mt19937& random) {
     Bytes data(size);
     for (std::size_t i = 0; i < size; ++i) {
         switch (picture) {
-        case 0: data[i] = static_cast<uint8_t>(random()); break;
-        case 1: data[i] = static_cast<uint8_t>(i / 4096 % 3 * 40); break;
-        case 2: data[i] = (i / 512) % 2 == 0 ? static_cast<uint8_t>(random()) : static_cast<uint8_t>(i / 64 % 7); break;
-        default: data[i] = (i / 512) % 32 != 0 ? static_cast<uint8_t>(random()) : uint8_t{0}; break;
+            case 0: data[i] = static_cast<uint8_t>(random()); break;
+            case 1: data[i] = static_cast<uint8_t>(i / 4096 % 3 * 40); break;
+            case 2:
+                data[i] = (i / 512) % 2 == 0 ? static_cast<uint8_t>(random()) : static_cast<uint8_t>(i / 64 % 7);
+                break;
+            default: data[i] = (i / 512) % 32 != 0 ? static_cast<uint8_t>(random()) : uint8_t{0}; break;
         }
     }
     return data;
@@ -152,7 +154,8 @@ TEST(WriterEquivalenceTest, TgaLargeImagesPackedOrPlain) {
     const uint32_t side = 1500;  // 9 MB of plain pixels
     for (int picture : {3, 0}) {
         const Bytes data = storedPixels(std::size_t{side} * side * 4, picture, random);
-        const TextureImage texture = test::textureImage(3, static_cast<int32_t>(side), static_cast<int32_t>(side), data);
+        const TextureImage texture =
+            test::textureImage(3, static_cast<int32_t>(side), static_cast<int32_t>(side), data);
         writeTga(dir / "big", texture, 32, false);
         const Bytes file = test::readFileBytes(dir / "big.tga");
         if (picture == 3) {
@@ -190,8 +193,8 @@ TEST(WriterEquivalenceTest, TgaPacketsPassingThePlainSizeLateAreReplacedByPlainP
 // The Radiance file of image `image`, written pass after pass.
 Bytes referenceRadiance(const Bytes& data, uint32_t width, uint32_t height, uint32_t image, bool sharedExponent,
                         bool noCompression) {
-    const std::string text = "#?RADIANCE\nGAMMA=1\nEXPOSURE=1\nFORMAT=32-bit_rle_rgbe\n\n-Y " +
-                             std::to_string(height) + " +X " + std::to_string(width) + "\n";
+    const std::string text = "#?RADIANCE\nGAMMA=1\nEXPOSURE=1\nFORMAT=32-bit_rle_rgbe\n\n-Y " + std::to_string(height) +
+                             " +X " + std::to_string(width) + "\n";
     const uint64_t rowBytes = uint64_t{width} * 4;
     std::vector<Bytes> flatRows;
     for (uint32_t r = 0; r < height; ++r) {
@@ -267,7 +270,8 @@ TEST(WriterEquivalenceTest, RadiancePackedExactlyAsLargeAsFlatStaysPacked) {
             data[i] = static_cast<uint8_t>(i % 4 == 3 ? 120 + 9 * (random() % 3) : 64 + random() % 3);
         }
         const Bytes expected = referenceRadiance(data, 8, 2, 0, false, false);
-        const std::size_t header = std::string("#?RADIANCE\nGAMMA=1\nEXPOSURE=1\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 8\n").size();
+        const std::size_t header =
+            std::string("#?RADIANCE\nGAMMA=1\nEXPOSURE=1\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 8\n").size();
         if (expected.size() != header + 2 * 4 + 64) continue;  // two scanline headers and 64 packet bytes
         ++found;
         const TextureImage texture = test::textureImage(12, 8, 2, data);
@@ -284,7 +288,8 @@ TEST(WriterEquivalenceTest, RadianceScanlinesPassingTheFlatSizeLateAreReplacedBy
     const Bytes data = flatRowThenNoise(256, 400, 24);
     writeRadiance(dir / "late", test::textureImage(12, 256, 400, data), false, false);
     const Bytes expected = referenceRadiance(data, 256, 400, 0, false, false);
-    const std::size_t header = std::string("#?RADIANCE\nGAMMA=1\nEXPOSURE=1\nFORMAT=32-bit_rle_rgbe\n\n-Y 400 +X 256\n").size();
+    const std::size_t header =
+        std::string("#?RADIANCE\nGAMMA=1\nEXPOSURE=1\nFORMAT=32-bit_rle_rgbe\n\n-Y 400 +X 256\n").size();
     EXPECT_EQ(expected.size(), header + data.size());  // flat
     EXPECT_EQ(test::readFileBytes(dir / "late.hdr"), expected);
 }

@@ -111,8 +111,8 @@ public:
              uint32_t height, int channels, const std::string& form) {
         const std::string expectedName = image + ".expected";
         writeBytes(path(expectedName), expected);
-        manifest_ << reader << ' ' << image << ' ' << expectedName << ' ' << width << ' ' << height << ' '
-                  << channels << ' ' << form << '\n';
+        manifest_ << reader << ' ' << image << ' ' << expectedName << ' ' << width << ' ' << height << ' ' << channels
+                  << ' ' << form << '\n';
     }
 
 private:
@@ -219,8 +219,8 @@ Bytes expectedFromBands(const Bytes& data, uint32_t width, uint32_t height, std:
 }
 
 void addBlockTga(FixtureSet& set, const std::string& name, int32_t format, uint32_t flags, BandDecoder decode,
-                 std::size_t blockBytes, int channels, bool noCompression, const char* form,
-                 uint32_t width = 260, uint32_t height = 12) {
+                 std::size_t blockBytes, int channels, bool noCompression, const char* form, uint32_t width = 260,
+                 uint32_t height = 12) {
     const Bytes data = blockData(width, height, blockBytes, 5);
     const uint8_t sourceBits = blockBytes == 8 ? 4 : 8;
     const TextureImage texture = textureImage(format, width, height, data, 1, flags);
@@ -269,8 +269,8 @@ void addRadiance(FixtureSet& set, const std::string& name, uint32_t width, uint3
         const std::size_t offset = std::size_t{y} * width * 4;
         decoder.decodeRow(std::span<const uint8_t>(stored).subspan(std::min(offset, stored.size())), row, width);
         for (const LinearRgb& p : row) {
-            expected.insert(expected.end(), {static_cast<float>(p.red), static_cast<float>(p.green),
-                                             static_cast<float>(p.blue)});
+            expected.insert(expected.end(),
+                            {static_cast<float>(p.red), static_cast<float>(p.green), static_cast<float>(p.blue)});
         }
     }
     set.add("opencv", name + ".hdr", floatBytes(expected), width, height, 3, form);
@@ -433,16 +433,18 @@ public:
         Bytes largest;
         for (uint32_t face = 0; face < faces; ++face) {
             const auto start = data.begin() + std::ptrdiff_t(std::min<uint64_t>(face * faceBytes, data.size()));
-            largest.insert(largest.end(), start, start + std::ptrdiff_t(std::min<uint64_t>(imageBytes, data.end() - start)));
+            largest.insert(largest.end(), start,
+                           start + std::ptrdiff_t(std::min<uint64_t>(imageBytes, data.end() - start)));
         }
-        const TextureImage first = textureImage(format, int32_t(width), int32_t(height), largest, int32_t(faces), flags);
+        const TextureImage first =
+            textureImage(format, int32_t(width), int32_t(height), largest, int32_t(faces), flags);
         if (format == 12) {
             writeRadiance(dir_ + "/" + name, first, false, true);
         } else {
             writeTga(dir_ + "/" + name, first, bits, true);
         }
-        manifest_ << kind << ' ' << name << ' ' << width << ' ' << height << ' ' << (cube ? count : 1) << ' '
-                  << levels << '\n';
+        manifest_ << kind << ' ' << name << ' ' << width << ' ' << height << ' ' << (cube ? count : 1) << ' ' << levels
+                  << '\n';
     }
 
 private:
@@ -499,8 +501,11 @@ void writeExrFixtures(const std::string& dir) {
         uint32_t width, height;
         bool sharedExponent;
     };
-    const Case cases[] = {{"bytes", 300, 12, false}, {"shared", 300, 12, true}, {"one", 1, 1, false},
-                          {"odd", 3, 5, true},       {"narrow", 1, 40, false}};
+    const Case cases[] = {{"bytes", 300, 12, false},
+                          {"shared", 300, 12, true},
+                          {"one", 1, 1, false},
+                          {"odd", 3, 5, true},
+                          {"narrow", 1, 40, false}};
     for (const Case& c : cases) {
         const Bytes stored = hdrPixels(c.width, c.height, c.sharedExponent, c.width + c.height);
         const TextureImage t = textureImage(12, int32_t(c.width), int32_t(c.height), stored);
@@ -512,8 +517,8 @@ void writeExrFixtures(const std::string& dir) {
             HdrRowDecoder(c.sharedExponent)
                 .decodeRow(std::span<const uint8_t>(stored).subspan(std::size_t{y} * c.width * 4), row, c.width);
             for (const LinearRgb& p : row) {
-                expected.insert(expected.end(), {static_cast<float>(p.red), static_cast<float>(p.green),
-                                                 static_cast<float>(p.blue)});
+                expected.insert(expected.end(),
+                                {static_cast<float>(p.red), static_cast<float>(p.green), static_cast<float>(p.blue)});
             }
         }
         writeBytes(dir + "/" + c.name + ".expected", floatBytes(expected));
@@ -540,7 +545,8 @@ int run(int argc, char** argv) {
         const uint32_t flags = static_cast<uint32_t>(std::stoul(argv[3]));
         const Bytes data = readBytes(argv[6]);
         const uint8_t sourceBits = format == static_cast<int32_t>(PixelFormat::Bc1) ? 4 : 8;
-        writeTga(argv[7], textureImage(format, std::stoi(argv[4]), std::stoi(argv[5]), data, 1, flags), sourceBits, true);
+        writeTga(argv[7], textureImage(format, std::stoi(argv[4]), std::stoi(argv[5]), data, 1, flags), sourceBits,
+                 true);
         return 0;
     }
     std::fprintf(stderr, "usage: %s images <dir> | blocks <format> <flags> <width> <height> <blocks> <name>\n",
