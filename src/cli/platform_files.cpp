@@ -95,7 +95,7 @@ std::optional<std::string> outputFolderProblem(const std::string& path) {
             return reasonText(error);
         }
         if (separator == std::string::npos) {
-            existing = ".";
+            existing = std::string(1, '.');  // not a literal: GCC 12 warns falsely on that copy at -O3
         } else if (separator == 0 || existing[separator] == ':') {
             const std::string above = existing.substr(0, separator + 1);  // a root or a drive: kept whole
             if (above == existing) return reasonText(error);
