@@ -44,7 +44,8 @@ double median(std::vector<double> values) {
 // The tool's converter on one file, its images below `scratch`.
 void convertWithTool(const std::string& path, const lumenpull::ToolOptions& options) {
     lumenpull::ImageOutput output(path);
-    lumenpull::FileReport report = lumenpull::convertedReport(path, path, options, output);
+    lumenpull::BufferPool buffers;  // one job's pool: the tool keeps its heap between files
+    lumenpull::FileReport report = lumenpull::convertedReport(path, path, options, output, buffers);
     lumenpull::addPlacedImages(report, output);
     if (report.failed) throw std::runtime_error(path + ": " + report.outcome);
 }

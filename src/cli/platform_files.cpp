@@ -213,9 +213,9 @@ std::optional<std::string> outputFolderProblem(const std::string& path) {
         if (errno != ENOENT || existing == ".") return std::strerror(errno);
         const size_t separator = existing.rfind('/');
         if (separator == std::string::npos) {
-            existing = ".";
+            existing = std::string(1, '.');  // not a literal: GCC 12 warns falsely on that copy at -O3
         } else if (separator == 0) {
-            existing = "/";
+            existing = std::string(1, '/');
         } else {
             existing.resize(separator);
         }
