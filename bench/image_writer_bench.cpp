@@ -53,7 +53,7 @@ void writeImage(benchmark::State& state, const std::string& kind) {
     TextureImage texture;
     texture.width = kSide;
     texture.height = kSide;
-    texture.pixelFormat = s.format;
+    texture.pixelFormat = static_cast<PixelFormat>(s.format);
     texture.imageCount = 1;
     texture.pixelData = s.bytes;
     const std::string name = dir / "image";

@@ -104,7 +104,7 @@ void run(std::span<const uint8_t> data) {
     p.width = h.width;
     p.height = h.height;
     p.textureFlags = h.flags;
-    p.pixelFormat = static_cast<PixelFormat>(stored->canonical);
+    p.pixelFormat = stored->canonical;
     p.bitsPerPixel = stored->bitsPerPixel;
     p.imageCount = h.imageCount;
     p.layoutWord = h.layoutWord;
@@ -135,7 +135,7 @@ void run(std::span<const uint8_t> data) {
     dir.clear();
     const std::string name = dir.file("tex");
     try {
-        if (stored->canonical == static_cast<int32_t>(PixelFormat::Hdr32)) {
+        if (stored->canonical == PixelFormat::Hdr32) {
             writeRadiance(name, texture, (h.layoutWord & 1) != 0, h.noCompression);
             // Header lines, then per row at most a scanline header and the flat pixels.
             checkFileSizes(dir.path(), 128 + height * 4 + width * height * 4, 128 + height * 4 + width * 16,

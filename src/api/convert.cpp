@@ -62,7 +62,7 @@ ListedTexture listedTexture(const TextureRow& row) {
     info.withoutPixels = row.skipped;
     info.formatName = row.canonicalFormat ? pixelFormatName(*row.canonicalFormat, row.twoChannel)
                                           : (row.skipped ? "unknown" : "rejected");
-    info.highDynamicRange = row.canonicalFormat == 12;
+    info.highDynamicRange = row.canonicalFormat == PixelFormat::Hdr32;
     listed.packing.zlib = row.findings.inflated;
     listed.packing.planes = row.findings.planes;
     listed.packing.shortData = row.findings.shortData;

@@ -65,7 +65,7 @@ void readTextures(Stream& stream, ResourceFile& file, detail::ResourceData& data
         kept.info.formatName = pixelFormatName(format->canonical, kept.info.twoChannel);
         if (numbered) kept.info.number = number++;
         kept.canonicalFormat = format->canonical;
-        kept.info.highDynamicRange = format->canonical == static_cast<int32_t>(PixelFormat::Hdr32);
+        kept.info.highDynamicRange = format->canonical == PixelFormat::Hdr32;
         kept.sharedExponent = layoutWord != 0;
         kept.unpack = unpackParameters(*texture, *format, kept.info.imageCount, layoutWord);
         kept.stored = std::move(texture->pixelData);

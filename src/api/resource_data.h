@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lumenpull/texture.h"
+#include "pixels/pixel_format.h"
 #include "unpack/unpack_parameters.h"
 
 namespace lumenpull::detail {
@@ -19,7 +20,7 @@ struct TextureData {
     // Rejected textures and textures without pixels have no format: nothing
     // below is used for them.
     UnpackParameters unpack;
-    int32_t canonicalFormat = 0;
+    PixelFormat canonicalFormat{};
     bool sharedExponent = false;  // high-dynamic-range pixels with one exponent for three mantissas
 };
 

@@ -27,16 +27,7 @@
 namespace lumenpull {
 namespace {
 
-// The internals throw lumenpull::Error with the tool's own texts, and
-// standard exceptions as they are: both reach the caller unchanged.
-template <typename Work>
-auto translated(Work&& work) -> decltype(work()) {
-    return work();
-}
-
-bool highDynamicRange(const detail::TextureData& data) {
-    return data.canonicalFormat == static_cast<int32_t>(PixelFormat::Hdr32);
-}
+bool highDynamicRange(const detail::TextureData& data) { return data.canonicalFormat == PixelFormat::Hdr32; }
 
 // A texture that has no images to decode or write throws what the tool
 // reports for it.
@@ -251,7 +242,7 @@ const TextureInfo& Texture::info() const { return data_->info; }
 
 Packing Texture::packing() const {
     if (data_->info.rejected || data_->info.withoutPixels) return {};
-    const UnpackFindings found = translated([&] { return largestImages(*data_).findings(); });
+    const UnpackFindings found = largestImages(*data_).findings();
     Packing packing;
     packing.zlib = found.inflated;
     packing.planes = found.planes;
@@ -283,7 +274,7 @@ Image decodedImage(const detail::TextureData& data, const ImageShape& full, std:
 
 int32_t Texture::availableImages() const {
     if (data_->info.rejected || data_->info.withoutPixels) return 0;
-    return translated([&] { return imagesIn(*data_, largestImages(*data_).images()); });
+    return imagesIn(*data_, largestImages(*data_).images());
 }
 
 ImageShape Texture::fullShape() const {
@@ -291,49 +282,42 @@ ImageShape Texture::fullShape() const {
     const uint32_t width = static_cast<uint16_t>(data_->unpack.width);
     const uint32_t height = static_cast<uint16_t>(data_->unpack.height);
     if (highDynamicRange(*data_)) return {width, height, PixelLayout::RgbFloat};
-    return translated([&] {
-        const RowLayout layout = rowLayout(data_->canonicalFormat, data_->info.twoChannel, data_->unpack.bitsPerPixel);
-        return ImageShape{width, height, eightBitLayout(layout.depth)};
-    });
+    const RowLayout layout = rowLayout(data_->canonicalFormat, data_->info.twoChannel, data_->unpack.bitsPerPixel);
+    return ImageShape{width, height, eightBitLayout(layout.depth)};
 }
 
 Image Texture::image(int32_t index) const {
     const ImageShape full = fullShape();
-    return translated([&] { return decodedImage(*data_, full, largestImages(*data_).images(), index); });
+    return decodedImage(*data_, full, largestImages(*data_).images(), index);
 }
 
 std::vector<Image> Texture::images() const {
     const ImageShape full = fullShape();
-    return translated([&] {
-        const UnpackedPixels unpacked = largestImages(*data_);
-        std::vector<Image> all;
-        const int32_t count = imagesIn(*data_, unpacked.images());
-        for (int32_t i = 0; i < count; ++i) all.push_back(decodedImage(*data_, full, unpacked.images(), i));
-        return all;
-    });
+    const UnpackedPixels unpacked = largestImages(*data_);
+    std::vector<Image> all;
+    const int32_t count = imagesIn(*data_, unpacked.images());
+    for (int32_t i = 0; i < count; ++i) all.push_back(decodedImage(*data_, full, unpacked.images(), i));
+    return all;
 }
 
 ImageShape Texture::decode(int32_t index, std::span<uint8_t> pixels) const {
     requireImages(*data_);
     if (highDynamicRange(*data_)) throw Error("High-dynamic-range images decode to floats");
-    return translated(
-        [&] { return decodeEightBit(*data_, largestImages(*data_).images(), index, RowTarget<uint8_t>(pixels)); });
+    return decodeEightBit(*data_, largestImages(*data_).images(), index, RowTarget<uint8_t>(pixels));
 }
 
 ImageShape Texture::decode(int32_t index, std::span<float> pixels) const {
     requireImages(*data_);
     if (!highDynamicRange(*data_)) throw Error("8-bit images decode to bytes");
-    return translated([&] {
-        return decodeHighDynamicRange(*data_, largestImages(*data_).images(), index, RowTarget<float>(pixels));
-    });
+    return decodeHighDynamicRange(*data_, largestImages(*data_).images(), index, RowTarget<float>(pixels));
 }
 
 StoredLevels Texture::storedLevels(int32_t index) const {
-    return translated([&] { return splitDdsFile(encodedImage(*data_, index, FileType::Dds, {})); });
+    return splitDdsFile(encodedImage(*data_, index, FileType::Dds, {}));
 }
 
 std::vector<uint8_t> Texture::encode(int32_t index, FileType type, const WriteOptions& options) const {
-    return translated([&] { return encodedImage(*data_, index, type, options); });
+    return encodedImage(*data_, index, type, options);
 }
 
 void Texture::write(int32_t index, FileType type, std::ostream& out, const WriteOptions& options) const {
@@ -344,31 +328,27 @@ void Texture::write(int32_t index, FileType type, std::ostream& out, const Write
 
 void Texture::write(int32_t index, FileType type, const std::string& path, const WriteOptions& options) const {
     const std::vector<uint8_t> bytes = encode(index, type, options);
-    translated([&] {
-        // As the tool's images: complete under a temporary name, then renamed.
-        TemporaryFile file(path);
-        file.write(bytes);
-        file.close();
-        file.putInPlace();
-    });
+    // As the tool's images: complete under a temporary name, then renamed.
+    TemporaryFile file(path);
+    file.write(bytes);
+    file.close();
+    file.putInPlace();
 }
 
 std::vector<std::string> Texture::save(const std::string& imageName, FileType type, const WriteOptions& options) const {
     requireImages(*data_);
-    return translated([&] {
-        ImageOutput output;
-        if (type == FileType::Dds) {
-            BufferPool buffers;
-            const UnpackedLevels unpacked = unpackedWithMipChain(data_->stored, data_->unpack, buffers);
-            writeAs(type, *data_, imageName, textureImage(*data_, unpacked.pixels.images(), data_->info.imageCount),
-                    unpacked.levels, options, output);
-        } else {
-            const UnpackedPixels unpacked = largestImages(*data_);
-            writeAs(type, *data_, imageName, textureImage(*data_, unpacked.images(), data_->info.imageCount), 1,
-                    options, output);
-        }
-        return output.placedFiles();
-    });
+    ImageOutput output;
+    if (type == FileType::Dds) {
+        BufferPool buffers;
+        const UnpackedLevels unpacked = unpackedWithMipChain(data_->stored, data_->unpack, buffers);
+        writeAs(type, *data_, imageName, textureImage(*data_, unpacked.pixels.images(), data_->info.imageCount),
+                unpacked.levels, options, output);
+    } else {
+        const UnpackedPixels unpacked = largestImages(*data_);
+        writeAs(type, *data_, imageName, textureImage(*data_, unpacked.images(), data_->info.imageCount), 1, options,
+                output);
+    }
+    return output.placedFiles();
 }
 
 }  // namespace lumenpull

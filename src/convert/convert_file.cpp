@@ -159,11 +159,11 @@ private:
             if (options_.listOnly) report_.rows.push_back(std::move(row));
             return outcome;
         }
-        texture.pixelFormat = format->canonical;
+        texture.pixelFormat = static_cast<int32_t>(format->canonical);
         row.canonicalFormat = format->canonical;
 
         const UnpackParameters unpack = unpackParameters(texture, *format, imageCount, layoutWord);
-        const bool highDynamicRange = format->canonical == static_cast<int32_t>(PixelFormat::Hdr32);
+        const bool highDynamicRange = format->canonical == PixelFormat::Hdr32;
         const ImageType imageType =
             options_.types.forKind(highDynamicRange ? ImageKind::HighDynamicRange : ImageKind::EightBit);
         // DDS files carry a standard mip chain where there is one; every other type the largest images.
@@ -177,8 +177,8 @@ private:
         texture.imageCount = imageCount;
         if (numbered_) row.number = textureIndex_++;
         const std::string imageName = textureImageName(base_.name, row.number.has_value(), row.number.value_or(0));
-        const TextureImage image{texture.width,       texture.height,     texture.textureFlags,
-                                 texture.pixelFormat, texture.imageCount, unpacked.pixels.images()};
+        const TextureImage image{texture.width,     texture.height,     texture.textureFlags,
+                                 format->canonical, texture.imageCount, unpacked.pixels.images()};
         ImageRequest request;
         request.sourceBitsPerPixel = format->bitsPerPixel;
         request.sharedExponent = layoutWord != 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "convert/failure_kind.h"
+#include "pixels/pixel_format.h"
 #include "output/output_file.h"
 #include "unpack/pixel_unpacking.h"
 
@@ -18,8 +19,8 @@ struct TextureRow {
     std::string typeName;  // the stored type's own name
     int32_t width = 0;
     int32_t height = 0;
-    uint32_t storedCode = 0;                 // pixel format code as stored
-    std::optional<int32_t> canonicalFormat;  // empty: the code is rejected (or unknown, when skipped)
+    uint32_t storedCode = 0;                     // pixel format code as stored
+    std::optional<PixelFormat> canonicalFormat;  // empty: the code is rejected (or unknown, when skipped)
     bool twoChannel = false;
     Images images = Images::Single;
     int32_t imageCount = 1;

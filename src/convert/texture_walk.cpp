@@ -47,7 +47,7 @@ UnpackParameters unpackParameters(const CBaseTexture& texture, const StoredForma
     unpack.width = texture.width;
     unpack.height = texture.height;
     unpack.textureFlags = texture.textureFlags;
-    unpack.pixelFormat = static_cast<PixelFormat>(format.canonical);
+    unpack.pixelFormat = format.canonical;
     unpack.bitsPerPixel = format.bitsPerPixel;
     unpack.imageCount = static_cast<uint32_t>(imageCount);
     unpack.layoutWord = layoutWord;

@@ -19,9 +19,8 @@ namespace lumenpull {
 // decode straight into the band: each block's palette is built once as packed
 // pixels and every block row is stored with a few word writes, instead of
 // going through a 16-texel block and per-byte copies. They compute exactly
-// what decodeColourBlock and decodeAlphaBlock define (same truncating
-// interpolations, same three-colour rule), which the tests check against
-// those routines on random blocks.
+// what the tests' per-block decoders define (same truncating interpolations,
+// same three-colour rule), which they check on random blocks.
 static_assert(std::endian::native == std::endian::little, "packed pixels assume a little-endian host");
 
 namespace {

@@ -9,12 +9,12 @@
 
 namespace lumenpull {
 
-RowLayout rowLayout(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel) {
+RowLayout rowLayout(PixelFormat format, bool twoChannel, uint8_t sourceBitsPerPixel) {
     const auto refuse = [&]() -> RowLayout {
-        throw Error(std::string("Pixel format ") + std::to_string(format) + " with " +
+        throw Error(std::string("Pixel format ") + std::to_string(static_cast<int32_t>(format)) + " with " +
                     std::to_string(sourceBitsPerPixel) + " stored bits per pixel has no TGA output");
     };
-    switch (static_cast<PixelFormat>(format)) {
+    switch (format) {
         case PixelFormat::Rgb8:
         case PixelFormat::Rgb8B:
             if (sourceBitsPerPixel == 32) return {twoChannel ? RowKind::Bgr32TwoChannel : RowKind::Bgr32, 24, false};

@@ -38,7 +38,7 @@ struct RowLayout {
 // The row conversion and output depth of a canonical format with the
 // stored bits per pixel the code tables gave. Throws a one-line text for a
 // format that has no 8-bit picture.
-RowLayout rowLayout(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel);
+RowLayout rowLayout(PixelFormat format, bool twoChannel, uint8_t sourceBitsPerPixel);
 
 // Fills `row` (a row, or a band of four rows) from the stored bytes.
 void convertRow(RowKind kind, std::span<const uint8_t> source, std::span<uint8_t> row, uint32_t width);

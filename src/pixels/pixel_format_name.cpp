@@ -4,9 +4,9 @@
 
 namespace lumenpull {
 
-std::string pixelFormatName(int32_t canonical, bool twoChannel) {
+std::string pixelFormatName(PixelFormat format, bool twoChannel) {
     const std::string variant = twoChannel ? "-two-channel" : "";
-    switch (static_cast<PixelFormat>(canonical)) {
+    switch (format) {
         case PixelFormat::Rgb8: return "BGR8" + variant;
         case PixelFormat::Rgba8: return "BGRA8";
         case PixelFormat::Rgb8B: return "BGR8-B" + variant;
@@ -20,7 +20,7 @@ std::string pixelFormatName(int32_t canonical, bool twoChannel) {
         case PixelFormat::Hdr32: return "HDR";
         case PixelFormat::Bc5: return "BC5";
     }
-    return "format-" + std::to_string(canonical);
+    return "format-" + std::to_string(static_cast<int32_t>(format));
 }
 
 }  // namespace lumenpull

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <span>
 
+#include "pixels/pixel_format.h"
+
 namespace lumenpull {
 
 // The few fields of a texture that the image writers read. The converter
@@ -12,7 +14,7 @@ struct TextureImage {
     int32_t width = 0;          // only the low 16 bits are used, unsigned
     int32_t height = 0;         // only the low 16 bits are used, unsigned
     uint32_t textureFlags = 0;  // see texture_flags.h; the writers read TwoChannel
-    int32_t pixelFormat = 0;    // canonical value after normalisation
+    PixelFormat pixelFormat{};  // after normalisation
     int32_t imageCount = 0;     // 0 or less writes no file
     std::span<const uint8_t> pixelData;
 };

@@ -62,11 +62,11 @@ struct DdsFormat {
     RowLayout rows;                 // Rows
 };
 
-DdsFormat ddsFormat(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel) {
+DdsFormat ddsFormat(PixelFormat format, bool twoChannel, uint8_t sourceBitsPerPixel) {
     const auto blocks = [](const char(&code)[5], uint32_t blockBytes) {
         return DdsFormat{DdsKind::Blocks, DdpfFourCc, fourCc(code), 0, {}, blockBytes, {}};
     };
-    switch (static_cast<PixelFormat>(format)) {
+    switch (format) {
         case PixelFormat::Bc1:
             if (sourceBitsPerPixel == 4) return blocks("DXT1", 8);
             break;
@@ -96,7 +96,7 @@ DdsFormat ddsFormat(int32_t format, bool twoChannel, uint8_t sourceBitsPerPixel)
             }
         }
     }
-    throw Error(std::string("Pixel format ") + std::to_string(format) + " with " + std::to_string(sourceBitsPerPixel) +
+    throw Error(std::string("Pixel format ") + std::to_string(static_cast<int32_t>(format)) + " with " + std::to_string(sourceBitsPerPixel) +
                 " stored bits per pixel has no DDS output");
 }
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "decode/alpha_block.h"
+#include "alpha_block.h"
 #include "decode/bc_bands.h"
-#include "decode/colour_block.h"
+#include "colour_block.h"
 
 namespace lumenpull {
 namespace {

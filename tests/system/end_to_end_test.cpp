@@ -222,7 +222,7 @@ TEST_P(EndToEnd, ExrFilesHoldTheDecodedFloats) {
         TextureImage texture;
         texture.width = int32_t(image.width);
         texture.height = int32_t(image.height);
-        texture.pixelFormat = 12;
+        texture.pixelFormat = PixelFormat::Hdr32;
         texture.imageCount = 1;
         texture.pixelData = image.stored;
         writeExr(reference / image.name.substr(0, image.name.size() - 4), texture, image.sharedExponent);

@@ -20,7 +20,7 @@ TextureImage hdrTexture(int32_t width, int32_t height, const Bytes& data, int32_
     TextureImage t;
     t.width = width;
     t.height = height;
-    t.pixelFormat = 12;
+    t.pixelFormat = PixelFormat::Hdr32;
     t.imageCount = count;
     t.pixelData = data;
     return t;

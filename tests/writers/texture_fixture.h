@@ -13,7 +13,7 @@ inline TextureImage textureImage(int32_t format, int32_t width, int32_t height, 
     TextureImage t;
     t.width = width;
     t.height = height;
-    t.pixelFormat = format;
+    t.pixelFormat = static_cast<PixelFormat>(format);
     t.imageCount = count;
     t.textureFlags = flags;
     t.pixelData = data;

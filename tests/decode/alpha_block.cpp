@@ -1,4 +1,4 @@
-#include "decode/alpha_block.h"
+#include "alpha_block.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "decode/colour_block.h"
+#include "colour_block.h"
 
 #include "bytes/little_endian.h"
 #include "decode/rgb565.h"
