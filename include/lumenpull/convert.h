@@ -21,6 +21,13 @@ struct ConvertOptions {
     unsigned jobs = 1;                          // -j: files converted at once (at least 1)
 };
 
+// Sets the two output types from a list as the tool's -t reads it ("png",
+// "dds exr"): each type sets the kinds it serves, and dds only the kinds no
+// other listed type names. Throws lumenpull::Error with the tool's argument
+// error ("Unknown output type 'gif'", "Two output types for one kind of
+// texture", "No output types given") and leaves `options` unchanged then.
+void setOutputTypes(ConvertOptions& options, const std::string& list);
+
 // A texture as a listing shows it, with the files a conversion writes for it.
 struct ListedTexture {
     TextureInfo info;
@@ -31,8 +38,11 @@ struct ListedTexture {
 // What one file's conversion came to: the tool's report line and its parts.
 struct FileResult {
     std::string path;
-    std::string outcome;                // the report text after "path: "
-    bool failed = false;                // the outcome is an error message
+    std::string outcome;  // the report text after "path: "
+    bool failed = false;  // the outcome is an error message
+    // When failed, what sort of fault, as the JSON report's "kind" names it:
+    // "not-a-resource-file", "truncated", "damaged", "unsupported" or "io".
+    std::string failureKind;
     uint64_t textures = 0;              // texture objects found
     int64_t images = 0;                 // images written (listing: that would be written)
     std::vector<std::string> written;   // files written, in order

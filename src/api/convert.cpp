@@ -2,8 +2,10 @@
 
 #include <memory>
 
-#include "convert/convert_file.h"
 #include "cli/job_runner.h"
+#include "convert/convert_file.h"
+#include "convert/failure_kind.h"
+#include "convert/output_types.h"
 #include "convert/tool_options.h"
 #include "output/output_file.h"
 #include "pixels/pixel_format_name.h"
@@ -77,6 +79,7 @@ FileResult fileResult(FileReport report) {
     result.path = std::move(report.path);
     result.outcome = std::move(report.outcome);
     result.failed = report.failed;
+    if (report.failed) result.failureKind = failureKindName(report.failureKind);
     result.textures = report.textures;
     result.images = report.images;
     result.written = std::move(report.written);
@@ -84,7 +87,25 @@ FileResult fileResult(FileReport report) {
     return result;
 }
 
+FileType fileType(ImageType type) {
+    switch (type) {
+        case ImageType::Tga: return FileType::Tga;
+        case ImageType::Png: return FileType::Png;
+        case ImageType::Hdr: return FileType::Hdr;
+        case ImageType::Dds: return FileType::Dds;
+        case ImageType::Exr: return FileType::Exr;
+    }
+    return FileType::Tga;
+}
+
 }  // namespace
+
+void setOutputTypes(ConvertOptions& options, const std::string& list) {
+    ImageTypes types;
+    if (const std::optional<std::string> error = parseImageTypes(list, types)) throw Error(*error);
+    options.eightBit = fileType(types.eightBit);
+    options.highDynamicRange = fileType(types.highDynamicRange);
+}
 
 std::vector<FileResult> convert(const std::vector<std::string>& paths, const ConvertOptions& options) {
     const ToolOptions tool = toolOptions(options);

@@ -52,6 +52,15 @@ ConvertOptions options(std::pair<FileType, FileType> types, bool uncompressed, u
     return chosen;
 }
 
+// The same from the -t list the tool is given.
+ConvertOptions options(const std::string& types, bool uncompressed, unsigned jobs) {
+    ConvertOptions chosen;
+    setOutputTypes(chosen, types);
+    chosen.uncompressed = uncompressed;
+    chosen.jobs = jobs;
+    return chosen;
+}
+
 TEST(ApiConvert, WritesWhatTheToolWritesAndReportsAsItDoes) {
     const test::TempDir dir;
     const std::vector<std::string> names = test::writeApiSamples(dir);
@@ -64,8 +73,9 @@ TEST(ApiConvert, WritesWhatTheToolWritesAndReportsAsItDoes) {
     };
     const std::vector<Case> cases = {
         {{}, options({FileType::Tga, FileType::Hdr}, false, 1)},
-        {{"-j", "2", "-t", "png exr"}, options({FileType::Png, FileType::Exr}, false, 2)},
-        {{"-u", "-t", "dds"}, options({FileType::Dds, FileType::Dds}, true, 1)},
+        {{"-j", "2", "-t", "png exr"}, options("png exr", false, 2)},
+        {{"-u", "-t", "dds"}, options("dds", true, 1)},
+        {{"-t", "dds exr"}, options("dds exr", false, 1)},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -103,6 +113,30 @@ TEST(ApiConvert, TypesThatServeNoSuchPictureAreRefused) {
     EXPECT_THROW(convert({}, options({FileType::Hdr, FileType::Hdr}, false, 1)), Error);
     EXPECT_THROW(convert({}, options({FileType::Tga, FileType::Png}, false, 1)), Error);
     EXPECT_TRUE(convert({}, {}).empty());
+}
+
+TEST(ApiConvert, OutputTypeListsAreReadAsTheToolReadsThem) {
+    ConvertOptions chosen;
+    setOutputTypes(chosen, " exr  dds ");
+    EXPECT_EQ(chosen.eightBit, FileType::Dds);
+    EXPECT_EQ(chosen.highDynamicRange, FileType::Exr);
+    for (const char* bad : {"gif", "tga png", "", "dds dds"}) {
+        ConvertOptions kept = chosen;
+        EXPECT_THROW(setOutputTypes(kept, bad), Error) << bad;
+        EXPECT_EQ(kept.eightBit, FileType::Dds) << bad;
+        EXPECT_EQ(kept.highDynamicRange, FileType::Exr) << bad;
+    }
+}
+
+TEST(ApiConvert, AFailedFileSaysWhatSortOfFaultEndedIt) {
+    const test::TempDir dir;
+    dir.writeFile("text.tex", "not a resource file at all");
+    const std::vector<FileResult> results = convert({dir / "missing.tex", dir / "text.tex"});
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_TRUE(results[0].failed);
+    EXPECT_EQ(results[0].failureKind, "io");
+    EXPECT_TRUE(results[1].failed);
+    EXPECT_EQ(results[1].failureKind, "not-a-resource-file");
 }
 
 }  // namespace
