@@ -91,10 +91,13 @@ public:
     explicit RowTarget(std::span<Value> buffer) : buffer_(buffer) {}
     explicit RowTarget(std::vector<Value>& grown) : grown_(&grown) {}
 
-    void require(uint64_t values) const {
+    // A caller's buffer must hold the whole picture (`whole` values); a
+    // vector takes only the rows the data holds (`used`), which for a huge
+    // texture with little data is far less.
+    void require(uint64_t whole, uint64_t used) const {
         if (grown_ != nullptr) {
-            grown_->reserve(static_cast<std::size_t>(values));
-        } else if (buffer_.size() < values) {
+            grown_->reserve(static_cast<std::size_t>(used));
+        } else if (buffer_.size() < whole) {
             throwSmallBuffer();
         }
     }
@@ -125,8 +128,9 @@ ImageShape decodeEightBit(const detail::TextureData& data, std::span<const uint8
     const auto image = static_cast<uint32_t>(index);
     const RowGeometry w = writtenGeometry(g, layout.bands, image, length);
     const ImageShape shape{w.width, w.height, eightBitLayout(layout.depth)};
-    // Room for the whole texture's picture, whatever this image's rows.
-    out.require(uint64_t{g.width} * g.height * g.outputBytesPerPixel);
+    // A caller's buffer has room for the whole texture's picture, whatever
+    // this image's rows.
+    out.require(uint64_t{g.width} * g.height * g.outputBytesPerPixel, shape.values());
 
     std::vector<uint8_t> row(static_cast<std::size_t>(g.outputRowBytes));
     const std::size_t rowBytes = std::size_t{w.width} * w.outputBytesPerPixel;
@@ -155,7 +159,7 @@ ImageShape decodeHighDynamicRange(const detail::TextureData& data, std::span<con
     const auto rows =
         static_cast<uint32_t>(rowsWithData(rowOffset(image, imageBytes, 0, 0), rowBytes, height, pixels.size()));
     const ImageShape shape{width, rows, PixelLayout::RgbFloat};
-    out.require(uint64_t{width} * height * 3);
+    out.require(uint64_t{width} * height * 3, shape.values());
 
     const HdrRowDecoder decoder(data.sharedExponent);
     std::vector<LinearRgb> linear(width);

@@ -7,6 +7,8 @@
 
 #include "api_samples.h"
 #include "lumenpull/lumenpull.h"
+#include "support/container_writer.h"
+#include "support/resource_writer.h"
 #include "support/run_tool.h"
 
 namespace lumenpull {
@@ -53,6 +55,26 @@ void useEverything(const Resource& resource) {
                 // A picture the type cannot hold: reported, as by the tool.
             }
         }
+    }
+}
+
+// The largest size a file can state with two rows of data: an image takes
+// the rows the data holds, never room for the whole stated picture (tens
+// of gigabytes here).
+TEST(ApiErrors, AHugeTextureWithTwoRowsOfDataDecodesToTwoRows) {
+    constexpr int32_t kSide = 65535;
+    test::ResourceBuilder file(11);
+    file.addStandardTypes();
+    file.addStaticTexture(kSide, kSide, 0, 12, std::vector<uint8_t>(kSide * 4 * 2, 0x80));
+    file.addStaticTexture(kSide, kSide, 0, 3, std::vector<uint8_t>(kSide * 4 * 2, 0x80));
+    const Resource resource = Resource::fromMemory(test::wrapPayload(test::ContainerKind::Plain, file.payload()));
+    ASSERT_EQ(resource.textures().size(), 2u);
+    for (const Texture& texture : resource.textures()) {
+        const Image image = texture.image(0);
+        EXPECT_EQ(image.shape.width, uint32_t{kSide});
+        EXPECT_EQ(image.shape.height, 2u);
+        EXPECT_EQ(image.bytes.size() + image.floats.size(), image.shape.values());
+        EXPECT_EQ(texture.images().at(0).shape.height, 2u);
     }
 }
 
