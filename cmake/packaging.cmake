@@ -1,7 +1,8 @@
 # Installation and packages. `cmake --install <build> --prefix P` puts the
 # executable in P/bin, the library in P/lib, its headers in P/include and its
 # CMake package in P/lib/cmake/lumenpull, the README in
-# P/share/doc/lumenpull; `cpack` in a
+# P/share/doc/lumenpull, the Python module in the interpreter's folder below
+# P (P/lib/python3.11/dist-packages/lumenpull); `cpack` in a
 # build folder makes a .deb from a native build and a .zip from a Windows one
 # (`make package` makes both).
 include(GNUInstallDirs)
@@ -59,5 +60,19 @@ else()
   set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
   set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "lumenpull (= ${PROJECT_VERSION})")
   set(CPACK_COMPONENT_DEV_DESCRIPTION "Headers and CMake package of the lumenpull library")
+  # A third, python3-lumenpull, when the Python module is built: the module
+  # is made for one interpreter version (its file name says which).
+  if(LUMENPULL_BUILD_PYTHON)
+    math(EXPR python_next_minor "${Python_VERSION_MINOR} + 1")
+    list(APPEND CPACK_COMPONENTS_ALL python)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-lumenpull)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+    # Its libraries are those of the lumenpull package, which it depends on
+    # (dpkg-shlibdeps would look for liblumenpull in no package at all).
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_SHLIBDEPS OFF)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+        "lumenpull (= ${PROJECT_VERSION}), python3 (>= ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}), python3 (<< ${Python_VERSION_MAJOR}.${python_next_minor}), python3-numpy")
+    set(CPACK_COMPONENT_PYTHON_DESCRIPTION "Python module of the lumenpull library: textures as NumPy arrays")
+  endif()
 endif()
 include(CPack)
