@@ -119,7 +119,9 @@ void addConvertFunction(py::module_& module) {
         },
         py::arg("paths"), py::arg("output_folder") = py::none(), py::arg("types") = py::none(), py::arg("jobs") = 1,
         py::kw_only(), py::arg("uncompressed") = false, py::arg("nobig") = false, py::arg("list_only") = false,
-        R"(Converts resource files exactly as the tool does, and returns one report per file.
+        R"(convert(paths, output_folder=None, types=None, jobs=1, *, uncompressed=False, nobig=False, list_only=False) -> list[dict]
+
+Converts resource files exactly as the tool does, and returns one report per file.
 
 paths is a path or an iterable of paths (files only: folders are not
 walked). output_folder is the tool's -o (images beside each input without

@@ -13,12 +13,18 @@ namespace py = pybind11;
 
 PYBIND11_MODULE(_lumenpull, module) {
     using namespace lumenpull::python;
+    // The signatures are written into the docstrings in Python's own terms
+    // (pybind11's would name C++ handle types).
+    py::options options;
+    options.disable_function_signatures();
     module.doc() = "The compiled part of the lumenpull package; see help(lumenpull).";
     addErrorType(module);
     addTextureClass(module);
     addResourceClass(module);
     addConvertFunction(module);
-    module.def("open", &openResource, py::arg("source"), R"(Opens a resource file and reads it whole.
+    module.def("open", &openResource, py::arg("source"), R"(open(source: str | bytes | os.PathLike | Buffer) -> Resource
+
+Opens a resource file and reads it whole.
 
 source is a path (str, bytes or os.PathLike, so names that are not valid
 UTF-8 work) or the file's contents in memory as a bytes-like object other

@@ -105,7 +105,8 @@ usable.)")
             "the path it was opened from, None for a file's contents")
         .def_property_readonly("closed", &ResourceObject::closed)
         .def("close", &ResourceObject::close,
-             "Lets go of the file's data (held on by textures still in use); later use raises ValueError.")
+             "close() -> None\n\nLets go of the file's data (held on by textures still in use); later use raises "
+             "ValueError.")
         .def("__enter__", [](py::object self) { return self; })
         .def("__exit__", [](ResourceObject& self, const py::args&) { self.close(); })
         .def("__repr__", &repr);

@@ -193,7 +193,9 @@ is closed.)")
                 }
                 return imageArray(std::move(image));
             },
-            py::arg("i") = 0, R"(Decodes face or frame i into a new NumPy array.
+            py::arg("i") = 0, R"(image(i: int = 0) -> numpy.ndarray
+
+Decodes face or frame i into a new NumPy array.
 
 Shape (height, width) for grey, (height, width, 3) or (height, width, 4)
 uint8 for colour, (height, width, 3) float32 for high dynamic range; top row
@@ -212,7 +214,8 @@ image_count and lumenpull.Error for a texture without images.)")
                 for (Image& image : images) arrays.append(imageArray(std::move(image)));
                 return arrays;
             },
-            "Every face or frame the data holds, in order, as image() gives them (unpacking once).")
+            "images() -> list[numpy.ndarray]\n\nEvery face or frame the data holds, in order, as image() gives "
+            "them (unpacking once).")
         .def(
             "save",
             [](const TextureObject& self, py::handle path, std::optional<std::string> type, bool uncompressed) {
@@ -234,7 +237,10 @@ image_count and lumenpull.Error for a texture without images.)")
                 return names;
             },
             py::arg("path"), py::arg("type") = py::none(), py::kw_only(), py::arg("uncompressed") = false,
-            R"(Writes every image as the tool writes it, and returns the names written.
+            R"(save(path, type: str | None = None, *, uncompressed: bool = False) -> list
+
+Writes every image as the tool writes it, and returns the names written
+(bytes for a bytes path, else str).
 
 type is "tga", "png" or "dds" for 8-bit textures, "hdr", "exr" or "dds" for
 high-dynamic-range ones; without it the path's extension chooses, else the
