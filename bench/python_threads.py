@@ -7,15 +7,18 @@ from a shared list. The module releases the GIL while it reads, unpacks
 and decodes, so the threads run in parallel up to the cores there are.
 Prints, per group and thread count, the median wall time and process CPU
 time of --runs interleaved runs, and the speed-up of each count over one
-thread.
+thread; with --processes N also the wall time of the same work on a pool
+of N processes, which no lock in the interpreter holds back: what the
+machine gives at that moment (on a shared machine, the fair comparison).
 
 usage: bench/python_threads.py [--corpus /tmp/lumenpull-corpus] [--build build]
-                               [--groups bc1,tree] [--threads 1,4] [--runs 3]
+                               [--groups bc1,tree] [--threads 1,4] [--processes 4] [--runs 3]
 
 The corpus is make_bench_corpus's (bench/run_end_to_end.py writes it).
 """
 
 import argparse
+import multiprocessing
 import os
 import statistics
 import sys
@@ -57,6 +60,17 @@ def decode_all(lumenpull, files, threads):
     return sum(counts)
 
 
+def decode_file(path):
+    import lumenpull
+
+    count = 0
+    with lumenpull.open(path) as resource:
+        for texture in resource.textures:
+            if not texture.rejected and not texture.without_pixels:
+                count += len(texture.images())
+    return count
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -64,6 +78,7 @@ def main():
     parser.add_argument("--build", default=os.path.join(here, "..", "build"))
     parser.add_argument("--groups", default=GROUPS + ",tree")
     parser.add_argument("--threads", default="1,4")
+    parser.add_argument("--processes", type=int, default=0, help="also time a pool of this many processes")
     parser.add_argument("--runs", type=int, default=3)
     args = parser.parse_args()
     sys.path.insert(0, os.path.join(args.build, "python"))
@@ -71,9 +86,11 @@ def main():
 
     counts = [int(n) for n in args.threads.split(",")]
     print(f"lumenpull {lumenpull.__version__} from {os.path.dirname(lumenpull.__file__)}, {os.cpu_count()} cores")
+    pool = multiprocessing.Pool(args.processes) if args.processes else None
+    extra = f" {args.processes} proc wall s | {counts[-1]} thr / {args.processes} proc |" if pool else ""
     print("| group | files | images | " + " | ".join(f"{n} thr wall s | {n} thr CPU s" for n in counts) + " | "
-          + " | ".join(f"{n} / {counts[0]}" for n in counts[1:]) + " |")
-    print("|---" * (3 + 2 * len(counts) + len(counts) - 1) + "|")
+          + " | ".join(f"{n} / {counts[0]}" for n in counts[1:]) + " |" + extra)
+    print("|---" * (3 + 2 * len(counts) + len(counts) - 1 + (2 if pool else 0)) + "|")
     for group in args.groups.split(","):
         files = corpus_files(args.corpus, group)
         if not files:
@@ -81,19 +98,28 @@ def main():
             continue
         walls = {n: [] for n in counts}
         cpus = {n: [] for n in counts}
+        pooled = []
         images = 0
+        if pool:
+            pool.map(decode_file, files[: args.processes], chunksize=1)  # the workers' imports
         for _ in range(args.runs):
             for n in counts:
                 cpu, wall = time.process_time(), time.perf_counter()
                 images = decode_all(lumenpull, files, n)
                 walls[n].append(time.perf_counter() - wall)
                 cpus[n].append(time.process_time() - cpu)
+            if pool:
+                wall = time.perf_counter()
+                assert sum(pool.map(decode_file, files, chunksize=1)) == images
+                pooled.append(time.perf_counter() - wall)
         wall = {n: statistics.median(walls[n]) for n in counts}
         cpu = {n: statistics.median(cpus[n]) for n in counts}
         cells = [f"{wall[n]:.3f} | {cpu[n]:.3f}" for n in counts]
         ratios = [f"{wall[counts[0]] / wall[n]:.2f}" for n in counts[1:]]
-        print(f"| {group} | {len(files)} | {images} | " + " | ".join(cells) + " | " + " | ".join(ratios) + " |",
-              flush=True)
+        line = f"| {group} | {len(files)} | {images} | " + " | ".join(cells) + " | " + " | ".join(ratios) + " |"
+        if pool:
+            line += f" {statistics.median(pooled):.3f} | {statistics.median(pooled) / wall[counts[-1]]:.2f} |"
+        print(line, flush=True)
 
 
 if __name__ == "__main__":
