@@ -115,7 +115,10 @@ public:
           sharedExponent_(sharedExponent),
           exponents_(sharedExponent ? 32 : 256),
           largest_(sharedExponent ? 511 : 255) {
-        for (uint32_t e = 0; e < exponents_; ++e) scale_[e] = decoder_.channelScale(e);
+        for (uint32_t e = 0; e < exponents_; ++e) {
+            scale_[e] = decoder_.channelScale(e);
+            inverse_[e] = 1 / scale_[e];
+        }
     }
 
     const HdrRowDecoder& decoder() const { return decoder_; }
@@ -134,7 +137,9 @@ public:
         }
         // Values of the texture's own (a pixel copied from elsewhere) may
         // need a coarser exponent with smaller mantissas to come back exactly.
-        for (uint32_t e = first + 3; best.error != 0 && e < exponents_ && top / scale_[e] >= 0.5; ++e) {
+        for (uint32_t e = first + 3; best.error != 0 && e < exponents_ && top * inverse_[e] >= 0.5; ++e) {
+            // The largest channel first: it rules out nearly every exponent.
+            if (static_cast<float>(std::nearbyint(top * inverse_[e]) * scale_[e]) != top) continue;
             const Fit fit = fitAt(v, e);
             if (fit.error == 0) best = fit;
         }
@@ -174,6 +179,7 @@ private:
     uint32_t exponents_;
     double largest_;
     std::array<double, 256> scale_{};
+    std::array<double, 256> inverse_{};
 };
 
 void encodeHdr(const StoredForm& form, const LevelGeometry& level, const Image& image, std::span<uint8_t> stored) {

@@ -33,14 +33,15 @@ size_t zlibStart(std::span<const uint8_t> stored) {
     return stored[probe] == kZlibMarker ? 4 : 0;
 }
 
-// The bytes compressed again, at zlib's best level (on pixel data hardly
-// slower than its default one). Data whose stream starts at byte 0
-// must not get the marker at byte 4, or the reader would look for the
-// stream there: another level gives other bytes.
+// The bytes compressed again, at zlib's fastest level: on pixel data it is
+// six times as fast as the best one for a quarter more bytes, and a whole
+// game's edited textures are to go back in a minute. Data whose stream
+// starts at byte 0 must not get the marker at byte 4, or the reader would
+// look for the stream there: another level gives other bytes.
 std::vector<uint8_t> compressed(std::span<const uint8_t> raw, size_t start) {
     uLongf bound = compressBound(static_cast<uLong>(raw.size()));
     std::vector<uint8_t> out(bound);
-    for (int level = Z_BEST_COMPRESSION; level >= 1; --level) {
+    for (int level = Z_BEST_SPEED; level <= Z_BEST_COMPRESSION; ++level) {
         uLongf length = bound;
         if (compress2(out.data(), &length, raw.data(), static_cast<uLong>(raw.size()), level) != Z_OK) {
             throw Error("zlib could not compress the pixel data");
