@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lumenpull/image.h"
+
+namespace lumenpull {
+
+// A picture file read back: its images in the layout a texture decodes to
+// (one, or six faces of a cube-map DDS file, each its largest level) and,
+// for a DDS file, each image's levels exactly as the file stores them.
+struct Picture {
+    std::vector<Image> images;
+    std::vector<StoredLevels> stored;  // DDS only: one per image
+};
+
+// Values per pixel of a layout, and of an image of a shape. (The
+// library's own channelsOf lives above this layer.)
+constexpr uint32_t layoutChannels(PixelLayout layout) {
+    return layout == PixelLayout::Grey8 ? 1 : layout == PixelLayout::Rgba8 ? 4 : 3;
+}
+constexpr std::size_t valuesOf(const ImageShape& shape) {
+    return std::size_t{shape.width} * shape.height * layoutChannels(shape.layout);
+}
+
+// Reads a picture of the type its name's extension says (.tga, .png, .dds,
+// .hdr, .exr, compared without regard to ASCII case). Throws a one-line
+// lumenpull::Error for a file that is truncated, damaged or of a kind these
+// readers do not take; reads nothing outside `file` and allocates no more
+// than its size can account for.
+Picture readPicture(std::span<const uint8_t> file, std::string_view name);
+
+// The same for a file on disk. Throws "Cannot read <why>" when it cannot be read.
+Picture readPictureFile(const std::string& path);
+
+}  // namespace lumenpull
