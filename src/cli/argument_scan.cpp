@@ -190,7 +190,8 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
         // Inputs are never changed in place.
         if (!options.outputFolder) return failure("--import needs an output folder (-o)");
         // A misspelt folder would quietly find no edited image at all.
-        if (!rootFolderAt(*options.importFolder)) return failure("--import '" + *options.importFolder + "' is not a folder");
+        if (!rootFolderAt(*options.importFolder))
+            return failure("--import '" + *options.importFolder + "' is not a folder");
     }
     if (root) {
         // Without an output folder there is nothing for it to place.

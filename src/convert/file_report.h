@@ -27,7 +27,7 @@ struct TextureRow {
     std::optional<uint64_t> number;  // the texture's number in output names, when numbered
     uint64_t storedBytes = 0;
     UnpackFindings findings;
-    ImageFiles output;  // the files a conversion writes for it
+    ImageFiles output;        // the files a conversion writes for it
     std::string importState;  // importing: "replace", "same", "no image" or why it cannot be replaced
 
     bool rejected() const { return !skipped && !canonicalFormat; }

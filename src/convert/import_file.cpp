@@ -84,7 +84,9 @@ bool sameLevels(const StoredLevels& a, const StoredLevels& b) {
     return true;
 }
 
-std::string sizeText(const ImageShape& shape) { return std::to_string(shape.width) + "x" + std::to_string(shape.height); }
+std::string sizeText(const ImageShape& shape) {
+    return std::to_string(shape.width) + "x" + std::to_string(shape.height);
+}
 
 // The edited picture chosen for one image.
 struct Edited {
@@ -251,8 +253,9 @@ private:
         const std::vector<ImageType> order = lookupOrder(options_.types, highDynamicRange);
         for (const ImageType type : order) {
             const bool dds = type == ImageType::Dds;
-            UnpackedLevels unpacked = dds ? unpackedWithMipChain(texture.pixelData, unpack, buffers_)
-                                          : UnpackedLevels{unpackedPixels(std::span<const uint8_t>(texture.pixelData), unpack, buffers_), 1};
+            UnpackedLevels unpacked =
+                dds ? unpackedWithMipChain(texture.pixelData, unpack, buffers_)
+                    : UnpackedLevels{unpackedPixels(std::span<const uint8_t>(texture.pixelData), unpack, buffers_), 1};
             const TextureImage image{texture.width,       texture.height,     texture.textureFlags,
                                      texture.pixelFormat, texture.imageCount, unpacked.pixels.images()};
             ImageRequest request;
@@ -324,7 +327,8 @@ private:
             // A DDS file of the format a conversion writes keeps its levels
             // as they are; one of another format gives its pixels only.
             const bool levels = dds && edited.stored[j].format == written.stored[j].format;
-            const bool changed = !samePixels(image, was) || (levels && !sameLevels(edited.stored[j], written.stored[j]));
+            const bool changed =
+                !samePixels(image, was) || (levels && !sameLevels(edited.stored[j], written.stored[j]));
             if (!changed) continue;
             const int32_t index = first + static_cast<int32_t>(j);
             const auto earlier = chosen.find(index);
@@ -348,8 +352,9 @@ private:
     // the output folder; put in place as images are.
     void writePatched(ImageOutput& output) {
         const std::vector<uint8_t> patched = patchResource(wholeFile(report_.path), replacements_);
-        const ImageBase place = belowRoot_ ? mirroredFilePlace(*belowRoot_, *options_.outputFolder)
-                                           : mirroredFilePlace(mirroredPath(input_, report_.path), *options_.outputFolder);
+        const ImageBase place = belowRoot_
+                                    ? mirroredFilePlace(*belowRoot_, *options_.outputFolder)
+                                    : mirroredFilePlace(mirroredPath(input_, report_.path), *options_.outputFolder);
         if (!makeFolders(place.folder)) throw Error("Error creating output folder");
         OutputFile file(output, place.name);
         file.write(patched);

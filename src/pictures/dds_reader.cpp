@@ -39,8 +39,8 @@ DdsKind ddsKind(std::span<const uint8_t, kHeaderBytes> h) {
     const uint32_t code = loadLittleEndian32(&h[84]);
     const uint32_t bits = loadLittleEndian32(&h[88]);
     const auto masks = [&](uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-        return loadLittleEndian32(&h[92]) == r && loadLittleEndian32(&h[96]) == g &&
-               loadLittleEndian32(&h[100]) == b && loadLittleEndian32(&h[104]) == a;
+        return loadLittleEndian32(&h[92]) == r && loadLittleEndian32(&h[96]) == g && loadLittleEndian32(&h[100]) == b &&
+               loadLittleEndian32(&h[104]) == a;
     };
     if (flags & DdpfFourCc) {
         if (code == fourCc("DXT1")) return {"DXT1", 8, 0, RowKind::Bc1, PixelLayout::Rgb8};
@@ -138,7 +138,8 @@ Picture readDds(std::span<const uint8_t> file) {
 
     // Every byte is accounted for before anything is allocated.
     uint64_t faceBytes = 0;
-    for (uint32_t l = 0; l < levels; ++l) faceBytes += levelBytes(kind, std::max(width >> l, 1u), std::max(height >> l, 1u));
+    for (uint32_t l = 0; l < levels; ++l)
+        faceBytes += levelBytes(kind, std::max(width >> l, 1u), std::max(height >> l, 1u));
     if ((file.size() - kHeaderBytes) / faces < faceBytes) throw Error("Truncated DDS file");
 
     Picture picture;

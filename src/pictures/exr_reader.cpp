@@ -35,7 +35,8 @@ struct ContextEnd {
 };
 
 void check(exr_result_t result) {
-    if (result != EXR_ERR_SUCCESS) throw Error(std::string("Unreadable OpenEXR file: ") + exr_get_error_code_as_string(result));
+    if (result != EXR_ERR_SUCCESS)
+        throw Error(std::string("Unreadable OpenEXR file: ") + exr_get_error_code_as_string(result));
 }
 
 // ZIP and the other codings turn a byte into at most about a thousand.
@@ -70,7 +71,8 @@ Picture readExr(std::span<const uint8_t> file) {
     check(exr_get_channels(context.get(), 0, &channels));
     int found = 0;
     for (int c = 0; c < channels->num_channels; ++c) {
-        const std::string_view name(channels->entries[c].name.str, static_cast<std::size_t>(channels->entries[c].name.length));
+        const std::string_view name(channels->entries[c].name.str,
+                                    static_cast<std::size_t>(channels->entries[c].name.length));
         if (name == "R" || name == "G" || name == "B") {
             if (channels->entries[c].x_sampling != 1 || channels->entries[c].y_sampling != 1) {
                 throw Error("OpenEXR channels with subsampling are not read");
@@ -119,8 +121,8 @@ Picture readExr(std::span<const uint8_t> file) {
                 channel.decode_to_ptr = nullptr;  // not decoded
                 continue;
             }
-            channel.decode_to_ptr = reinterpret_cast<uint8_t*>(image.floats.data() +
-                                                               firstRow * static_cast<std::size_t>(width) * 3 + component);
+            channel.decode_to_ptr = reinterpret_cast<uint8_t*>(
+                image.floats.data() + firstRow * static_cast<std::size_t>(width) * 3 + component);
             channel.user_pixel_stride = 3 * sizeof(float);
             channel.user_line_stride = static_cast<int32_t>(3 * sizeof(float) * static_cast<std::size_t>(width));
             channel.user_data_type = EXR_PIXEL_FLOAT;

@@ -33,7 +33,8 @@ void checkDecodedSize(uint64_t width, uint64_t height, uint64_t bytesPerPixel, u
     if (width == 0 || height == 0) throw Error(std::string(type) + " picture without pixels");
     // Sizes up to 65535 square (the largest texture) never overflow here.
     if (width > 65535 || height > 65535) throw Error(std::string(type) + " picture larger than any texture");
-    if (width * height * bytesPerPixel > fileBytes * ratio + 4096) throw Error(std::string("Truncated ") + type + " file");
+    if (width * height * bytesPerPixel > fileBytes * ratio + 4096)
+        throw Error(std::string("Truncated ") + type + " file");
 }
 
 Picture readPicture(std::span<const uint8_t> file, std::string_view name) {

@@ -65,7 +65,8 @@ Picture readTga(std::span<const uint8_t> file) {
     while (done < pixels) {
         if (!runLength) {
             need(pixels * bytesPerPixel);
-            for (; done < pixels; ++done, at += bytesPerPixel) putPixel(&data[at], bytesPerPixel, out + done * bytesPerPixel);
+            for (; done < pixels; ++done, at += bytesPerPixel)
+                putPixel(&data[at], bytesPerPixel, out + done * bytesPerPixel);
             break;
         }
         need(1);
@@ -74,7 +75,8 @@ Picture readTga(std::span<const uint8_t> file) {
         const std::size_t count = std::min<std::size_t>((packet & 0x7F) + 1u, pixels - done);
         if (packet & 0x80) {
             need(bytesPerPixel);
-            for (std::size_t i = 0; i < count; ++i) putPixel(&data[at], bytesPerPixel, out + (done + i) * bytesPerPixel);
+            for (std::size_t i = 0; i < count; ++i)
+                putPixel(&data[at], bytesPerPixel, out + (done + i) * bytesPerPixel);
             at += bytesPerPixel;
         } else {
             need(count * bytesPerPixel);

@@ -36,8 +36,7 @@ TEST(ForeignPictures, TgaRowOrderAndPacketsAcrossRowsAreFollowed) {
     const Picture packed = readPicture(
         tgaHeader(10, 3, 2, 24, 0x20) + std::vector<uint8_t>{0x83, 1, 2, 3, 0x01, 4, 5, 6, 7, 8, 9}, "b.TGA");
     EXPECT_EQ(packed.images.at(0).shape.layout, PixelLayout::Rgb8);
-    EXPECT_EQ(packed.images.at(0).bytes,
-              (std::vector<uint8_t>{3, 2, 1, 3, 2, 1, 3, 2, 1, 3, 2, 1, 6, 5, 4, 9, 8, 7}));
+    EXPECT_EQ(packed.images.at(0).bytes, (std::vector<uint8_t>{3, 2, 1, 3, 2, 1, 3, 2, 1, 3, 2, 1, 6, 5, 4, 9, 8, 7}));
 }
 
 std::vector<uint8_t> text(const std::string& s) { return {s.begin(), s.end()}; }
@@ -71,7 +70,8 @@ TEST(HostilePictures, AreRefusedWithOneLine) {
         {"empty tga", "a.tga", {}},
         {"tga header only, raw", "a.tga", tgaHeader(2, 4, 4, 24, 0x20)},
         // Run-length: the size is checked against the file before anything is made.
-        {"tga of 65535 square from a few bytes", "a.tga", tgaHeader(10, 65535, 65535, 32, 0x20) + std::vector<uint8_t>{0xFF, 1, 2, 3, 4}},
+        {"tga of 65535 square from a few bytes", "a.tga",
+         tgaHeader(10, 65535, 65535, 32, 0x20) + std::vector<uint8_t>{0xFF, 1, 2, 3, 4}},
         {"tga run-length ends early", "a.tga", tgaHeader(11, 4, 4, 8, 0x20) + std::vector<uint8_t>{0x83, 9, 0x05, 1}},
         {"tga colour-mapped", "a.tga", tgaHeader(1, 2, 2, 8, 0x20) + std::vector<uint8_t>(4)},
         {"tga 16-bit", "a.tga", tgaHeader(2, 2, 2, 16, 0x20) + std::vector<uint8_t>(8)},
@@ -83,7 +83,8 @@ TEST(HostilePictures, AreRefusedWithOneLine) {
         {"dds larger than a texture", "a.dds", ddsHeader(70000, 1, 1, "DXT1")},
         {"hdr without resolution", "a.hdr", text(hdrHead)},
         {"hdr huge from a few bytes", "a.hdr", text(hdrHead + "-Y 60000 +X 60000\n\x02\x02")},
-        {"hdr scanline packet past the row", "a.hdr", text(hdrHead + "-Y 1 +X 8\n") + std::vector<uint8_t>{2, 2, 0, 8, 9, 1}},
+        {"hdr scanline packet past the row", "a.hdr",
+         text(hdrHead + "-Y 1 +X 8\n") + std::vector<uint8_t>{2, 2, 0, 8, 9, 1}},
         {"hdr flat row short", "a.hdr", text(hdrHead + "-Y 1 +X 2\n") + std::vector<uint8_t>{1, 2, 3, 4, 5}},
         {"hdr other orientation", "a.hdr", text(hdrHead + "+Y 1 +X 1\n") + std::vector<uint8_t>(4)},
         {"exr garbage", "a.exr", text("v/1\x01\x02\x00\x00\x00 not really")},

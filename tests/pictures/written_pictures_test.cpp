@@ -15,6 +15,7 @@
 #include "pixels/texture_image.h"
 #include "writers/dds_writer.h"
 #include "writers/exr_writer.h"
+#include "writers/image_writer.h"
 #include "writers/png_writer.h"
 #include "writers/radiance_writer.h"
 #include "writers/rgbe.h"
@@ -40,7 +41,7 @@ const Case kEightBit[] = {
     {"bgr24", PixelFormat::Rgb8, 24, 0, 5, 9, 2},
     {"bgra32", PixelFormat::Rgba8, 32, 0, 17, 3, 1},
     {"bgr_two_channel", PixelFormat::Rgb8, 32, TwoChannel, 6, 6, 1},
-    {"grey8", PixelFormat::Grey8, 8, 0, 11, 5, 1},
+    {"grey8", PixelFormat::Grey8, 32, 0, 11, 5, 1},
     {"bc1", PixelFormat::Bc1, 4, 0, 16, 8, 1},
     {"bc1_odd", PixelFormat::Bc1, 4, 0, 10, 6, 1},
     {"bc3", PixelFormat::Bc3, 8, 0, 8, 12, 2},
@@ -115,9 +116,14 @@ TEST_P(EightBitPictures, ReadBackToTheDecodedPixels) {
             for (Image& image : picture.images) images.push_back(std::move(image));
         }
         ASSERT_EQ(images.size(), std::size_t(c.images));
+        // A DDS file holds the stored blocks; two-channel BC3 blocks are
+        // read back as the plain BC3 blocks they are.
+        Case decoded = c;
+        if (std::string(kind.what) == "dds" && c.format == PixelFormat::Bc3) decoded.flags = 0;
+        const TextureImage decodedTexture = texture(decoded, data);
         for (uint32_t i = 0; i < images.size(); ++i) {
             uint32_t channels = 0;
-            const std::vector<uint8_t> expected = decodedPixels(c, t, i, channels);
+            const std::vector<uint8_t> expected = decodedPixels(decoded, decodedTexture, i, channels);
             EXPECT_EQ(images[i].shape.width, uint32_t(c.width));
             EXPECT_EQ(images[i].shape.height, uint32_t(c.height));
             EXPECT_EQ(layoutChannels(images[i].shape.layout), channels);
@@ -127,7 +133,7 @@ TEST_P(EightBitPictures, ReadBackToTheDecodedPixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EightBitPictures, ::testing::ValuesIn(kEightBit),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST(DdsPictures, GiveTheStoredBlocksAndLevelsAsTheyAre) {
     // A BC1 texture of 8 x 8 with its whole chain (8, 4, 2, 1: 32 + 8 + 8 + 8 bytes).
@@ -170,9 +176,10 @@ std::vector<float> throughRgbe(const std::vector<float>& values) {
     for (std::size_t i = 0; i < values.size(); i += 3) {
         const auto rgbe = encodeRgbe(values[i], values[i + 1], values[i + 2]);
         for (int c = 0; c < 3; ++c) {
-            out.push_back(rgbe[3] == 0 || rgbe[std::size_t(c)] == 0
-                              ? 0.0f
-                              : static_cast<float>((rgbe[std::size_t(c)] + 0.5) * std::ldexp(1.0 / 255.0, rgbe[3] - 128)));
+            out.push_back(
+                rgbe[3] == 0 || rgbe[std::size_t(c)] == 0
+                    ? 0.0f
+                    : static_cast<float>((rgbe[std::size_t(c)] + 0.5) * std::ldexp(1.0 / 255.0, rgbe[3] - 128)));
         }
     }
     return out;
