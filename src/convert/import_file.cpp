@@ -179,6 +179,9 @@ private:
             TextureRow row = describedRow(*texture, *body->type);
             if (texture->pixelData.empty()) {
                 row.skipped = true;
+                if (const auto format = normaliseStoredFormat(row.storedCode, file.FormatVersion())) {
+                    row.canonicalFormat = format->canonical;
+                }
                 row.importState = "no pixel data";
                 if (options_.listOnly) report_.rows.push_back(std::move(row));
                 continue;
