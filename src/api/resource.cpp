@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "api/resource_data.h"
-#include "convert/texture_walk.h"
+#include "patch/texture_walk.h"
 #include "pixels/pixel_format.h"
 #include "pixels/pixel_format_name.h"
 #include "pixels/texture_flags.h"

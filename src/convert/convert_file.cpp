@@ -12,7 +12,7 @@
 #include "convert/import_file.h"
 #include "convert/output_naming.h"
 #include "convert/root_folder.h"
-#include "convert/texture_walk.h"
+#include "patch/texture_walk.h"
 #include "output/folders.h"
 #include "writers/image_writer.h"
 #include "output/output_file.h"

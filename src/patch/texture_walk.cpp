@@ -1,4 +1,4 @@
-#include "convert/texture_walk.h"
+#include "patch/texture_walk.h"
 
 #include <algorithm>
 
