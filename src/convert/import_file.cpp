@@ -12,7 +12,7 @@
 
 #include "convert/output_naming.h"
 #include "convert/root_folder.h"
-#include "convert/texture_walk.h"
+#include "patch/texture_walk.h"
 #include "lumenpull/error.h"
 #include "output/folders.h"
 #include "output/output_file.h"

@@ -18,14 +18,9 @@ struct Picture {
     std::vector<StoredLevels> stored;  // DDS only: one per image
 };
 
-// Values per pixel of a layout, and of an image of a shape. (The
-// library's own channelsOf lives above this layer.)
-constexpr uint32_t layoutChannels(PixelLayout layout) {
-    return layout == PixelLayout::Grey8 ? 1 : layout == PixelLayout::Rgba8 ? 4 : 3;
-}
-constexpr std::size_t valuesOf(const ImageShape& shape) {
-    return std::size_t{shape.width} * shape.height * layoutChannels(shape.layout);
-}
+// Values per pixel of a layout, and of an image of a shape.
+inline uint32_t layoutChannels(PixelLayout layout) { return ImageShape{1, 1, layout}.channels(); }
+inline std::size_t valuesOf(const ImageShape& shape) { return static_cast<std::size_t>(shape.values()); }
 
 // Reads a picture of the type its name's extension says (.tga, .png, .dds,
 // .hdr, .exr, compared without regard to ASCII case). Throws a one-line
