@@ -245,7 +245,7 @@ TEST_P(ImportRoundTrip, UnchangedWritesNothingAndEditsComeBack) {
     }
 
     // Every texture with an edited picture is replaced, and only a file with one is written.
-    const auto imported = run({"--import", "edited", "-o", "patched", "-r", "-t", types, "--json", "s"});
+    const auto imported = run({"--import", "edited", "-o", "patched", "-r", "-j", "2", "-t", types, "--json", "s"});
     ASSERT_EQ(imported.exitCode, 0);
     for (const std::string& line : lines(imported.output)) {
         const Json file = Json::parse(line);
