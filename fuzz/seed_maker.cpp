@@ -357,6 +357,25 @@ void convertSeeds(const fs::path& root) {
     }
 }
 
+// Texture, image and pixel choices, then the file.
+void patchSeeds(const fs::path& root) {
+    SeedDir seeds(root, "patch_fuzz");
+    uint8_t choice = 0;
+    for (const auto& [name, payload] : resourceFiles()) {
+        const Bytes front = {choice, static_cast<uint8_t>(choice / 3), 0x5A, choice};
+        ++choice;
+        const auto withFront = [&](Bytes file) {
+            file.insert(file.begin(), front.begin(), front.end());
+            return file;
+        };
+        seeds.add(name, withFront(payload));
+        test::SignedHeader header;
+        header.blockSize = 61;
+        header.signatureSize = 8;
+        seeds.add(name + "-signed", withFront(test::wrapSigned(payload, header)));
+    }
+}
+
 }  // namespace
 }  // namespace lumenpull::fuzz
 
@@ -370,5 +389,6 @@ int main(int argc, char** argv) {
     lumenpull::fuzz::imageSeeds(root);
     lumenpull::fuzz::resourceSeeds(root);
     lumenpull::fuzz::convertSeeds(root);
+    lumenpull::fuzz::patchSeeds(root);
     return 0;
 }

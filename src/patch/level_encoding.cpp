@@ -1,6 +1,7 @@
 #include "patch/level_encoding.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -104,46 +105,90 @@ void encodeBlock8(const LevelGeometry& level, const Image& image, std::span<uint
     }
 }
 
-// Stored bytes of one high-dynamic-range pixel that decode exactly to the
-// wanted values where some do, otherwise as near as the encoding allows.
-void encodeHdrPixel(const HdrRowDecoder& decoder, bool sharedExponent, const float* wanted, uint8_t* out) {
-    const uint32_t exponents = sharedExponent ? 32 : 256;
-    const double largest = sharedExponent ? 511 : 255;
-    double bestError = INFINITY;
-    uint32_t best[4] = {0, 0, 0, 0};
-    for (uint32_t e = 0; e < exponents; ++e) {
-        const double scale = decoder.channelScale(e);
-        double error = 0;
-        uint32_t m[3];
+// Finds stored bytes for high-dynamic-range pixels: exact ones where the
+// encoding can hold the values, otherwise the nearest of the finest
+// exponents that hold the largest channel.
+class HdrPixelEncoder {
+public:
+    explicit HdrPixelEncoder(bool sharedExponent)
+        : decoder_(sharedExponent),
+          sharedExponent_(sharedExponent),
+          exponents_(sharedExponent ? 32 : 256),
+          largest_(sharedExponent ? 511 : 255) {
+        for (uint32_t e = 0; e < exponents_; ++e) {
+            scale_[e] = decoder_.channelScale(e);
+            inverse_[e] = 1 / scale_[e];
+        }
+    }
+
+    const HdrRowDecoder& decoder() const { return decoder_; }
+
+    void encode(const float* wanted, uint8_t* out) const {
+        double v[3];
+        for (int c = 0; c < 3; ++c) v[c] = std::isfinite(wanted[c]) ? std::max(0.0, double{wanted[c]}) : 0.0;
+        const double top = std::max({v[0], v[1], v[2]});
+        // The finest exponent whose mantissas reach the largest channel.
+        const uint32_t first = static_cast<uint32_t>(
+            std::lower_bound(scale_.begin(), scale_.begin() + exponents_, top / (largest_ + 0.5)) - scale_.begin());
+        Fit best;
+        for (uint32_t e = first > 0 ? first - 1 : 0; e < std::min(first + 3, exponents_); ++e) {
+            const Fit fit = fitAt(v, e);
+            if (fit.error < best.error) best = fit;
+        }
+        // Values of the texture's own (a pixel copied from elsewhere) may
+        // need a coarser exponent with smaller mantissas to come back exactly.
+        for (uint32_t e = first + 3; best.error != 0 && e < exponents_ && top * inverse_[e] >= 0.5; ++e) {
+            // The largest channel first: it rules out nearly every exponent.
+            if (static_cast<float>(std::nearbyint(top * inverse_[e]) * scale_[e]) != top) continue;
+            const Fit fit = fitAt(v, e);
+            if (fit.error == 0) best = fit;
+        }
+        if (sharedExponent_) {
+            const uint32_t word = best.m[0] | (best.m[1] << 9) | (best.m[2] << 18) | (best.exponent << 27);
+            for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(word >> (8 * i));
+        } else {
+            out[0] = static_cast<uint8_t>(best.m[2]);
+            out[1] = static_cast<uint8_t>(best.m[1]);
+            out[2] = static_cast<uint8_t>(best.m[0]);
+            out[3] = static_cast<uint8_t>(best.exponent);
+        }
+    }
+
+private:
+    struct Fit {
+        uint32_t m[3] = {0, 0, 0};
+        uint32_t exponent = 0;
+        double error = INFINITY;
+    };
+
+    // The nearest mantissas at exponent e, and how far the decoded values
+    // (single precision, as the decoder gives them) lie from the wanted ones.
+    Fit fitAt(const double* v, uint32_t e) const {
+        Fit fit;
+        fit.exponent = e;
+        fit.error = 0;
         for (int c = 0; c < 3; ++c) {
-            const double v = std::isfinite(wanted[c]) ? std::max(0.0, double{wanted[c]}) : 0.0;
-            m[c] = static_cast<uint32_t>(std::clamp(std::nearbyint(v / scale), 0.0, largest));
-            error += std::fabs(static_cast<float>(m[c] * scale) - v);
+            fit.m[c] = static_cast<uint32_t>(std::clamp(std::nearbyint(v[c] / scale_[e]), 0.0, largest_));
+            fit.error += std::fabs(static_cast<float>(fit.m[c] * scale_[e]) - v[c]);
         }
-        if (error < bestError) {
-            bestError = error;
-            best[0] = m[0], best[1] = m[1], best[2] = m[2], best[3] = e;
-            if (error == 0) break;
-        }
+        return fit;
     }
-    if (sharedExponent) {
-        const uint32_t word = best[0] | (best[1] << 9) | (best[2] << 18) | (best[3] << 27);
-        for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(word >> (8 * i));
-    } else {
-        out[0] = static_cast<uint8_t>(best[2]);
-        out[1] = static_cast<uint8_t>(best[1]);
-        out[2] = static_cast<uint8_t>(best[0]);
-        out[3] = static_cast<uint8_t>(best[3]);
-    }
-}
+
+    HdrRowDecoder decoder_;
+    bool sharedExponent_;
+    uint32_t exponents_;
+    double largest_;
+    std::array<double, 256> scale_{};
+    std::array<double, 256> inverse_{};
+};
 
 void encodeHdr(const StoredForm& form, const LevelGeometry& level, const Image& image, std::span<uint8_t> stored) {
-    const HdrRowDecoder decoder(form.sharedExponent);
+    const HdrPixelEncoder encoder(form.sharedExponent);
     std::vector<LinearRgb> decoded(level.width);
     const size_t rowBytes = size_t{level.width} * 4;
     for (uint32_t y = 0; y < level.height; ++y) {
         const std::span<uint8_t> row = stored.subspan(y * rowBytes, rowBytes);
-        decoder.decodeRow(row, decoded, level.width);
+        encoder.decoder().decodeRow(row, decoded, level.width);
         for (uint32_t x = 0; x < level.width; ++x) {
             const float* wanted = image.floats.data() + (size_t{y} * level.width + x) * 3;
             const LinearRgb& shown = decoded[x];
@@ -151,7 +196,7 @@ void encodeHdr(const StoredForm& form, const LevelGeometry& level, const Image& 
                 static_cast<float>(shown.blue) == wanted[2]) {
                 continue;
             }
-            encodeHdrPixel(decoder, form.sharedExponent, wanted, row.data() + size_t{x} * 4);
+            encoder.encode(wanted, row.data() + size_t{x} * 4);
         }
     }
 }

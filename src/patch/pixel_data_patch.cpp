@@ -33,13 +33,15 @@ size_t zlibStart(std::span<const uint8_t> stored) {
     return stored[probe] == kZlibMarker ? 4 : 0;
 }
 
-// The bytes compressed again. Data whose stream starts at byte 0 must not
-// get the marker at byte 4, or the reader would look for the stream there:
-// another compression level gives other bytes.
+// The bytes compressed again, at zlib's fastest level: on pixel data it is
+// six times as fast as the best one for a quarter more bytes, and a whole
+// game's edited textures are to go back in a minute. Data whose stream
+// starts at byte 0 must not get the marker at byte 4, or the reader would
+// look for the stream there: another level gives other bytes.
 std::vector<uint8_t> compressed(std::span<const uint8_t> raw, size_t start) {
     uLongf bound = compressBound(static_cast<uLong>(raw.size()));
     std::vector<uint8_t> out(bound);
-    for (int level = Z_BEST_COMPRESSION; level >= 1; --level) {
+    for (int level = Z_BEST_SPEED; level <= Z_BEST_COMPRESSION; ++level) {
         uLongf length = bound;
         if (compress2(out.data(), &length, raw.data(), static_cast<uLong>(raw.size()), level) != Z_OK) {
             throw Error("zlib could not compress the pixel data");
@@ -194,14 +196,17 @@ std::vector<uint8_t> patchedPixelData(std::span<const uint8_t> stored, const Unp
                          std::span<uint8_t>(data).subspan(static_cast<size_t>(start), static_cast<size_t>(faceBytes)));
     }
 
-    // Packed again as it was.
+    // Packed again as it was. Data that did not change keeps its stored
+    // bytes, whatever zlib would make of it now.
     if (planes) {
         encodePlaneElements(data, *planeLayout, packed);
     } else {
         packed = std::move(data);
     }
     std::vector<uint8_t> result;
-    if (inflated) {
+    if (inflated && std::equal(packed.begin(), packed.end(), inflated->bytes.begin(), inflated->bytes.end())) {
+        result.assign(stored.begin(), stored.end());
+    } else if (inflated) {
         const size_t start = zlibStart(stored);
         result.assign(stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(start));
         const std::vector<uint8_t> stream = compressed(packed, start);
