@@ -48,7 +48,8 @@ else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
-  # The dependencies (libc, libstdc++, zlib) as dpkg-shlibdeps finds them.
+  # The dependencies (libc, libstdc++, zlib, libdeflate, OpenEXR, libsquish)
+  # as dpkg-shlibdeps finds them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # Two packages: lumenpull (the tool and the shared library) and
   # lumenpull-dev (headers, CMake package, documentation and example).

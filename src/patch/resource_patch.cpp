@@ -73,7 +73,6 @@ std::vector<Splice> splicesFor(std::vector<uint8_t> payload,
     walk.MakeObjects();
     std::vector<Splice> splices;
     size_t number = 0;
-    bool rejected = false;
     for (;;) {
         stream.forget();
         const std::optional<BodyRecord> body = walk.NextBody();
@@ -86,13 +85,17 @@ std::vector<Splice> splicesFor(std::vector<uint8_t> payload,
             layoutWord = readTrailingPixelBlock(stream, texture->pixelData);
         }
         const size_t index = number++;
-        const auto replacement = wanted.find(index);
-        if (rejected || replacement == wanted.end()) continue;
         const auto storedCode = static_cast<uint32_t>(texture->pixelFormat);
         const auto format = normaliseStoredFormat(storedCode, file.FormatVersion());
-        if (!texture->pixelData.empty() && !format) {
-            // The readers list no texture past one whose format they reject.
-            rejected = true;
+        const bool rejected = !texture->pixelData.empty() && !format;
+        const auto replacement = wanted.find(index);
+        if (replacement == wanted.end()) {
+            // The readers end a file at a texture whose format they reject.
+            if (rejected) break;
+            std::vector<uint8_t>().swap(texture->pixelData);
+            continue;
+        }
+        if (rejected) {
             throw Error("Texture " + std::to_string(index) + ": invalid texture format " + std::to_string(storedCode));
         }
         if (texture->pixelData.empty()) throw Error("Texture " + std::to_string(index) + " has no pixel data");
