@@ -27,7 +27,9 @@ struct ImageShape {
     uint32_t height = 0;
     PixelLayout layout = PixelLayout::Rgba8;
 
-    uint32_t channels() const { return channelsOf(layout); }
+    // Worked out here rather than through channelsOf, so that the tool's
+    // own layers, which do not link the library, can use it too.
+    uint32_t channels() const { return layout == PixelLayout::Grey8 ? 1u : layout == PixelLayout::Rgba8 ? 4u : 3u; }
     // Bytes of an 8-bit image, or floats of a RgbFloat one.
     uint64_t values() const { return uint64_t{width} * height * channels(); }
 };

@@ -47,7 +47,7 @@ void replaceFormats(std::set<std::string>& formats, const std::string& list) {
 
 // A key that takes the next argument as its value, and what that value is
 // called in the error for a key found in its place.
-enum class Expected { Nothing, Formats, Jobs, Folder, Types, Root };
+enum class Expected { Nothing, Formats, Jobs, Folder, Types, Root, Import };
 
 const char* nameOf(Expected expected) {
     switch (expected) {
@@ -56,6 +56,7 @@ const char* nameOf(Expected expected) {
         case Expected::Folder: return "folder";
         case Expected::Types: return "types";
         case Expected::Root: return "root folder";
+        case Expected::Import: return "import folder";
         case Expected::Nothing: break;
     }
     return "";
@@ -138,6 +139,8 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
                 options.strict = true;
             } else if (argument == "--root") {
                 expected = Expected::Root;
+            } else if (argument == "--import") {
+                expected = Expected::Import;
             } else if (argument == "--") {
                 keysEnded = true;
             } else {
@@ -165,6 +168,9 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
         } else if (expected == Expected::Root) {
             root = argument;  // the last --root wins
             expected = Expected::Nothing;
+        } else if (expected == Expected::Import) {
+            options.importFolder = argument;  // the last --import wins
+            expected = Expected::Nothing;
         } else if (kSlashQuestionIsHelp && !keysEnded && argument == "/?") {
             return outcome(ArgumentScan::Outcome::Usage);
         } else {
@@ -172,14 +178,21 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
         }
     }
     // A trailing -f is dropped and the set keeps its contents. A trailing -j,
-    // -o, -t or --root is not: the run would not be the one asked for, or the
-    // images would land where, or as what, the user did not ask for.
+    // -o, -t, --root or --import is not: the run would not be the one asked
+    // for, or the images would land where, or as what, the user did not ask for.
     if (expected == Expected::Jobs || expected == Expected::Folder || expected == Expected::Types ||
-        expected == Expected::Root) {
+        expected == Expected::Root || expected == Expected::Import) {
         return failure(std::string("Expected ") + nameOf(expected) + " but found no more arguments");
     }
     if (options.inputs.empty()) return failure("Invalid arguments: no inputs");
     if (options.formats.empty()) return failure("No formats given");
+    if (options.importFolder) {
+        // Inputs are never changed in place.
+        if (!options.outputFolder) return failure("--import needs an output folder (-o)");
+        // A misspelt folder would quietly find no edited image at all.
+        if (!rootFolderAt(*options.importFolder))
+            return failure("--import '" + *options.importFolder + "' is not a folder");
+    }
     if (root) {
         // Without an output folder there is nothing for it to place.
         if (!options.outputFolder) return failure("--root needs an output folder (-o)");
@@ -198,7 +211,7 @@ std::string usageText() {
                "Usage: ") +
            kProgramName +
            " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [--root folder] [-t types] [-l] [--json] "
-           "[--strict] [-h] [--version] [--] inputs\n"
+           "[--strict] [--import folder] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"
@@ -212,6 +225,7 @@ std::string usageText() {
            "-l\tlist the textures of every file and the images they give, write nothing\n"
            "--json\treport every file as one JSON object per line\n"
            "--strict\tend with a summary line; exit code 2 when a file failed or none was found\n"
+           "--import\tput the edited images below this folder back into the files, written below -o\n"
            "-h\t" +
            helpKeys +
            "\n"

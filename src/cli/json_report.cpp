@@ -47,6 +47,7 @@ Json textureObject(const TextureRow& row) {
     }
     texture["short"] = row.findings.shortData;
     texture["names"] = names(row.output.names);
+    if (!row.importState.empty()) texture["import"] = replacingInvalidUtf8(row.importState);
     return texture;
 }
 
@@ -61,11 +62,19 @@ std::string jsonReport(const FileReport& report, bool listing) {
     if (report.failed) {
         object["error"] = replacingInvalidUtf8(report.outcome);
         object["kind"] = failureKindName(report.failureKind);
+    } else if (report.imported) {
+        object["textures"] = report.textures;
+        object["replaced"] = report.replaced;
     } else {
         object["textures"] = report.textures;
         object["images"] = report.images;
     }
-    object["written"] = names(report.written);
+    // An import writes at most the one patched file.
+    if (report.imported) {
+        object["written"] = report.written.empty() ? Json(nullptr) : Json(replacingInvalidUtf8(report.written.front()));
+    } else {
+        object["written"] = names(report.written);
+    }
     // As for the path: names that are not valid UTF-8 are also given byte
     // for byte, all of them, so that the two arrays pair up by position.
     const auto valid = [](const std::string& name) { return isValidUtf8(name); };

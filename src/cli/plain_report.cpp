@@ -61,7 +61,15 @@ std::string plainReportStart(const std::string& path) { return printable(path) +
 
 std::string plainReportEnd(const FileReport& report) {
     std::string text = printable(report.outcome) + "\n";
-    for (const TextureRow& row : report.rows) text += plainTextureRow(row) + "\n";
+    for (const TextureRow& row : report.rows) {
+        text += plainTextureRow(row);
+        // An import's listing ends each texture's line with what happens to it.
+        if (report.imported) {
+            text += '\t';
+            text += printable(row.importState);
+        }
+        text += '\n';
+    }
     return text;
 }
 

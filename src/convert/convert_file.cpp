@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bytes/little_endian.h"
+#include "convert/import_file.h"
 #include "convert/output_naming.h"
 #include "convert/root_folder.h"
 #include "patch/texture_walk.h"
@@ -222,6 +223,7 @@ private:
 
 FileReport convertedReport(const std::string& path, const std::string& input, const ToolOptions& options,
                            ImageOutput& output, BufferPool& buffers) {
+    if (options.importFolder) return importedReport(path, input, options, output, buffers);
     return FileConversion(path, input, options, buffers).run(output);
 }
 

@@ -20,7 +20,8 @@ class ImageOutput;
 // --root below the root. A path outside the root (or the root itself) is
 // refused, unopened, with "not below --root <root as given>". The textures'
 // large buffers come from `buffers` and go back there, for the next file to
-// reuse.
+// reuse. With options.importFolder the file is imported instead (see
+// importedReport).
 FileReport convertedReport(const std::string& path, const std::string& input, const ToolOptions& options,
                            ImageOutput& output, BufferPool& buffers);
 

@@ -28,7 +28,8 @@ struct TextureRow {
     std::optional<uint64_t> number;  // the texture's number in output names, when numbered
     uint64_t storedBytes = 0;
     UnpackFindings findings;
-    ImageFiles output;  // the files a conversion writes for it
+    ImageFiles output;        // the files a conversion writes for it
+    std::string importState;  // importing: "replace", "same", "no image" or why it cannot be replaced
 
     bool rejected() const { return !skipped && !canonicalFormat; }
 };
@@ -44,6 +45,8 @@ struct FileReport {
     int64_t images = 0;                              // images written (listed: that would be written)
     std::vector<std::string> written;                // files written, in order (listed: none)
     std::vector<TextureRow> rows;                    // filled when listing
+    bool imported = false;                           // an import's report
+    std::vector<uint64_t> replaced;                  // importing: the textures replaced (listing: to replace)
 };
 
 }  // namespace lumenpull

@@ -96,6 +96,15 @@ ImageBase mirroredImageBase(const std::string& mirrored, const std::string& outp
     return base;
 }
 
+ImageBase mirroredFilePlace(const std::string& mirrored, const std::string& outputFolder, PathStyle style) {
+    size_t folderEnd = mirrored.size();
+    while (folderEnd > 0 && !isSeparator(mirrored[folderEnd - 1], style)) --folderEnd;
+    ImageBase place;
+    place.name = joinUnder(outputFolder, mirrored, style);
+    place.folder = folderEnd > 0 ? joinUnder(outputFolder, mirrored.substr(0, folderEnd - 1), style) : outputFolder;
+    return place;
+}
+
 std::string textureImageName(const std::string& base, bool numbered, uint64_t index) {
     return numbered ? base + "_" + std::to_string(index) : base;
 }

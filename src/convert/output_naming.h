@@ -38,6 +38,12 @@ ImageBase imageBase(const std::string& input, const std::string& path, const std
 ImageBase mirroredImageBase(const std::string& mirrored, const std::string& outputFolder, bool noBig,
                             PathStyle style = kNativePathStyle);
 
+// Where a file placed at `mirrored` (as for mirroredImageBase) goes below
+// `outputFolder` under its own name, extension and all, and the folder that
+// holds it: a patched resource file mirrors its input as images do.
+ImageBase mirroredFilePlace(const std::string& mirrored, const std::string& outputFolder,
+                            PathStyle style = kNativePathStyle);
+
 // The part of `path` below the parent of the command-line input: the
 // input's own last name, then what discovery appended below it. An input
 // that names no folder of its own (".", "..", a root, a path ending in "/."

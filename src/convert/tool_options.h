@@ -19,6 +19,7 @@ struct ToolOptions {
     bool noBig = false;                             // --nobig
     unsigned jobs = 1;                              // -j: files converted at once (0 already made the core count)
     std::optional<std::string> outputFolder;        // -o: images go below it, mirroring the inputs
+    std::optional<std::string> importFolder;        // --import: edited images below it go back into the files
     std::optional<RootFolder> root;                 // --root: with -o, mirror paths below it instead
     ImageTypes types;                               // -t
     bool listOnly = false;                          // -l

@@ -24,7 +24,7 @@ std::string usage() {
                "Usage: ") +
            (windows ? "lumenpull.exe" : "lumenpull") +
            " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [--root folder] [-t types] [-l] [--json] "
-           "[--strict] [-h] [--version] [--] inputs\n"
+           "[--strict] [--import folder] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"
@@ -38,6 +38,7 @@ std::string usage() {
            "-l\tlist the textures of every file and the images they give, write nothing\n"
            "--json\treport every file as one JSON object per line\n"
            "--strict\tend with a summary line; exit code 2 when a file failed or none was found\n"
+           "--import\tput the edited images below this folder back into the files, written below -o\n"
            "-h\tprint this text (also --help" +
            (windows ? " and /?" : "") +
            ")\n"
@@ -126,6 +127,10 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentErrorCase{{"-j", "1025", "a.tex"}, "Invalid number of jobs '1025': expected 0 (one per core) to 1024"},
         ArgumentErrorCase{{"-j", "4x", "a.tex"}, "Invalid number of jobs '4x': expected 0 (one per core) to 1024"},
         ArgumentErrorCase{{"--root", ".", "a.tex"}, "--root needs an output folder (-o)"},
+        ArgumentErrorCase{{"--import", ".", "a.tex"}, "--import needs an output folder (-o)"},
+        ArgumentErrorCase{{"-o", "out", "a.tex", "--import"}, "Expected import folder but found no more arguments"},
+        ArgumentErrorCase{{"--import", "no such folder", "-o", "out", "a.tex"},
+                          "--import 'no such folder' is not a folder"},
         ArgumentErrorCase{{"-o", "out", "a.tex", "--root"}, "Expected root folder but found no more arguments"},
         ArgumentErrorCase{{"--root", "-o", "out", "a.tex"}, "Expected root folder but found key -o"},
         ArgumentErrorCase{{"-o", "out", "--ROOT", ".", "a.tex"}, "Unexpected key '--ROOT'"},
