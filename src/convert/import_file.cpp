@@ -245,10 +245,10 @@ private:
     TextureState importTexture(CBaseTexture& texture, const StoredFormat& format, uint16_t layoutWord, TextureRow& row,
                                TextureReplacement& replacement) {
         const int32_t imageCount = row.imageCount;
-        texture.pixelFormat = format.canonical;
+        texture.pixelFormat = static_cast<int32_t>(format.canonical);
         texture.imageCount = imageCount;
         const UnpackParameters unpack = unpackParameters(texture, format, imageCount, layoutWord);
-        const bool highDynamicRange = format.canonical == static_cast<int32_t>(PixelFormat::Hdr32);
+        const bool highDynamicRange = format.canonical == PixelFormat::Hdr32;
         const std::string imageName = textureImageName(base_.name, row.number.has_value(), row.number.value_or(0));
 
         std::map<int32_t, Edited> chosen;  // by image, the first changed picture in lookup order
@@ -259,8 +259,8 @@ private:
             UnpackedLevels unpacked =
                 dds ? unpackedWithMipChain(texture.pixelData, unpack, buffers_)
                     : UnpackedLevels{unpackedPixels(std::span<const uint8_t>(texture.pixelData), unpack, buffers_), 1};
-            const TextureImage image{texture.width,       texture.height,     texture.textureFlags,
-                                     texture.pixelFormat, texture.imageCount, unpacked.pixels.images()};
+            const TextureImage image{texture.width,    texture.height,     texture.textureFlags,
+                                     format.canonical, texture.imageCount, unpacked.pixels.images()};
             ImageRequest request;
             request.sourceBitsPerPixel = format.bitsPerPixel;
             request.sharedExponent = layoutWord != 0;

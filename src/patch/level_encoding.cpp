@@ -209,10 +209,10 @@ PixelLayout StoredForm::layout() const {
     return depth == 24 ? PixelLayout::Rgb8 : PixelLayout::Rgba8;
 }
 
-StoredForm storedFormOf(int32_t format, bool twoChannel, uint8_t bitsPerPixel, bool sharedExponent) {
+StoredForm storedFormOf(PixelFormat format, bool twoChannel, uint8_t bitsPerPixel, bool sharedExponent) {
     StoredForm form;
     form.bitsPerPixel = bitsPerPixel;
-    if (format == static_cast<int32_t>(PixelFormat::Hdr32)) {
+    if (format == PixelFormat::Hdr32) {
         form.highDynamicRange = true;
         form.sharedExponent = sharedExponent;
         form.bitsPerPixel = 32;

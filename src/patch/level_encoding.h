@@ -24,7 +24,7 @@ struct StoredForm {
 
 // The stored form of a texture of canonical `format` with the given stored
 // bits per pixel; throws for a format that has no picture.
-StoredForm storedFormOf(int32_t format, bool twoChannel, uint8_t bitsPerPixel, bool sharedExponent);
+StoredForm storedFormOf(PixelFormat format, bool twoChannel, uint8_t bitsPerPixel, bool sharedExponent);
 
 // The stored bytes and picture size of one level: level 0, the largest
 // image, keeps the decoder's view of the texture (only whole bands of a

@@ -72,15 +72,17 @@ Image imageOfRows(const StoredForm& form, const StoredLevel& level) {
     const uint64_t pixels = uint64_t{level.width} * level.height;
     if (form.highDynamicRange) {
         if (level.bytes.size() != pixels * 16) throw Error("DDS level of the wrong size");
-        image.floats.resize(static_cast<size_t>(pixels * 3));
-        for (uint64_t i = 0; i < pixels; ++i) std::memcpy(&image.floats[3 * i], &level.bytes[16 * i], 12);
+        const auto count = static_cast<size_t>(pixels);  // the level's bytes hold them: it fits
+        image.floats.resize(count * 3);
+        for (size_t i = 0; i < count; ++i) std::memcpy(&image.floats[3 * i], &level.bytes[16 * i], 12);
         return image;
     }
     const uint32_t channels = image.shape.channels();
     if (level.bytes.size() != pixels * channels) throw Error("DDS level of the wrong size");
     image.bytes = level.bytes;
     if (channels >= 3) {
-        for (uint64_t i = 0; i < pixels; ++i) std::swap(image.bytes[i * channels], image.bytes[i * channels + 2]);
+        const auto count = static_cast<size_t>(pixels);
+        for (size_t i = 0; i < count; ++i) std::swap(image.bytes[i * channels], image.bytes[i * channels + 2]);
     }
     return image;
 }
