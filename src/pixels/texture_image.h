@@ -15,6 +15,7 @@ struct TextureImage {
     int32_t pixelFormat = 0;    // canonical value after normalisation
     int32_t imageCount = 0;     // 0 or less writes no file
     std::span<const uint8_t> pixelData;
+    bool normalZ = false;  // two-channel pictures get the reconstructed Z as blue (8-bit writers)
 };
 
 }  // namespace lumenpull
