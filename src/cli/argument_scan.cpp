@@ -47,7 +47,7 @@ void replaceFormats(std::set<std::string>& formats, const std::string& list) {
 
 // A key that takes the next argument as its value, and what that value is
 // called in the error for a key found in its place.
-enum class Expected { Nothing, Formats, Jobs, Folder, Types, Root };
+enum class Expected { Nothing, Formats, Jobs, Folder, Types, Root, Pattern, Kinds, MinSize };
 
 const char* nameOf(Expected expected) {
     switch (expected) {
@@ -56,6 +56,9 @@ const char* nameOf(Expected expected) {
         case Expected::Folder: return "folder";
         case Expected::Types: return "types";
         case Expected::Root: return "root folder";
+        case Expected::Pattern: return "name pattern";
+        case Expected::Kinds: return "kinds";
+        case Expected::MinSize: return "size";
         case Expected::Nothing: break;
     }
     return "";
@@ -138,6 +141,20 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
                 options.strict = true;
             } else if (argument == "--root") {
                 expected = Expected::Root;
+            } else if (argument == "--name") {
+                expected = Expected::Pattern;
+            } else if (argument == "--only") {
+                expected = Expected::Kinds;
+            } else if (argument == "--min-size") {
+                expected = Expected::MinSize;
+            } else if (argument == "--normal-z") {
+                options.normalZ = true;
+            } else if (argument == "--dedup") {
+                options.dedup = true;
+            } else if (argument == "--progress") {
+                options.progress = true;  // the last of the two wins
+            } else if (argument == "--no-progress") {
+                options.progress = false;
             } else if (argument == "--") {
                 keysEnded = true;
             } else {
@@ -165,17 +182,30 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
         } else if (expected == Expected::Root) {
             root = argument;  // the last --root wins
             expected = Expected::Nothing;
+        } else if (expected == Expected::Pattern) {
+            // An empty pattern would choose nothing but a nameless texture.
+            if (argument.empty()) return failure("No name pattern given");
+            options.selection.namePatterns.push_back(argument);  // each --name adds a pattern
+            expected = Expected::Nothing;
+        } else if (expected == Expected::Kinds) {
+            if (auto error = options.selection.addKinds(argument)) return failure(*error);  // each --only adds kinds
+            expected = Expected::Nothing;
+        } else if (expected == Expected::MinSize) {
+            const std::optional<uint32_t> size = parseMinSize(argument);
+            if (!size) return failure("Invalid size '" + argument + "': expected 0 to 65535 pixels");
+            options.selection.minSize = *size;  // the last --min-size wins
+            expected = Expected::Nothing;
         } else if (kSlashQuestionIsHelp && !keysEnded && argument == "/?") {
             return outcome(ArgumentScan::Outcome::Usage);
         } else {
             options.inputs.push_back(argument);
         }
     }
-    // A trailing -f is dropped and the set keeps its contents. A trailing -j,
-    // -o, -t or --root is not: the run would not be the one asked for, or the
-    // images would land where, or as what, the user did not ask for.
-    if (expected == Expected::Jobs || expected == Expected::Folder || expected == Expected::Types ||
-        expected == Expected::Root) {
+    // A trailing -f is dropped and the set keeps its contents. Any other
+    // trailing key that takes a value is not: the run would not be the one
+    // asked for, or the images would land where, or as what, the user did
+    // not ask for.
+    if (expected != Expected::Nothing && expected != Expected::Formats) {
         return failure(std::string("Expected ") + nameOf(expected) + " but found no more arguments");
     }
     if (options.inputs.empty()) return failure("Invalid arguments: no inputs");
@@ -198,7 +228,8 @@ std::string usageText() {
                "Usage: ") +
            kProgramName +
            " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [--root folder] [-t types] [-l] [--json] "
-           "[--strict] [-h] [--version] [--] inputs\n"
+           "[--strict] [--name pattern] [--only kinds] [--min-size pixels] [--normal-z] [--dedup] [--progress] "
+           "[--no-progress] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"
@@ -212,6 +243,13 @@ std::string usageText() {
            "-l\tlist the textures of every file and the images they give, write nothing\n"
            "--json\treport every file as one JSON object per line\n"
            "--strict\tend with a summary line; exit code 2 when a file failed or none was found\n"
+           "--name\twrite only textures whose image name matches this wildcard pattern (may be given several times)\n"
+           "--only\twrite only textures of these kinds: pixel formats as -l names them, \"cube\", \"frames\", "
+           "\"single\"\n"
+           "--min-size\twrite only textures whose larger side has at least this many pixels\n"
+           "--normal-z\tgive two-channel textures (normal maps) the reconstructed Z as blue instead of full blue\n"
+           "--dedup\tmake an image equal to one written before in the run a hard link to it (a copy where links fail)\n"
+           "--progress\tshow progress on standard error even when it is no terminal (--no-progress: never)\n"
            "-h\t" +
            helpKeys +
            "\n"
