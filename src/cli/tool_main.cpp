@@ -285,7 +285,8 @@ int runTool(std::span<const char* const> arguments, std::ostream& out, std::ostr
     const bool anyFound =
         options.jobs > 1 ? reportInJobs(options, totals, run, walkOver) : reportInTurn(options, totals, run);
     count.reset();
-    progress.reset();  // erased before the last lines
+    if (progress) progress->setFound(totals.files);  // the walk is over by now, whoever counted it
+    progress.reset();                                // erased before the last lines
     if (!anyFound) {
         out << (options.json ? jsonError(kNothingFound) : std::string(kNothingFound) + "\n") << std::flush;
     }

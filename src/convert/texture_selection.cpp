@@ -86,8 +86,8 @@ std::optional<std::string> TextureSelection::addKinds(const std::string& list) {
             formats.insert(kind);
         } else {
             return "Unknown kind '" + list.substr(start, i - start) +
-                   "' for --only: expected a pixel format as the listing names it (BC1, BGRA8, …), cube, frames or "
-                   "single";
+                   "' for --only: expected a pixel format as the listing names it (such as BC1 or BGRA8), cube, "
+                   "frames or single";
         }
     }
     if (!any) return std::string("No kinds given for --only");
