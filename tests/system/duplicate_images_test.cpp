@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -56,6 +57,12 @@ std::vector<Json> jsonLines(const std::string& text) {
     return objects;
 }
 
+// The Windows build joins names with "\\"; this side reads them with "/".
+std::string generic(std::string name) {
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
 struct Written {
     std::string name;
     Json sameAs;
@@ -65,8 +72,10 @@ std::vector<Written> writtenInOrder(const std::vector<Json>& report) {
     std::vector<Written> all;
     for (const Json& file : report) {
         EXPECT_EQ(file["written"].size(), file["same_as"].size()) << file.dump();
-        for (std::size_t i = 0; i < file["written"].size(); ++i)
-            all.push_back({file["written"][i], file["same_as"][i]});
+        for (std::size_t i = 0; i < file["written"].size(); ++i) {
+            all.push_back({generic(file["written"][i]), file["same_as"][i]});
+            if (all.back().sameAs.is_string()) all.back().sameAs = generic(all.back().sameAs);
+        }
     }
     return all;
 }
@@ -103,7 +112,6 @@ void expectFirstEqualImages(const std::vector<Written>& written, const fs::path&
 }
 
 TEST(DuplicateImages, LinkedToTheFirstForEveryJobCount) {
-    if (test::runsWindowsBuild()) GTEST_SKIP() << "link counts are read with the POSIX stat";
     test::TempDir dir;
     writeDuplicates(dir, "game");
     std::string firstReport;
@@ -194,7 +202,6 @@ private:
 };
 
 TEST(DuplicateImages, CopiedWhereNoLinkCanBeMade) {
-    if (test::runsWindowsBuild()) GTEST_SKIP() << "link counts are read with the POSIX stat";
     test::TempDir dir;
     writeDuplicates(dir, "game");
     const UnlinkablePlace place(dir);
