@@ -51,8 +51,17 @@ std::string progressText(const ProgressCounts& counts, Clock::duration elapsed) 
     const double seconds = std::chrono::duration<double>(elapsed).count();
     std::string text = std::to_string(counts.filesDone);
     const bool totalKnown = counts.filesFound != 0;
-    if (totalKnown) text += "/" + std::to_string(std::max(counts.filesFound, counts.filesDone));
-    text += " files, " + std::to_string(counts.images) + " images, " + bytesText(counts.bytesRead) + " read";
+    // Appended piece by piece: a literal joined to a temporary string trips a
+    // false -Wrestrict warning of GCC 12 in the MinGW build.
+    if (totalKnown) {
+        text += '/';
+        text += std::to_string(std::max(counts.filesFound, counts.filesDone));
+    }
+    text += " files, ";
+    text += std::to_string(counts.images);
+    text += " images, ";
+    text += bytesText(counts.bytesRead);
+    text += " read";
     // No rate before there is anything to measure it on.
     if (counts.filesDone != 0 && seconds > 0) {
         const double rate = static_cast<double>(counts.filesDone) / seconds;
@@ -61,7 +70,9 @@ std::string progressText(const ProgressCounts& counts, Clock::duration elapsed) 
         text += rateText;
         if (totalKnown) {
             const uint64_t left = counts.filesFound > counts.filesDone ? counts.filesFound - counts.filesDone : 0;
-            text += ", " + durationText(static_cast<double>(left) / rate) + " left";
+            text += ", ";
+            text += durationText(static_cast<double>(left) / rate);
+            text += " left";
         }
     }
     return text;
@@ -135,7 +146,8 @@ void ProgressDisplay::drawLoop() {
 }
 
 void ProgressDisplay::show() {
-    std::string line = "\r" + text_;
+    std::string line(1, '\r');
+    line += text_;
     // Spaces over what is left of a longer line drawn before.
     if (drawnLength_ > text_.size()) line.append(drawnLength_ - text_.size(), ' ');
     write(line);
@@ -145,7 +157,10 @@ void ProgressDisplay::show() {
 
 void ProgressDisplay::takeOff() {
     if (!shown_) return;
-    write("\r" + std::string(drawnLength_, ' ') + "\r");
+    std::string blank(drawnLength_ + 2, ' ');
+    blank.front() = '\r';
+    blank.back() = '\r';
+    write(blank);
     drawnLength_ = 0;
     shown_ = false;
 }
