@@ -47,7 +47,7 @@ void replaceFormats(std::set<std::string>& formats, const std::string& list) {
 
 // A key that takes the next argument as its value, and what that value is
 // called in the error for a key found in its place.
-enum class Expected { Nothing, Formats, Jobs, Folder, Types, Root, Import };
+enum class Expected { Nothing, Formats, Jobs, Folder, Types, Root, Import, Pattern, Kinds, MinSize };
 
 const char* nameOf(Expected expected) {
     switch (expected) {
@@ -57,6 +57,9 @@ const char* nameOf(Expected expected) {
         case Expected::Types: return "types";
         case Expected::Root: return "root folder";
         case Expected::Import: return "import folder";
+        case Expected::Pattern: return "name pattern";
+        case Expected::Kinds: return "kinds";
+        case Expected::MinSize: return "size";
         case Expected::Nothing: break;
     }
     return "";
@@ -141,6 +144,20 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
                 expected = Expected::Root;
             } else if (argument == "--import") {
                 expected = Expected::Import;
+            } else if (argument == "--name") {
+                expected = Expected::Pattern;
+            } else if (argument == "--only") {
+                expected = Expected::Kinds;
+            } else if (argument == "--min-size") {
+                expected = Expected::MinSize;
+            } else if (argument == "--normal-z") {
+                options.normalZ = true;
+            } else if (argument == "--dedup") {
+                options.dedup = true;
+            } else if (argument == "--progress") {
+                options.progress = true;  // the last of the two wins
+            } else if (argument == "--no-progress") {
+                options.progress = false;
             } else if (argument == "--") {
                 keysEnded = true;
             } else {
@@ -171,17 +188,30 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
         } else if (expected == Expected::Import) {
             options.importFolder = argument;  // the last --import wins
             expected = Expected::Nothing;
+        } else if (expected == Expected::Pattern) {
+            // An empty pattern would choose nothing but a nameless texture.
+            if (argument.empty()) return failure("No name pattern given");
+            options.selection.namePatterns.push_back(argument);  // each --name adds a pattern
+            expected = Expected::Nothing;
+        } else if (expected == Expected::Kinds) {
+            if (auto error = options.selection.addKinds(argument)) return failure(*error);  // each --only adds kinds
+            expected = Expected::Nothing;
+        } else if (expected == Expected::MinSize) {
+            const std::optional<uint32_t> size = parseMinSize(argument);
+            if (!size) return failure("Invalid size '" + argument + "': expected 0 to 65535 pixels");
+            options.selection.minSize = *size;  // the last --min-size wins
+            expected = Expected::Nothing;
         } else if (kSlashQuestionIsHelp && !keysEnded && argument == "/?") {
             return outcome(ArgumentScan::Outcome::Usage);
         } else {
             options.inputs.push_back(argument);
         }
     }
-    // A trailing -f is dropped and the set keeps its contents. A trailing -j,
-    // -o, -t, --root or --import is not: the run would not be the one asked
-    // for, or the images would land where, or as what, the user did not ask for.
-    if (expected == Expected::Jobs || expected == Expected::Folder || expected == Expected::Types ||
-        expected == Expected::Root || expected == Expected::Import) {
+    // A trailing -f is dropped and the set keeps its contents. Any other
+    // trailing key that takes a value is not: the run would not be the one
+    // asked for, or the images would land where, or as what, the user did
+    // not ask for.
+    if (expected != Expected::Nothing && expected != Expected::Formats) {
         return failure(std::string("Expected ") + nameOf(expected) + " but found no more arguments");
     }
     if (options.inputs.empty()) return failure("Invalid arguments: no inputs");
@@ -192,6 +222,11 @@ ArgumentScan scanArguments(std::span<const char* const> arguments) {
         // A misspelt folder would quietly find no edited image at all.
         if (!rootFolderAt(*options.importFolder))
             return failure("--import '" + *options.importFolder + "' is not a folder");
+        // These change which images a conversion writes or what they hold;
+        // an import compares with and encodes from plain conversions only.
+        if (options.normalZ) return failure("--import does not take --normal-z");
+        if (options.dedup) return failure("--import does not take --dedup");
+        if (options.selection.active()) return failure("--import does not take --name, --only or --min-size");
     }
     if (root) {
         // Without an output folder there is nothing for it to place.
@@ -211,7 +246,8 @@ std::string usageText() {
                "Usage: ") +
            kProgramName +
            " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [--root folder] [-t types] [-l] [--json] "
-           "[--strict] [--import folder] [-h] [--version] [--] inputs\n"
+           "[--strict] [--import folder] [--name pattern] [--only kinds] [--min-size pixels] [--normal-z] [--dedup] "
+           "[--progress] [--no-progress] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"
@@ -226,6 +262,13 @@ std::string usageText() {
            "--json\treport every file as one JSON object per line\n"
            "--strict\tend with a summary line; exit code 2 when a file failed or none was found\n"
            "--import\tput the edited images below this folder back into the files, written below -o\n"
+           "--name\twrite only textures whose image name matches this wildcard pattern (may be given several times)\n"
+           "--only\twrite only textures of these kinds: pixel formats as -l names them, \"cube\", \"frames\", "
+           "\"single\"\n"
+           "--min-size\twrite only textures whose larger side has at least this many pixels\n"
+           "--normal-z\tgive two-channel textures (normal maps) the reconstructed Z as blue instead of full blue\n"
+           "--dedup\tmake an image equal to one written before in the run a hard link to it (a copy where links fail)\n"
+           "--progress\tshow progress on standard error even when it is no terminal (--no-progress: never)\n"
            "-h\t" +
            helpKeys +
            "\n"

@@ -18,10 +18,12 @@ Json names(const std::vector<std::string>& files) {
     return list;
 }
 
-Json textureObject(const TextureRow& row) {
+Json textureObject(const TextureRow& row, bool selection) {
     Json texture;
     texture["number"] = row.number ? Json(*row.number) : Json(nullptr);
     texture["skipped"] = row.skipped;
+    // A texture without pixel data, or rejected, has nothing to choose.
+    if (selection) texture["chosen"] = !row.notChosen && !row.skipped && !row.rejected();
     texture["type"] = replacingInvalidUtf8(row.typeName);
     texture["width"] = row.width;
     texture["height"] = row.height;
@@ -55,7 +57,7 @@ std::string line(const Json& object) { return object.dump() + "\n"; }
 
 }  // namespace
 
-std::string jsonReport(const FileReport& report, bool listing) {
+std::string jsonReport(const FileReport& report, const JsonFields& fields) {
     Json object;
     object["file"] = replacingInvalidUtf8(report.path);
     if (!isValidUtf8(report.path)) object["file_hex"] = hexBytes(report.path);
@@ -69,6 +71,7 @@ std::string jsonReport(const FileReport& report, bool listing) {
         object["textures"] = report.textures;
         object["images"] = report.images;
     }
+    if (fields.selection) object["not_chosen"] = report.notChosen;
     // An import writes at most the one patched file.
     if (report.imported) {
         object["written"] = report.written.empty() ? Json(nullptr) : Json(replacingInvalidUtf8(report.written.front()));
@@ -83,19 +86,29 @@ std::string jsonReport(const FileReport& report, bool listing) {
         for (const std::string& name : report.written) hex.push_back(hexBytes(name));
         object["written_hex"] = std::move(hex);
     }
-    if (listing) {
+    if (fields.sameAs) {
+        // Paired with "written" by position: null for a file written as itself.
+        Json same = Json::array();
+        for (std::size_t i = 0; i < report.written.size(); ++i) {
+            const bool linked = i < report.sameAs.size() && !report.sameAs[i].empty();
+            same.push_back(linked ? Json(replacingInvalidUtf8(report.sameAs[i])) : Json(nullptr));
+        }
+        object["same_as"] = std::move(same);
+    }
+    if (fields.listing) {
         Json list = Json::array();
-        for (const TextureRow& row : report.rows) list.push_back(textureObject(row));
+        for (const TextureRow& row : report.rows) list.push_back(textureObject(row, fields.selection));
         object["list"] = std::move(list);
     }
     return line(object);
 }
 
-std::string jsonSummary(const RunTotals& totals) {
+std::string jsonSummary(const RunTotals& totals, bool selection) {
     Json summary;
     summary["files"] = totals.files;
     summary["textures"] = totals.textures;
     summary["images"] = totals.images;
+    if (selection) summary["not_chosen"] = totals.notChosen;
     summary["failed"] = totals.failed;
     Json object;
     object["summary"] = std::move(summary);

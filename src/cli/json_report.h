@@ -13,10 +13,18 @@ namespace lumenpull {
 // byte for byte as "file_hex", and the written names, when one of them is
 // not valid, as "written_hex". A failed file's "error" comes with its
 // "kind".
-std::string jsonReport(const FileReport& report, bool listing);
+// Which optional fields a run's objects carry: the listing, "not_chosen"
+// (and "chosen" in the listing) with a selection, "same_as" with --dedup.
+struct JsonFields {
+    bool listing = false;
+    bool selection = false;
+    bool sameAs = false;
+};
+
+std::string jsonReport(const FileReport& report, const JsonFields& fields);
 
 // {"summary": {"files": …, "textures": …, "images": …, "failed": …}}
-std::string jsonSummary(const RunTotals& totals);
+std::string jsonSummary(const RunTotals& totals, bool selection = false);
 
 // {"error": text}, for a run-level line such as "No input files found".
 std::string jsonError(const std::string& text);

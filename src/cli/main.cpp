@@ -9,5 +9,5 @@ int main(int argc, char** argv) {
     lumenpull::keepFreedMemoryForReuse();
     lumenpull::installInterruptCleanup();
     const std::span<const char* const> arguments(argv + (argc > 0 ? 1 : 0), argc > 1 ? argc - 1 : 0);
-    return lumenpull::runTool(arguments, std::cout);
+    return lumenpull::runTool(arguments, std::cout, &std::cerr);
 }

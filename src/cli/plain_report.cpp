@@ -48,6 +48,7 @@ std::string dataColumn(const TextureRow& row) {
 
 // All names when there are one or two, else the first and the last.
 std::string namesColumn(const TextureRow& row) {
+    if (row.notChosen) return "not chosen";
     const auto& names = row.output.names;
     if (names.empty()) return "-";
     if (names.size() == 1) return printable(names.front());

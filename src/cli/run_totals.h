@@ -16,10 +16,12 @@ struct RunTotals {
     uint64_t textures = 0;
     int64_t images = 0;
     uint64_t failed = 0;
+    uint64_t notChosen = 0;
 
     void add(const FileReport& report);
 
-    // "N file(s), T texture(s), I image(s), F failed"
+    // "N file(s), T texture(s), I image(s), F failed", with ", K not chosen"
+    // before "F failed" when the selection passed over any texture.
     std::string summaryLine() const;
 
     // kStrictFailure when a file failed or no file was found, 0 otherwise.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/argument_scan.h"
+#include "cli/background_count.h"
 #include "convert/convert_file.h"
 #include "cli/job_runner.h"
 #include "cli/json_report.h"
@@ -14,7 +15,9 @@
 #include "cli/platform_memory.h"
 #include "cli/plain_report.h"
 #include "cli/printable_text.h"
+#include "cli/progress_display.h"
 #include "cli/run_totals.h"
+#include "cli/terminal.h"
 #include "output/output_file.h"
 #include "output/platform_output.h"
 
@@ -83,7 +86,8 @@ std::string reportStart(const std::string& path, const ToolOptions& options) {
 
 // The rest of the report, once the file is done.
 std::string reportEnd(const FileReport& report, const ToolOptions& options) {
-    return options.json ? jsonReport(report, options.listOnly) : plainReportEnd(report);
+    return options.json ? jsonReport(report, {options.listOnly, options.selection.active(), options.dedup})
+                        : plainReportEnd(report);
 }
 
 // A missing input or an unreadable folder is a failure a script must see,
@@ -101,6 +105,28 @@ FileReport unreadablePathReport(const std::string& path, const std::string& reas
     return report;
 }
 
+// What every file of a run shares beside the options: where its report goes,
+// the progress display (when there is one) and the images already written
+// (with --dedup). All of it is used on the thread that prints the report.
+struct RunOutput {
+    std::ostream& out;
+    ProgressDisplay* progress = nullptr;
+    DuplicateImages* duplicates = nullptr;
+
+    // Report text, with the progress display kept clear of it; `done` is the
+    // report of a file (or of a path that could not be looked at) the text
+    // ends.
+    void print(const std::string& text, const FileReport* done = nullptr) const {
+        if (progress) progress->beforeReport();
+        out << text << std::flush;
+        if (progress) progress->afterReport(done);
+    }
+
+    void prepare(ImageOutput& output) const {
+        if (duplicates) output.findDuplicatesIn(*duplicates);
+    }
+};
+
 bool processInputs(const ToolOptions& options, const ConvertFileFn& convert, std::ostream& discoveryOut,
                    const PathFailureFn& failure = {}) {
     bool anyFound = false;
@@ -112,12 +138,16 @@ bool processInputs(const ToolOptions& options, const ConvertFileFn& convert, std
 }
 
 // One file after the other, each image put in place as it is written.
-bool reportInTurn(const ToolOptions& options, RunTotals& totals, std::ostream& out) {
-    DiscoveryText notices([&](std::string text) { out << discoveryText(text, options) << std::flush; });
+bool reportInTurn(const ToolOptions& options, RunTotals& totals, const RunOutput& run) {
+    std::ostream& out = run.out;
+    DiscoveryText notices([&](std::string text) { run.print(discoveryText(text, options)); });
     std::ostream noticesOut(&notices);
     const ConvertFileFn reportFile = [&](const std::string& path, const std::string& input,
                                          const ToolOptions& fileOptions, std::ostream&) {
-        const auto beginLine = [&] { out << reportStart(path, fileOptions) << std::flush; };
+        const auto beginLine = [&] {
+            if (run.progress) run.progress->beforeReport();
+            out << reportStart(path, fileOptions) << std::flush;
+        };
         std::optional<InterruptedLineEnd> lineEnd;  // a plain line is open until its end is flushed
         if (fileOptions.json) {
             beginLine();
@@ -125,15 +155,17 @@ bool reportInTurn(const ToolOptions& options, RunTotals& totals, std::ostream& o
             lineEnd.emplace(beginLine);
         }
         ImageOutput output(path);
+        run.prepare(output);
         BufferPool buffers;
         FileReport report = convertedReport(path, input, fileOptions, output, buffers);
         addPlacedImages(report, output);
         out << reportEnd(report, fileOptions) << std::flush;
+        if (run.progress) run.progress->afterReport(&report);
         totals.add(report);
     };
     const PathFailureFn reportUnreadable = [&](const std::string& path, const std::string& reason) {
         const FileReport report = unreadablePathReport(path, reason);
-        out << reportStart(path, options) + reportEnd(report, options) << std::flush;
+        run.print(reportStart(path, options) + reportEnd(report, options), &report);
         totals.add(report);
     };
     return processInputs(options, reportFile, options.json ? noticesOut : out,
@@ -142,40 +174,48 @@ bool reportInTurn(const ToolOptions& options, RunTotals& totals, std::ostream& o
 
 // One file on a worker: converted (or listed) with its images kept back,
 // then, in its turn, the images put in place, the whole report printed in
-// one write and counted. The options, totals and stream outlive the runner,
+// one write and counted. The options, totals and output outlive the runner,
 // which finishes every piece before it goes. The worker's buffers serve the
 // conversion and stay with the worker.
 JobRunner::Work reportOf(const std::string& path, const std::string& input, const ToolOptions& options,
-                         RunTotals& totals, std::ostream& out) {
-    return [path, input, &options, &totals, &out](BufferPool& buffers) -> JobRunner::Finish {
+                         RunTotals& totals, const RunOutput& run) {
+    return [path, input, &options, &totals, &run](BufferPool& buffers) -> JobRunner::Finish {
         auto output = std::make_shared<ImageOutput>(path, ImageOutput::Placing::Deferred);
+        run.prepare(*output);
         FileReport report = convertedReport(path, input, options, *output, buffers);
-        return [report = std::move(report), output, &options, &totals, &out]() mutable {
+        return [report = std::move(report), output, &options, &totals, &run]() mutable {
             addPlacedImages(report, *output);
-            out << reportStart(report.path, options) + reportEnd(report, options) << std::flush;
+            run.print(reportStart(report.path, options) + reportEnd(report, options), &report);
             totals.add(report);
         };
     };
 }
 
-bool reportInJobs(const ToolOptions& options, RunTotals& totals, std::ostream& out) {
+bool reportInJobs(const ToolOptions& options, RunTotals& totals, const RunOutput& run,
+                  const std::function<void(uint64_t)>& walkOver) {
     returnLargeBlocksToTheSystem();
     JobRunner runner(options.jobs, kWindowPerJob * options.jobs);
+    uint64_t lines = 0;  // files and unreadable paths added
     DiscoveryText notices([&](std::string text) {
-        runner.addFinished([text = discoveryText(text, options), &out] { out << text << std::flush; });
+        runner.addFinished([text = discoveryText(text, options), &run] { run.print(text); });
     });
     std::ostream noticesOut(&notices);
     const ConvertFileFn addFile = [&](const std::string& path, const std::string& input, const ToolOptions& fileOptions,
-                                      std::ostream&) { runner.add(reportOf(path, input, fileOptions, totals, out)); };
+                                      std::ostream&) {
+        ++lines;
+        runner.add(reportOf(path, input, fileOptions, totals, run));
+    };
     // In its place among the files' reports.
     const PathFailureFn addUnreadable = [&](const std::string& path, const std::string& reason) {
-        runner.addFinished([report = unreadablePathReport(path, reason), &options, &totals, &out] {
-            out << reportStart(report.path, options) + reportEnd(report, options) << std::flush;
+        ++lines;
+        runner.addFinished([report = unreadablePathReport(path, reason), &options, &totals, &run] {
+            run.print(reportStart(report.path, options) + reportEnd(report, options), &report);
             totals.add(report);
         });
     };
     const bool anyFound =
         processInputs(options, addFile, noticesOut, reportsUnreadablePaths(options) ? addUnreadable : PathFailureFn{});
+    walkOver(lines);
     runner.finishAll();
     return anyFound;
 }
@@ -203,23 +243,55 @@ std::optional<int> stopForOutputFolder(const ToolOptions& options, std::ostream&
     return 1;
 }
 
+// The progress display the keys and standard error ask for: on a terminal
+// unless --no-progress, elsewhere only with --progress.
+std::unique_ptr<ProgressDisplay> progressDisplay(const ToolOptions& options, std::ostream* progressOut) {
+    if (progressOut == nullptr) return nullptr;
+    const bool terminal = standardErrorIsTerminal();
+    if (!options.progress.value_or(terminal)) return nullptr;
+    return std::make_unique<ProgressDisplay>(*progressOut,
+                                             terminal ? ProgressDisplay::Mode::InPlace : ProgressDisplay::Mode::Lines,
+                                             terminal && standardOutputIsTerminal());
+}
+
 }  // namespace
 
-int runTool(std::span<const char* const> arguments, std::ostream& out) {
+int runTool(std::span<const char* const> arguments, std::ostream& out) { return runTool(arguments, out, nullptr); }
+
+int runTool(std::span<const char* const> arguments, std::ostream& out, std::ostream* progressOut) {
     const ArgumentScan scan = scanArguments(arguments);
     if (const auto code = stopBeforeRun(scan, out)) return *code;
     const ToolOptions& options = scan.options;
     if (const auto code = stopForOutputFolder(options, out)) return *code;
 
+    std::unique_ptr<ProgressDisplay> progress = progressDisplay(options, progressOut);
+    // The total comes from a walk of its own, or from the run's walk if
+    // that is over first.
+    std::optional<BackgroundCount> count;
+    if (progress)
+        count.emplace(options, reportsUnreadablePaths(options), [&](uint64_t found) { progress->setFound(found); });
+    const auto walkOver = [&](uint64_t lines) {
+        if (!count) return;
+        count.reset();
+        progress->setFound(lines);
+    };
+    std::optional<DuplicateImages> duplicates;
+    if (options.dedup && !options.listOnly) duplicates.emplace();
+    const RunOutput run{out, progress.get(), duplicates ? &*duplicates : nullptr};
+
     // The totals are counted as each report is printed, in discovery order,
     // on this thread: the same for any number of jobs.
     RunTotals totals;
-    const bool anyFound = options.jobs > 1 ? reportInJobs(options, totals, out) : reportInTurn(options, totals, out);
+    const bool anyFound =
+        options.jobs > 1 ? reportInJobs(options, totals, run, walkOver) : reportInTurn(options, totals, run);
+    count.reset();
+    if (progress) progress->setFound(totals.files);  // the walk is over by now, whoever counted it
+    progress.reset();                                // erased before the last lines
     if (!anyFound) {
         out << (options.json ? jsonError(kNothingFound) : std::string(kNothingFound) + "\n") << std::flush;
     }
     if (!options.strict) return 0;
-    out << (options.json ? jsonSummary(totals) : totals.summaryLine() + "\n") << std::flush;
+    out << (options.json ? jsonSummary(totals, options.selection.active()) : totals.summaryLine() + "\n") << std::flush;
     // A report that did not reach its reader (a full disk, a closed file)
     // cannot vouch for the run: its lines, failures among them, are lost.
     if (!out) return kStrictFailure;

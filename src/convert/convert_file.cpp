@@ -17,6 +17,7 @@
 #include "writers/image_writer.h"
 #include "output/output_file.h"
 #include "pixels/pixel_format.h"
+#include "pixels/pixel_format_name.h"
 #include "pixels/texture_flags.h"
 #include "pixels/texture_image.h"
 #include "resource/object_walk.h"
@@ -56,6 +57,7 @@ public:
         } catch (const std::exception& error) {
             return failed(error.what());
         }
+        report_.bytesRead = stream->Size();
         ResourceFile file;
         try {
             file.ReadMetaData(*stream, ReadDepth::Full);
@@ -93,6 +95,13 @@ private:
         base_ = belowRoot_ ? mirroredImageBase(*belowRoot_, *options_.outputFolder, options_.noBig)
                            : imageBase(input_, report_.path, options_.outputFolder, options_.noBig);
         numbered_ = texturesFound > 1;
+        if (options_.selection.active()) {
+            // Names are chosen by where an output folder puts them, whatever
+            // the run's own output folder: the same keys choose the same
+            // textures beside the inputs, below -o and with --root.
+            selectionBase_ =
+                mirroredBaseName(belowRoot_ ? *belowRoot_ : mirroredPath(input_, report_.path), options_.noBig);
+        }
         for (;;) {
             // A texture's stored bytes go into the pool's vector, and back
             // there once unpacked; a body that is no texture leaves it.
@@ -117,6 +126,7 @@ private:
         }
         report_.outcome = std::to_string(texturesFound) + " texture(s)";
         if (!options_.listOnly) report_.outcome += " converted into " + std::to_string(imagesWritten_) + " image(s)";
+        if (report_.notChosen != 0) report_.outcome += ", " + std::to_string(report_.notChosen) + " not chosen";
     }
 
     // What a listing knows of a texture before its pixels are looked at.
@@ -163,6 +173,20 @@ private:
         texture.pixelFormat = static_cast<int32_t>(format->canonical);
         row.canonicalFormat = format->canonical;
 
+        // Numbered whether chosen or not, so that a chosen texture's name is
+        // the one it has without a selection.
+        if (numbered_) row.number = textureIndex_++;
+        if (!chosen(row)) {
+            row.notChosen = true;
+            ++report_.notChosen;
+            // Not unpacked for a conversion; a listing still shows what the
+            // stored bytes hold.
+            if (!options_.listOnly) {
+                buffers_.keep(std::move(texture.pixelData));
+                return std::nullopt;
+            }
+        }
+
         const UnpackParameters unpack = unpackParameters(texture, *format, imageCount, layoutWord);
         const bool highDynamicRange = format->canonical == PixelFormat::Hdr32;
         const ImageType imageType =
@@ -176,10 +200,15 @@ private:
         row.findings = unpacked.pixels.findings();
 
         texture.imageCount = imageCount;
-        if (numbered_) row.number = textureIndex_++;
+        if (row.notChosen) {
+            report_.rows.push_back(std::move(row));
+            unpacked.pixels.returnBuffers(buffers_);
+            return std::nullopt;
+        }
         const std::string imageName = textureImageName(base_.name, row.number.has_value(), row.number.value_or(0));
-        const TextureImage image{texture.width,     texture.height,     texture.textureFlags,
-                                 format->canonical, texture.imageCount, unpacked.pixels.images()};
+        TextureImage image{texture.width,     texture.height,     texture.textureFlags,
+                           format->canonical, texture.imageCount, unpacked.pixels.images()};
+        image.normalZ = options_.normalZ;
         ImageRequest request;
         request.sourceBitsPerPixel = format->bitsPerPixel;
         request.sharedExponent = layoutWord != 0;
@@ -207,12 +236,24 @@ private:
         return std::nullopt;
     }
 
+    // Whether the selection keys choose this texture (every texture without them).
+    bool chosen(const TextureRow& row) const {
+        const TextureSelection& selection = options_.selection;
+        if (!selection.active()) return true;
+        const auto layout = row.images == TextureRow::Images::Cube     ? TextureSelection::Layout::Cube
+                            : row.images == TextureRow::Images::Frames ? TextureSelection::Layout::Frames
+                                                                       : TextureSelection::Layout::Single;
+        return selection.chooses(textureImageName(selectionBase_, row.number.has_value(), row.number.value_or(0)),
+                                 pixelFormatName(*row.canonicalFormat, row.twoChannel), layout, row.width, row.height);
+    }
+
     const std::string& input_;
     const ToolOptions& options_;
     BufferPool& buffers_;
     FileReport report_;
     std::optional<std::string> belowRoot_;  // with --root: the path's names below it
     ImageBase base_;
+    std::string selectionBase_;  // with a selection: the name patterns are matched against, without number
     bool folderMade_ = false;
     bool numbered_ = false;
     uint64_t textureIndex_ = 0;  // counts only the textures that reach a writer
@@ -237,6 +278,8 @@ void addPlacedImages(FileReport& report, ImageOutput& output) {
     }
     const std::vector<std::string>& placed = output.placedFiles();
     report.written.insert(report.written.end(), placed.begin(), placed.end());
+    const std::vector<std::string>& sameAs = output.placedSameAs();
+    report.sameAs.insert(report.sameAs.end(), sameAs.begin(), sameAs.end());
     report.images += output.placedImages();
 }
 

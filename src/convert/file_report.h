@@ -25,6 +25,7 @@ struct TextureRow {
     Images images = Images::Single;
     int32_t imageCount = 1;
     bool skipped = false;            // no pixel data: no images, no number
+    bool notChosen = false;          // passed over by the selection: numbered, no images
     std::optional<uint64_t> number;  // the texture's number in output names, when numbered
     uint64_t storedBytes = 0;
     UnpackFindings findings;
@@ -44,6 +45,10 @@ struct FileReport {
     uint64_t textures = 0;                           // texture objects found
     int64_t images = 0;                              // images written (listed: that would be written)
     std::vector<std::string> written;                // files written, in order (listed: none)
+    std::vector<std::string> sameAs;                 // with --dedup, for each written file: the earlier file it
+                                                     // is a link to (or a copy of), empty when it is none
+    uint64_t notChosen = 0;                          // textures with pixel data the selection passed over
+    uint64_t bytesRead = 0;                          // the input file's size, once it is opened
     std::vector<TextureRow> rows;                    // filled when listing
     bool imported = false;                           // an import's report
     std::vector<uint64_t> replaced;                  // importing: the textures replaced (listing: to replace)

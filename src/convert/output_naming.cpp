@@ -105,6 +105,10 @@ ImageBase mirroredFilePlace(const std::string& mirrored, const std::string& outp
     return place;
 }
 
+std::string mirroredBaseName(const std::string& mirrored, bool noBig, PathStyle style) {
+    return withoutExtension(mirrored, noBig, style);
+}
+
 std::string textureImageName(const std::string& base, bool numbered, uint64_t index) {
     return numbered ? base + "_" + std::to_string(index) : base;
 }

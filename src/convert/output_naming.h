@@ -44,6 +44,10 @@ ImageBase mirroredImageBase(const std::string& mirrored, const std::string& outp
 ImageBase mirroredFilePlace(const std::string& mirrored, const std::string& outputFolder,
                             PathStyle style = kNativePathStyle);
 
+// `mirrored` (see mirroredPath) cut before its extension as imageBase cuts
+// it: the images' path below an output folder, without texture number.
+std::string mirroredBaseName(const std::string& mirrored, bool noBig, PathStyle style = kNativePathStyle);
+
 // The part of `path` below the parent of the command-line input: the
 // input's own last name, then what discovery appended below it. An input
 // that names no folder of its own (".", "..", a root, a path ending in "/."

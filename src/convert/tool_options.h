@@ -7,6 +7,7 @@
 
 #include "convert/output_types.h"
 #include "convert/root_folder.h"
+#include "convert/texture_selection.h"
 
 namespace lumenpull {
 
@@ -25,6 +26,10 @@ struct ToolOptions {
     bool listOnly = false;                          // -l
     bool json = false;                              // --json
     bool strict = false;                            // --strict
+    TextureSelection selection;                     // --name, --only, --min-size
+    bool normalZ = false;                           // --normal-z
+    bool dedup = false;                             // --dedup
+    std::optional<bool> progress;  // --progress, --no-progress; unset: when standard error is a terminal
 };
 
 }  // namespace lumenpull

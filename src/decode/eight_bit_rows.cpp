@@ -1,9 +1,12 @@
 #include "decode/eight_bit_rows.h"
 
+#include <algorithm>
 #include <string>
 
 #include "decode/bc_bands.h"
+#include "decode/normal_z.h"
 #include "pixels/pixel_format.h"
+#include "pixels/texture_flags.h"
 #include "decode/row_conversion.h"
 #include "lumenpull/error.h"
 
@@ -47,6 +50,23 @@ RowLayout rowLayout(PixelFormat format, bool twoChannel, uint8_t sourceBitsPerPi
         case PixelFormat::Hdr32: break;
     }
     return refuse();
+}
+
+RowLayout rowLayout(const TextureImage& texture, uint8_t sourceBitsPerPixel) {
+    RowLayout layout = rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
+    layout.normalZ = texture.normalZ && holdsTwoChannels(layout.kind);
+    return layout;
+}
+
+bool holdsTwoChannels(RowKind kind) {
+    return kind == RowKind::Bgr32TwoChannel || kind == RowKind::Bgr24TwoChannel || kind == RowKind::Bc3TwoChannel ||
+           kind == RowKind::Bc5;
+}
+
+void convertRow(const RowLayout& layout, std::span<const uint8_t> source, std::span<uint8_t> row, uint32_t width) {
+    convertRow(layout.kind, source, row, width);
+    if (layout.normalZ)
+        reconstructZ(row.first(std::min<std::size_t>(row.size(), std::size_t{width} * 3 * (layout.bands ? 4 : 1))));
 }
 
 void convertRow(RowKind kind, std::span<const uint8_t> source, std::span<uint8_t> row, uint32_t width) {

@@ -31,8 +31,9 @@ enum class RowKind {
 
 struct RowLayout {
     RowKind kind;
-    uint32_t depth;  // 8, 24 or 32
-    bool bands;      // block formats: each row is a band of four pixel rows
+    uint32_t depth;        // 8, 24 or 32
+    bool bands;            // block formats: each row is a band of four pixel rows
+    bool normalZ = false;  // two-channel rows: blue is set to the reconstructed Z
 };
 
 // The row conversion and output depth of a canonical format with the
@@ -40,8 +41,17 @@ struct RowLayout {
 // format that has no 8-bit picture.
 RowLayout rowLayout(PixelFormat format, bool twoChannel, uint8_t sourceBitsPerPixel);
 
+// The same for a texture: its format and two-channel flag, with the
+// reconstructed Z where it asks for it and the rows hold two channels.
+RowLayout rowLayout(const TextureImage& texture, uint8_t sourceBitsPerPixel);
+
+// Whether rows of this kind carry two channels (blue set to full).
+bool holdsTwoChannels(RowKind kind);
+
 // Fills `row` (a row, or a band of four rows) from the stored bytes.
 void convertRow(RowKind kind, std::span<const uint8_t> source, std::span<uint8_t> row, uint32_t width);
+// The same, with the reconstructed Z where the layout asks for it.
+void convertRow(const RowLayout& layout, std::span<const uint8_t> source, std::span<uint8_t> row, uint32_t width);
 
 // Sizes shared by every image of one texture.
 struct RowGeometry {
@@ -69,7 +79,7 @@ void forEachRow(const TextureImage& texture, const RowLayout& layout, const RowG
                 std::vector<uint8_t>& row, Emit emit) {
     for (uint64_t r = 0; r < g.rowCount; ++r) {
         const auto source = clampedSource(texture.pixelData, rowOffset(image, g.imageBytes, r, g.sourceRowBytes));
-        convertRow(layout.kind, source, row, g.width);
+        convertRow(layout, source, row, g.width);
         if (!emit(std::span<const uint8_t>(row))) return;
     }
     // The rows of a last, partial band are not covered by any block: zeros.

@@ -29,23 +29,37 @@ void ImageOutput::list(const std::string& finalPath, ImageFiles& files, int32_t 
     files.images += images;
 }
 
-void ImageOutput::finished(std::unique_ptr<TemporaryFile> image, int32_t images) {
+void ImageOutput::finished(std::unique_ptr<TemporaryFile> image, int32_t images, const ImageDigest& digest) {
     if (placing_ == Placing::Deferred) {
-        kept_.push_back({std::move(image), images});
+        kept_.push_back({std::move(image), images, digest});
         return;
     }
-    putInPlace(*image, images);
+    putInPlace(*image, images, digest);
 }
 
 void ImageOutput::putFinishedInPlace() {
     std::vector<Kept> kept;
     kept.swap(kept_);  // whatever happens, the rest are removed when `kept` goes
-    for (Kept& image : kept) putInPlace(*image.file, image.images);
+    for (Kept& image : kept) putInPlace(*image.file, image.images, image.digest);
 }
 
-void ImageOutput::putInPlace(TemporaryFile& file, int32_t images) {
-    file.putInPlace();
+void ImageOutput::putInPlace(TemporaryFile& file, int32_t images, const ImageDigest& digest) {
+    std::string sameAs;
+    if (duplicates_) {
+        if (auto earlier = duplicates_->earlierEqual(file.finalPath(), file.temporaryPath(), digest)) {
+            sameAs = std::move(*earlier);
+            // Where no link can be made, the image goes in place as the
+            // copy it already is.
+            if (!file.putInPlaceAsLinkTo(sameAs)) file.putInPlace();
+        } else {
+            file.putInPlace();
+        }
+        duplicates_->placed(file.finalPath(), digest);
+    } else {
+        file.putInPlace();
+    }
     placedFiles_.push_back(file.finalPath());
+    placedSameAs_.push_back(std::move(sameAs));
     placedImages_ += images;
 }
 
@@ -57,6 +71,7 @@ OutputFile::OutputFile(ImageOutput& output, const std::string& path) : output_(o
 }
 
 void OutputFile::send(std::span<const uint8_t> bytes) {
+    if (output_.findsDuplicates()) digester_.add(bytes);
     if (file_) {
         file_->write(bytes);
     } else {
@@ -103,6 +118,7 @@ void OutputFile::restart() {
         }
     }
     flushed_ = false;
+    digester_.reset();
 }
 
 void OutputFile::finish(int32_t images) {
@@ -112,7 +128,7 @@ void OutputFile::finish(int32_t images) {
         return;
     }
     file_->close();
-    output_.finished(std::move(file_), images);
+    output_.finished(std::move(file_), images, digester_.digest());
 }
 
 }  // namespace lumenpull

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "output/duplicate_images.h"
 #include "output/platform_output.h"
 
 namespace lumenpull {
@@ -54,11 +55,19 @@ public:
     // name is checked as for a file, then added to `files` with its images.
     void list(const std::string& finalPath, ImageFiles& files, int32_t images = 1) const;
 
+    // With --dedup: an image whose type and bytes equal those of an image
+    // `images` holds is put in place as a hard link to the first of them
+    // (as itself, a copy, where the file system has no links), and every
+    // image put in place is added to it. `images` outlives this output.
+    void findDuplicatesIn(DuplicateImages& images) { duplicates_ = &images; }
+    bool findsDuplicates() const { return duplicates_ != nullptr; }
+
     // Takes a complete, closed file of `images` images (more than one for a
-    // cube map): puts it in place now, or keeps it for putFinishedInPlace(). A failed
-    // placing throws "Error creating output file: <name>: <reason>" and
-    // removes the image's temporary file.
-    void finished(std::unique_ptr<TemporaryFile> image, int32_t images = 1);
+    // cube map) whose bytes have `digest` (looked at only when duplicates are
+    // found): puts it in place now, or keeps it for putFinishedInPlace(). A
+    // failed placing throws "Error creating output file: <name>: <reason>"
+    // and removes the image's temporary file.
+    void finished(std::unique_ptr<TemporaryFile> image, int32_t images = 1, const ImageDigest& digest = {});
 
     // Puts the kept images in place in the order they were finished. On the first
     // failure the rest are removed and the error is thrown.
@@ -73,20 +82,26 @@ public:
     // images they hold: what the input file has come to on disk.
     const std::vector<std::string>& placedFiles() const { return placedFiles_; }
     int64_t placedImages() const { return placedImages_; }
+    // For each placed file, the earlier image of the run it equals (see
+    // findDuplicatesIn), or an empty name.
+    const std::vector<std::string>& placedSameAs() const { return placedSameAs_; }
 
 private:
     struct Kept {
         std::unique_ptr<TemporaryFile> file;
         int32_t images;
+        ImageDigest digest;
     };
-    void putInPlace(TemporaryFile& file, int32_t images);
+    void putInPlace(TemporaryFile& file, int32_t images, const ImageDigest& digest);
 
     Placing placing_ = Placing::Immediately;
     std::string inputPath_;
     std::optional<FileIdentity> input_;
     std::vector<Kept> kept_;
     std::vector<std::string> placedFiles_;
+    std::vector<std::string> placedSameAs_;
     int64_t placedImages_ = 0;
+    DuplicateImages* duplicates_ = nullptr;
     std::vector<MemoryFile> memoryFiles_;
 };
 
@@ -140,6 +155,7 @@ private:
     std::unique_ptr<TemporaryFile> file_;  // null for an output in memory
     std::string path_;
     std::vector<uint8_t> memory_;  // the bytes sent so far, in memory
+    ImageDigester digester_;       // of the bytes sent, when the output finds duplicates
 };
 
 }  // namespace lumenpull

@@ -63,7 +63,18 @@ public:
     // fails; the temporary file is removed either way.
     void putInPlace();
 
+    // Instead of putInPlace, when the closed file holds the same bytes as
+    // the file `earlier`: puts a hard link to `earlier` in place under the
+    // final name (made under a temporary name of its own and renamed over
+    // the final name, as a file is), and the temporary file is removed.
+    // Nothing needs doing when the final name is already `earlier`'s file.
+    // Returns false, with nothing changed, where no link can be made (a file
+    // system without them, another device); throws as putInPlace does when
+    // the link cannot be renamed into place.
+    bool putInPlaceAsLinkTo(const std::string& earlier);
+
     const std::string& finalPath() const;
+    const std::string& temporaryPath() const;
 
     struct State;
 

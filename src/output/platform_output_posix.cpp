@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "output/cleanup_table.h"
 #include "lumenpull/error.h"
@@ -187,7 +189,44 @@ void TemporaryFile::putInPlace() {
     releaseCleanupSlot(s.slot);
 }
 
+bool TemporaryFile::putInPlaceAsLinkTo(const std::string& earlier) {
+    State& s = *state_;
+    const std::optional<FileIdentity> earlierFile = fileIdentity(earlier);
+    if (!earlierFile) return false;
+    if (fileIdentity(s.finalPath) == earlierFile) return true;  // the destructor removes the copy
+    const std::filesystem::path from(earlier);
+    const std::string folder = folderOf(s.finalPath);
+    const std::string process = std::to_string(::getpid());
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string linkPath =
+            folder + "." + process + "-" + std::to_string(nextTemporaryNumber()) + kTemporarySuffix;
+        const std::filesystem::path to(linkPath);
+        int64_t slot = claimCleanupSlot(linkPath.c_str());  // before the change: see claimCleanupSlot
+        std::error_code error;
+        {
+            const TableChange change;
+            std::filesystem::create_hard_link(from, to, error);
+            if (error) releaseCleanupSlot(slot);
+        }
+        if (error == std::errc::file_exists) continue;
+        if (error) return false;
+        if (::rename(linkPath.c_str(), s.finalPath.c_str()) != 0) {
+            const int renameError = errno;
+            const TableChange change;
+            ::unlink(linkPath.c_str());
+            releaseCleanupSlot(slot);
+            throw Error(creatingError(s.finalPath, reasonText(renameError)));
+        }
+        const TableChange change;
+        releaseCleanupSlot(slot);
+        return true;
+    }
+    return false;
+}
+
 const std::string& TemporaryFile::finalPath() const { return state_->finalPath; }
+
+const std::string& TemporaryFile::temporaryPath() const { return state_->path; }
 
 void installInterruptCleanup() {
     // A signal the caller ignores stays ignored (nohup, or a SIGPIPE left

@@ -6,8 +6,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "output/cleanup_table.h"
+#include "output/wide_paths.h"
 #include "lumenpull/error.h"
 
 namespace lumenpull {
@@ -153,30 +156,79 @@ void TemporaryFile::close() {
     if (!::CloseHandle(handle)) throw Error(writingError(s.finalPath, reasonText(::GetLastError())));
 }
 
-void TemporaryFile::putInPlace() {
-    State& s = *state_;
-    // A file cannot be replaced while anyone holds it open, even briefly: a
-    // virus scanner, an indexer, or another job of this run asking which file
-    // the name is. Such a refusal is tried again for up to a second; a
-    // read-only image, refused for good, is not.
+namespace {
+
+// Moves `from` over `to`. A file cannot be replaced while anyone holds it
+// open, even briefly: a virus scanner, an indexer, or another job of this
+// run asking which file the name is. Such a refusal is tried again for up to
+// a second; a read-only image, refused for good, is not. Returns 0 or the
+// error of the last attempt.
+DWORD replaceFile(const std::string& from, const std::string& to) {
     constexpr int kAttempts = 100;
     for (int attempt = 1;; ++attempt) {
-        if (::MoveFileExA(s.path.c_str(), s.finalPath.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
+        if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
         const DWORD error = ::GetLastError();
-        const DWORD attributes = ::GetFileAttributesA(s.finalPath.c_str());
+        const DWORD attributes = ::GetFileAttributesA(to.c_str());
         const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
         const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
-        if (!held || readOnly || attempt == kAttempts) {
-            throw Error(creatingError(s.finalPath, reasonText(error)));  // the destructor removes the file
-        }
+        if (!held || readOnly || attempt == kAttempts) return error;
         ::Sleep(10);
+    }
+}
+
+}  // namespace
+
+void TemporaryFile::putInPlace() {
+    State& s = *state_;
+    if (const DWORD error = replaceFile(s.path, s.finalPath)) {
+        throw Error(creatingError(s.finalPath, reasonText(error)));  // the destructor removes the file
     }
     s.present = false;
     const TableChange change;
     releaseCleanupSlot(s.slot);
 }
 
+bool TemporaryFile::putInPlaceAsLinkTo(const std::string& earlier) {
+    State& s = *state_;
+    const std::optional<FileIdentity> earlierFile = fileIdentity(earlier);
+    if (!earlierFile) return false;
+    if (fileIdentity(s.finalPath) == earlierFile) return true;  // the destructor removes the copy
+    std::wstring earlierWide;
+    if (!toWide(earlier, earlierWide)) return false;
+    const std::filesystem::path from(earlierWide);
+    const std::string folder = folderOf(s.finalPath);
+    const std::string process = std::to_string(::GetCurrentProcessId());
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string linkPath =
+            folder + "." + process + "-" + std::to_string(nextTemporaryNumber()) + kTemporarySuffix;
+        std::wstring linkWide;
+        if (!toWide(linkPath, linkWide)) return false;
+        const std::filesystem::path to(linkWide);
+        int64_t slot = claimCleanupSlot(linkPath.c_str());  // before the change: see claimCleanupSlot
+        std::error_code error;
+        {
+            const TableChange change;
+            std::filesystem::create_hard_link(from, to, error);
+            if (error) releaseCleanupSlot(slot);
+        }
+        if (error == std::errc::file_exists) continue;
+        if (error) return false;
+        if (const DWORD renameError = replaceFile(linkPath, s.finalPath)) {
+            const TableChange change;
+            ::DeleteFileA(linkPath.c_str());
+            releaseCleanupSlot(slot);
+            throw Error(creatingError(s.finalPath, reasonText(renameError)));
+        }
+        const TableChange change;
+        releaseCleanupSlot(slot);
+        return true;
+    }
+    return false;
+}
+
 const std::string& TemporaryFile::finalPath() const { return state_->finalPath; }
+
+const std::string& TemporaryFile::temporaryPath() const { return state_->path; }
 
 void installInterruptCleanup() { ::SetConsoleCtrlHandler(removeTemporaryFilesAndExit, TRUE); }
 

@@ -17,6 +17,7 @@ struct TextureImage {
     PixelFormat pixelFormat{};  // after normalisation
     int32_t imageCount = 0;     // 0 or less writes no file
     std::span<const uint8_t> pixelData;
+    bool normalZ = false;  // two-channel pictures get the reconstructed Z as blue (8-bit writers)
 };
 
 }  // namespace lumenpull

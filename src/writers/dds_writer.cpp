@@ -62,7 +62,10 @@ struct DdsFormat {
     RowLayout rows;                 // Rows
 };
 
-DdsFormat ddsFormat(PixelFormat format, bool twoChannel, uint8_t sourceBitsPerPixel) {
+// Stored blocks are copied as they are (BC5 keeps its two channels, whatever
+// the texture asks of its blue); decoded rows are decoded as for TGA output.
+DdsFormat ddsFormat(const TextureImage& texture, uint8_t sourceBitsPerPixel) {
+    const PixelFormat format = texture.pixelFormat;
     const auto blocks = [](const char(&code)[5], uint32_t blockBytes) {
         return DdsFormat{DdsKind::Blocks, DdpfFourCc, fourCc(code), 0, {}, blockBytes, {}};
     };
@@ -83,7 +86,7 @@ DdsFormat ddsFormat(PixelFormat format, bool twoChannel, uint8_t sourceBitsPerPi
             // The other formats have 8-bit pictures, or no output at all.
             RowLayout rows{};
             try {
-                rows = rowLayout(format, twoChannel, sourceBitsPerPixel);
+                rows = rowLayout(texture, sourceBitsPerPixel);
             } catch (const Error&) {
                 break;
             }
@@ -212,7 +215,7 @@ void writeRowLevel(OutputFile& file, const DdsFormat& f, std::span<const uint8_t
     row.resize(static_cast<std::size_t>(outputRowBytes));
     const uint64_t rows = height / unit;
     for (uint64_t r = 0; r < rows; ++r) {
-        convertRow(f.rows.kind, storedPart(source, r * storedRowBytes, storedRowBytes), row, width);
+        convertRow(f.rows, storedPart(source, r * storedRowBytes, storedRowBytes), row, width);
         file.write(row);
     }
     writeZeros(file, (height - rows * unit) * width * (f.rows.depth / 8));
@@ -347,8 +350,7 @@ int32_t writeDds(const std::string& imageName, const TextureImage& texture, uint
 int32_t writeDds(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                  bool sharedExponent, uint32_t mipLevels, ImageOutput& output) {
     if (texture.imageCount <= 0) return 0;
-    const DdsFormat format =
-        ddsFormat(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
+    const DdsFormat format = ddsFormat(texture, sourceBitsPerPixel);
     const DdsGeometry g = ddsGeometry(texture, sourceBitsPerPixel, mipLevels);
     DdsImageWriter writer(format, g, sharedExponent);
     int32_t images = 0;
@@ -362,7 +364,7 @@ int32_t writeDds(const std::string& imageName, const TextureImage& texture, uint
 void listDdsFiles(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                   uint32_t mipLevels, const ImageOutput& output, ImageFiles& files) {
     if (texture.imageCount <= 0) return;
-    ddsFormat(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
+    ddsFormat(texture, sourceBitsPerPixel);
     const DdsGeometry g = ddsGeometry(texture, sourceBitsPerPixel, mipLevels);
     forEachDdsFile(imageName, texture, g,
                    [&](const DdsFile& file) { output.list(file.name, files, static_cast<int32_t>(file.faces)); });

@@ -13,7 +13,6 @@
 #include "writers/image_file_name.h"
 #include "output/output_file.h"
 #include "pixels/pixel_format.h"
-#include "pixels/texture_flags.h"
 #include "lumenpull/error.h"
 
 namespace lumenpull {
@@ -157,8 +156,7 @@ int32_t writePng(const std::string& imageName, const TextureImage& texture, uint
 int32_t writePng(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                  ImageOutput& output) {
     if (texture.imageCount <= 0) return 0;
-    const RowLayout layout =
-        rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
+    const RowLayout layout = rowLayout(texture, sourceBitsPerPixel);
     const RowGeometry g = rowGeometry(texture, layout, sourceBitsPerPixel);
     std::vector<uint8_t> row(static_cast<size_t>(g.outputRowBytes));  // at most 4 rows of 65535 x 4 bytes
     const Compressor compressor(libdeflate_alloc_compressor(kCompressionLevel));
@@ -186,8 +184,7 @@ int32_t writePng(const std::string& imageName, const TextureImage& texture, uint
 void listPngFiles(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                   const ImageOutput& output, ImageFiles& files) {
     if (texture.imageCount <= 0) return;
-    const RowLayout layout =
-        rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
+    const RowLayout layout = rowLayout(texture, sourceBitsPerPixel);
     const RowGeometry g = rowGeometry(texture, layout, sourceBitsPerPixel);
     const int32_t count = imagesWithData(texture.imageCount, g.imageBytes, texture.pixelData.size());
     for (int32_t i = 0; i < count; ++i) {

@@ -9,7 +9,6 @@
 #include "output/output_file.h"
 #include "writers/packed_or_plain.h"
 #include "pixels/pixel_format.h"
-#include "pixels/texture_flags.h"
 #include "writers/tga_rle.h"
 
 namespace lumenpull {
@@ -69,8 +68,7 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
 int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                  bool noCompression, ImageOutput& output) {
     if (texture.imageCount <= 0) return 0;
-    const RowLayout layout =
-        rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
+    const RowLayout layout = rowLayout(texture, sourceBitsPerPixel);
     const RowGeometry g = rowGeometry(texture, layout, sourceBitsPerPixel);
 
     std::vector<uint8_t> row(static_cast<size_t>(g.outputRowBytes));  // at most 4 rows of 65535 x 4 bytes
@@ -92,7 +90,7 @@ int32_t writeTga(const std::string& imageName, const TextureImage& texture, uint
 void listTgaFiles(const std::string& imageName, const TextureImage& texture, uint8_t sourceBitsPerPixel,
                   const ImageOutput& output, ImageFiles& files) {
     if (texture.imageCount <= 0) return;
-    rowLayout(texture.pixelFormat, (texture.textureFlags & TwoChannel) != 0, sourceBitsPerPixel);
+    rowLayout(texture, sourceBitsPerPixel);
     const int32_t count = imagesWithData(texture, sourceBitsPerPixel);
     for (int32_t i = 0; i < count; ++i) output.list(imageFileName(imageName, i, texture.imageCount, "tga"), files);
 }

@@ -59,7 +59,7 @@ std::vector<uint8_t> noise(std::size_t bytes, unsigned seed) {
 }
 
 TextureImage texture(const Case& c, const std::vector<uint8_t>& data) {
-    return TextureImage{c.width, c.height, c.flags, static_cast<int32_t>(c.format), c.images, data};
+    return TextureImage{c.width, c.height, c.flags, c.format, c.images, data};
 }
 
 uint64_t imageBytes(const Case& c) { return uint64_t(c.width) * uint64_t(c.height) * c.bitsPerPixel / 8; }

@@ -24,7 +24,8 @@ std::string usage() {
                "Usage: ") +
            (windows ? "lumenpull.exe" : "lumenpull") +
            " [--nobig] [-u] [-r] [-f formats] [-j jobs] [-o folder] [--root folder] [-t types] [-l] [--json] "
-           "[--strict] [--import folder] [-h] [--version] [--] inputs\n"
+           "[--strict] [--import folder] [--name pattern] [--only kinds] [--min-size pixels] [--normal-z] [--dedup] "
+           "[--progress] [--no-progress] [-h] [--version] [--] inputs\n"
            "\n"
            "-u\tforce to not compress output images, set this if output image corrupted\n"
            "-r\tscan input directories recursively\n"
@@ -39,6 +40,13 @@ std::string usage() {
            "--json\treport every file as one JSON object per line\n"
            "--strict\tend with a summary line; exit code 2 when a file failed or none was found\n"
            "--import\tput the edited images below this folder back into the files, written below -o\n"
+           "--name\twrite only textures whose image name matches this wildcard pattern (may be given several times)\n"
+           "--only\twrite only textures of these kinds: pixel formats as -l names them, \"cube\", \"frames\", "
+           "\"single\"\n"
+           "--min-size\twrite only textures whose larger side has at least this many pixels\n"
+           "--normal-z\tgive two-channel textures (normal maps) the reconstructed Z as blue instead of full blue\n"
+           "--dedup\tmake an image equal to one written before in the run a hard link to it (a copy where links fail)\n"
+           "--progress\tshow progress on standard error even when it is no terminal (--no-progress: never)\n"
            "-h\tprint this text (also --help" +
            (windows ? " and /?" : "") +
            ")\n"
@@ -131,6 +139,11 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentErrorCase{{"-o", "out", "a.tex", "--import"}, "Expected import folder but found no more arguments"},
         ArgumentErrorCase{{"--import", "no such folder", "-o", "out", "a.tex"},
                           "--import 'no such folder' is not a folder"},
+        // An import compares with plain conversions only.
+        ArgumentErrorCase{{"--import", ".", "-o", "out", "--normal-z", "a.tex"}, "--import does not take --normal-z"},
+        ArgumentErrorCase{{"--import", ".", "-o", "out", "--dedup", "a.tex"}, "--import does not take --dedup"},
+        ArgumentErrorCase{{"--import", ".", "-o", "out", "--min-size", "4", "a.tex"},
+                          "--import does not take --name, --only or --min-size"},
         ArgumentErrorCase{{"-o", "out", "a.tex", "--root"}, "Expected root folder but found no more arguments"},
         ArgumentErrorCase{{"--root", "-o", "out", "a.tex"}, "Expected root folder but found key -o"},
         ArgumentErrorCase{{"-o", "out", "--ROOT", ".", "a.tex"}, "Unexpected key '--ROOT'"},
@@ -140,6 +153,20 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentErrorCase{{"-o", "out", "--root", "missing"}, "Invalid arguments: no inputs"},
         ArgumentErrorCase{{"--root", "missing", "a.tex"}, "--root needs an output folder (-o)"},
         ArgumentErrorCase{{"-o", "out", "--root", "missing", "a.tex"}, "--root 'missing' is not a folder"},
+        // The selection keys: a value each, checked as it is read.
+        ArgumentErrorCase{{"--name", "-r", "a.tex"}, "Expected name pattern but found key -r"},
+        ArgumentErrorCase{{"a.tex", "--name"}, "Expected name pattern but found no more arguments"},
+        ArgumentErrorCase{{"--name", "", "a.tex"}, "No name pattern given"},
+        ArgumentErrorCase{{"--only", " , ", "a.tex"}, "No kinds given for --only"},
+        ArgumentErrorCase{{"--only", "bc1,dxt5", "a.tex"},
+                          "Unknown kind 'dxt5' for --only: expected a pixel format as the listing names it (such as "
+                          "BC1 or BGRA8), cube, frames or single"},
+        ArgumentErrorCase{{"a.tex", "--only"}, "Expected kinds but found no more arguments"},
+        ArgumentErrorCase{{"--min-size", "-5", "a.tex"}, "Expected size but found key -5"},
+        ArgumentErrorCase{{"--min-size", "65536", "a.tex"}, "Invalid size '65536': expected 0 to 65535 pixels"},
+        ArgumentErrorCase{{"--min-size", "1e3", "a.tex"}, "Invalid size '1e3': expected 0 to 65535 pixels"},
+        ArgumentErrorCase{{"--Normal-Z", "a.tex"}, "Unexpected key '--Normal-Z'"},
+        ArgumentErrorCase{{"--progress=yes", "a.tex"}, "Unexpected key '--progress=yes'"},
         // An argument error comes before any input is looked at, -j or not.
         ArgumentErrorCase{{"-j", "4", "a.tex", "-q"}, "Unexpected key '-q'"}),
     [](const auto& instance) { return std::to_string(instance.index); });
