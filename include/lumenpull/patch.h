@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "lumenpull/image.h"
@@ -40,5 +41,12 @@ struct TextureReplacement {
 // lumenpull::Error with a one-line message for what cannot be done (a
 // picture of another size, a texture without pixels, ...).
 std::vector<uint8_t> patch(std::span<const uint8_t> file, std::span<const TextureReplacement> replacements);
+
+// The same file written to `path` as the tool writes its files: complete
+// under a temporary name in the same folder, then renamed over `path`, so
+// that a reader never sees half a file and a failure leaves what was there
+// (which may be the very file `file` was read from). Throws
+// lumenpull::Error ("Error creating output file: <path>: <reason>", ...).
+void patch(std::span<const uint8_t> file, std::span<const TextureReplacement> replacements, const std::string& path);
 
 }  // namespace lumenpull

@@ -15,4 +15,11 @@ namespace py = pybind11;
 // depends on nothing else, so it outlives the texture and the resource.
 py::array imageArray(Image&& image);
 
+// The pixels of `value`, an array shaped and typed as imageArray gives an
+// image of layout `full` (C-contiguous or not), copied: the caller's array
+// may change afterwards. Raises TypeError for another type or dtype and
+// ValueError for another number of dimensions or channels; another width
+// or height is the library's error, with its message.
+Image arrayImage(py::handle value, const ImageShape& full);
+
 }  // namespace lumenpull::python

@@ -6,28 +6,28 @@
 #include <optional>
 #include <string>
 
-#include "lumenpull/resource.h"
+#include "python/opened_file.h"
 
 namespace lumenpull::python {
 
 namespace py = pybind11;
 
 // lumenpull.Resource: an open resource file. Its textures share the
-// Resource with it, so a texture stays usable after the resource object is
-// closed or gone; close() drops only this object's share.
+// opened file with it, so a texture stays usable after the resource object
+// is closed or gone; close() drops only this object's share.
 class ResourceObject {
 public:
-    ResourceObject(std::shared_ptr<const Resource> resource, std::optional<std::string> path);
+    ResourceObject(std::shared_ptr<OpenedFile> file, std::optional<std::string> path);
 
-    // The open Resource; raises ValueError once closed. Taken while the GIL
+    // The opened file; raises ValueError once closed. Taken while the GIL
     // is held, and kept by the caller while it works without it.
-    std::shared_ptr<const Resource> shared() const;
+    std::shared_ptr<OpenedFile> shared() const;
     const std::optional<std::string>& path() const { return path_; }
-    void close() { resource_.reset(); }
-    bool closed() const { return resource_ == nullptr; }
+    void close();
+    bool closed() const { return file_ == nullptr; }
 
 private:
-    std::shared_ptr<const Resource> resource_;
+    std::shared_ptr<OpenedFile> file_;
     std::optional<std::string> path_;  // none for a file's bytes in memory
 };
 

@@ -2,6 +2,7 @@
 
 #include <pybind11/stl.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -216,6 +217,29 @@ image_count and lumenpull.Error for a texture without images.)")
             },
             "images() -> list[numpy.ndarray]\n\nEvery face or frame the data holds, in order, as image() gives "
             "them (unpacking once).")
+        .def(
+            "replace",
+            [](const TextureObject& self, py::handle array, int64_t index) {
+                OpenedFile& file = self.file();
+                if (file.closed) throw py::value_error("replace() on a texture of a closed resource");
+                const int32_t chosen = imageIndex(self.texture().info(), index);
+                auto image = std::make_shared<const Image>(arrayImage(array, self.texture().fullShape()));
+                file.replacements[self.index()][chosen] = std::move(image);
+            },
+            py::arg("array"), py::arg("i") = 0, R"(replace(array: numpy.ndarray, i: int = 0) -> None
+
+Records array as the new face or frame i, for Resource.save() and
+Resource.patched() to encode in the texture's stored form.
+
+array is shaped and typed as image(i) gives it, at the texture's full
+width and height; it is copied, so changing it afterwards changes nothing.
+Replacing an image again replaces the recording. The texture itself does
+not change: image() and images() go on decoding the pixels the resource
+was opened with (open the saved file to see what the stored form made of
+the new ones). Raises TypeError or ValueError for an array of another
+dtype or shape, lumenpull.Error for another size ("Image size 512x512 does
+not match the texture's 1024x1024") or a texture without images,
+IndexError past image_count, ValueError once the resource is closed.)")
         .def(
             "save",
             [](const TextureObject& self, py::handle path, std::optional<std::string> type, bool uncompressed) {

@@ -5,24 +5,24 @@
 #include <cstddef>
 #include <memory>
 
-#include "lumenpull/resource.h"
+#include "python/opened_file.h"
 
 namespace lumenpull::python {
 
 namespace py = pybind11;
 
 // lumenpull.Texture: one texture of a resource, holding a share of the
-// Resource so that it stays valid on its own.
+// opened file so that it stays valid on its own.
 class TextureObject {
 public:
-    TextureObject(std::shared_ptr<const Resource> resource, std::size_t index)
-        : resource_(std::move(resource)), index_(index) {}
+    TextureObject(std::shared_ptr<OpenedFile> file, std::size_t index) : file_(std::move(file)), index_(index) {}
 
-    const Texture& texture() const { return resource_->textures()[index_]; }
+    const Texture& texture() const { return file_->resource.textures()[index_]; }
+    OpenedFile& file() const { return *file_; }
     std::size_t index() const { return index_; }
 
 private:
-    std::shared_ptr<const Resource> resource_;
+    std::shared_ptr<OpenedFile> file_;
     std::size_t index_;
 };
 

@@ -13,8 +13,10 @@ them, decode their images into arrays or write them as the tool does:
             texture.save("out/wall.png")    # the file the tool writes
 
 open()     a resource file, from a path or from its contents in memory
-Resource   an open file: .textures, .texture_objects, .rejection
-Texture    one texture: its listing fields, image(i), images(), save(path)
+Resource   an open file: .textures, .texture_objects, .rejection, and
+           save(path) / patched() with the images replace() recorded
+Texture    one texture: its listing fields, image(i), images(), save(path),
+           replace(array, i)
 convert()  a whole conversion as the tool runs it, reports as dicts
 Error      every failure of a file, with the tool's message
 
