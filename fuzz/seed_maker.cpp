@@ -10,10 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "output/output_file.h"
+#include "pixels/pixel_format.h"
 #include "pixels/texture_flags.h"
+#include "pixels/texture_image.h"
 #include "support/container_writer.h"
 #include "support/pixel_data_writer.h"
 #include "support/resource_writer.h"
+#include "writers/dds_writer.h"
+#include "writers/exr_writer.h"
+#include "writers/png_writer.h"
+#include "writers/radiance_writer.h"
+#include "writers/tga_writer.h"
 
 namespace lumenpull::fuzz {
 namespace {
@@ -376,6 +384,60 @@ void patchSeeds(const fs::path& root) {
     }
 }
 
+// --- pictures_fuzz: the type's number (tga png dds hdr exr), the file ----
+
+void pictureSeeds(const fs::path& root) {
+    SeedDir seeds(root, "pictures_fuzz");
+    struct Kind {
+        const char* name;
+        PixelFormat format;
+        uint8_t bitsPerPixel;
+        uint32_t flags;
+        int32_t images;
+    };
+    // Every row kind and block format the readers take back, a cube, and
+    // high dynamic range; 8 x 8 pixels with runs and noise.
+    const Kind kinds[] = {
+        {"bgra", PixelFormat::Rgba8, 32, 0, 1},
+        {"bgr", PixelFormat::Rgb8, 24, 0, 1},
+        {"grey", PixelFormat::Grey8, 32, 0, 1},
+        {"bc1", PixelFormat::Bc1, 4, 0, 1},
+        {"bc3", PixelFormat::Bc3, 8, 0, 1},
+        {"bc5", PixelFormat::Bc5, 8, 0, 1},
+        {"cube", PixelFormat::Rgba8, 32, SixFaces, 6},
+        {"hdr", PixelFormat::Hdr32, 32, 0, 1},
+    };
+    for (const Kind& kind : kinds) {
+        Bytes data(size_t{8} * 8 * kind.bitsPerPixel / 8 * static_cast<size_t>(kind.images));
+        for (size_t i = 0; i < data.size(); ++i) data[i] = (i / 16) % 2 ? static_cast<uint8_t>(i * 37 + 11) : 9;
+        const TextureImage texture{8, 8, kind.flags, kind.format, kind.images, data};
+        const bool hdr = kind.format == PixelFormat::Hdr32;
+        for (uint8_t type = 0; type < 5; ++type) {
+            ImageOutput output("", ImageOutput::Placing::InMemory);
+            switch (type) {
+                case 0:
+                    if (!hdr) writeTga("p", texture, kind.bitsPerPixel, false, output);
+                    break;
+                case 1:
+                    if (!hdr) writePng("p", texture, kind.bitsPerPixel, output);
+                    break;
+                case 2: writeDds("p", texture, kind.bitsPerPixel, false, 1, output); break;
+                case 3:
+                    if (hdr) writeRadiance("p", texture, false, false, output);
+                    break;
+                case 4:
+                    if (hdr) writeExr("p", texture, false, output);
+                    break;
+            }
+            for (const MemoryFile& file : output.memoryFiles()) {
+                Bytes input{type};
+                input.insert(input.end(), file.bytes.begin(), file.bytes.end());
+                seeds.add(std::string(kind.name) + "-" + fs::path(file.name).filename().string(), input);
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace lumenpull::fuzz
 
@@ -390,5 +452,6 @@ int main(int argc, char** argv) {
     lumenpull::fuzz::resourceSeeds(root);
     lumenpull::fuzz::convertSeeds(root);
     lumenpull::fuzz::patchSeeds(root);
+    lumenpull::fuzz::pictureSeeds(root);
     return 0;
 }
