@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -40,6 +41,24 @@ struct StbFree {
 // Deflate turns one byte into at most 1032.
 constexpr uint64_t kDeflateRatio = 1032;
 
+// stb grows its buffer to a data chunk's stated length before it finds the
+// file too short for it, so a 100-byte file could ask for 4 GiB: every
+// chunk up to the end chunk must lie inside the file before stb sees it.
+void checkChunkLengths(std::span<const uint8_t> file) {
+    constexpr std::size_t kSignatureBytes = 8;
+    std::size_t at = kSignatureBytes;
+    while (file.size() >= at + 8) {
+        const uint64_t length = uint64_t{file[at]} << 24 | uint64_t{file[at + 1]} << 16 | uint64_t{file[at + 2]} << 8 |
+                                uint64_t{file[at + 3]};
+        const bool end = file[at + 4] == 'I' && file[at + 5] == 'E' && file[at + 6] == 'N' && file[at + 7] == 'D';
+        // The data must be there; a missing checksum stb does not mind.
+        if (length > file.size() - at - 8) throw Error("Truncated PNG file");
+        if (end) return;
+        at += 8 + static_cast<std::size_t>(length);
+        at += std::min<std::size_t>(4, file.size() - at);
+    }
+}
+
 }  // namespace
 
 Picture readPng(std::span<const uint8_t> file) {
@@ -57,6 +76,7 @@ Picture readPng(std::span<const uint8_t> file) {
     // Its rows and filter bytes, at 16 bits a sample at most.
     checkDecodedSize(static_cast<uint64_t>(width), static_cast<uint64_t>(height), 2 * uint64_t{wanted}, file.size(),
                      kDeflateRatio, "PNG");
+    checkChunkLengths(file);
     int gotWidth = 0, gotHeight = 0, gotChannels = 0;
     const std::unique_ptr<stbi_uc, StbFree> pixels(
         stbi_load_from_memory(data, length, &gotWidth, &gotHeight, &gotChannels, static_cast<int>(wanted)));

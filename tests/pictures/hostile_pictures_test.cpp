@@ -103,5 +103,20 @@ TEST(HostilePictures, AreRefusedWithOneLine) {
     }
 }
 
+TEST(HostilePictures, PngChunkLongerThanTheFileIsRefusedBeforeAnythingIsMade) {
+    // A valid 8 x 8 header, then a data chunk that says it holds 2 GB: the
+    // reader must not make room for it first.
+    const std::vector<uint8_t> chunk = text("\x74\x79\x70\x65IDATx\x01") + std::vector<uint8_t>(40, 9);
+    const std::vector<uint8_t> file =
+        text("\x89PNG\r\n\x1a\n") + std::vector<uint8_t>{0, 0, 0, 13} + text("IHDR") +
+        std::vector<uint8_t>{0, 0, 0, 8, 0, 0, 0, 8, 8, 0, 0, 0, 0, 0xE1, 0x64, 0xE1, 0x57} + chunk;
+    try {
+        readPicture(file, "a.png");
+        ADD_FAILURE() << "read";
+    } catch (const Error& error) {
+        EXPECT_STREQ(error.what(), "Truncated PNG file");
+    }
+}
+
 }  // namespace
 }  // namespace lumenpull
