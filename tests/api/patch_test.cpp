@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <string>
 
 #include "api_samples.h"
 #include "lumenpull/error.h"
@@ -29,6 +31,22 @@ TEST(ApiPatch, OneFaceOfACubeIsReplaced) {
     }
     EXPECT_TRUE(after.textures()[0].packing().zlib);
     EXPECT_THROW(patch(std::vector<uint8_t>{1, 2, 3}, {&replacement, 1}), Error);
+}
+
+// Written to a path: the same bytes, put in place over the very file that
+// was read; a folder that is not there fails and leaves nothing behind.
+TEST(ApiPatch, WritesThePatchedFileOverTheOneItWasReadFrom) {
+    const test::TempDir dir;
+    test::writeApiSamples(dir);
+    const std::string path = dir / "cube.tex";
+    const std::vector<uint8_t> file = test::readFileBytes(path);
+    Image face = Resource::fromMemory(file).textures()[0].image(1);
+    std::reverse(face.bytes.begin(), face.bytes.end());
+    const TextureReplacement replacement{0, {{1, face, std::nullopt}}};
+    patch(file, {&replacement, 1}, path);
+    EXPECT_EQ(test::readFileBytes(path), patch(file, {&replacement, 1}));
+    EXPECT_THROW(patch(file, {&replacement, 1}, dir / "missing/cube.tex"), Error);
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }
 
 }  // namespace
