@@ -49,12 +49,16 @@ asan:
 # of the executable with several jobs (a race in the tool makes its run
 # print a report and fail) and the library used from two threads. Only the
 # command-line and library tests are built.
+# Not the interrupts of a several-job run: a signal that lands while the main
+# thread is inside pthread_create leaves the sanitizer's own thread registry
+# locked, and the exit from the signal handler then waits for it forever
+# (the sanitizer's doing; those runs are checked in every other build).
 TSAN_BUILD ?= build-tsan
 tsan: deps
 	$(CONFIGURE) -B $(TSAN_BUILD) -DLUMENPULL_SANITIZE_THREADS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMENPULL_BUILD_TOOLS=OFF
 	cmake --build $(TSAN_BUILD) --target lumenpull cli_tests system_tests api_tests
 	TSAN_OPTIONS="halt_on_error=1 $(TSAN_OPTIONS)" ctest --test-dir $(TSAN_BUILD) --output-on-failure -j 2 --timeout 600 \
-	  -R 'JobRunner|Jobs|SameRunForEveryJobCount|ApiThreads'
+	  -R 'JobRunner|Jobs|SameRunForEveryJobCount|ApiThreads' -E 'AnInterruptDuringSeveralJobs'
 
 # libFuzzer targets (clang), each run for FUZZ_SECONDS; FUZZ_TARGETS picks some.
 FUZZ_BUILD ?= build-fuzz
