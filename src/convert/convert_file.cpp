@@ -10,6 +10,7 @@
 
 #include "bytes/little_endian.h"
 #include "convert/import_file.h"
+#include "convert/described_row.h"
 #include "convert/output_naming.h"
 #include "convert/root_folder.h"
 #include "patch/texture_walk.h"
@@ -127,23 +128,6 @@ private:
         report_.outcome = std::to_string(texturesFound) + " texture(s)";
         if (!options_.listOnly) report_.outcome += " converted into " + std::to_string(imagesWritten_) + " image(s)";
         if (report_.notChosen != 0) report_.outcome += ", " + std::to_string(report_.notChosen) + " not chosen";
-    }
-
-    // What a listing knows of a texture before its pixels are looked at.
-    static TextureRow describedRow(const CBaseTexture& texture, const DataType& type) {
-        TextureRow row;
-        row.typeName = type.name.str();
-        row.width = texture.width;
-        row.height = texture.height;
-        row.storedCode = static_cast<uint32_t>(texture.pixelFormat);
-        row.twoChannel = (texture.textureFlags & TwoChannel) != 0;
-        row.imageCount = imageCountOf(texture, type);
-        if (texture.textureFlags & SixFaces) {
-            row.images = TextureRow::Images::Cube;
-        } else if (type.name == "CAnimTexture") {
-            row.images = TextureRow::Images::Frames;
-        }
-        return row;
     }
 
     // A texture without pixel data, which the conversion passes over

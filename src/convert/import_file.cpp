@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "convert/described_row.h"
 #include "convert/output_naming.h"
 #include "convert/root_folder.h"
 #include "patch/texture_walk.h"
@@ -221,22 +222,6 @@ private:
         report_.outcome = options_.listOnly ? std::to_string(texturesFound) + " texture(s), " +
                                                   std::to_string(replacements_.size()) + " to replace"
                                             : std::to_string(replacements_.size()) + " texture(s) replaced";
-    }
-
-    static TextureRow describedRow(const CBaseTexture& texture, const DataType& type) {
-        TextureRow row;
-        row.typeName = type.name.str();
-        row.width = texture.width;
-        row.height = texture.height;
-        row.storedCode = static_cast<uint32_t>(texture.pixelFormat);
-        row.twoChannel = (texture.textureFlags & TwoChannel) != 0;
-        row.imageCount = imageCountOf(texture, type);
-        if (texture.textureFlags & SixFaces) {
-            row.images = TextureRow::Images::Cube;
-        } else if (type.name == "CAnimTexture") {
-            row.images = TextureRow::Images::Frames;
-        }
-        return row;
     }
 
     // Looks up every image of the texture in every type, compares each
